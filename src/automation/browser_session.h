@@ -1,0 +1,59 @@
+#pragma once
+// One account's browser on the creator upload page: opened on the account's
+// own profile, reused between the videos of one account, closed at each
+// switch of account.
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "automation/browser_engine.h"
+#include "controls/control_model.h"
+
+namespace vidralo {
+
+struct SessionSettings {
+  // The creator upload page; empty when no platform host is configured.
+  std::string uploadPageUrl;
+  // The primary screen in pixels (1920 x 1080 where there is no screen).
+  int screenWidth = 1920;
+  int screenHeight = 1080;
+  // Writes a nickname read from the page into the account's record (one
+  // locked load-set-save).
+  std::function<void(const std::string& accountId, const std::string& nickname)> saveNickname;
+};
+
+// Opens the account's browser on the upload page and reads its nickname into
+// the list row (-1: no row) and the record. The browser stays open; the ids
+// of the started browser are returned to the caller only.
+StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings,
+                                  int row, std::string accountId);
+
+// The job's session.
+class BrowserSession {
+ public:
+  BrowserSession(BrowserEngine& engine, ControlModel& controls, SessionSettings settings);
+
+  // Takes over the running browser of this account's profile, or starts the
+  // account's own browser; afterwards sessionId() is the page to work on (it
+  // may still be 0 or dead, which the job detects).
+  void ensureSession(int row, const std::string& accountId);
+  void closeSession();
+
+  SessionId sessionId() const;
+  BrowserId browserId() const;
+
+ private:
+  BrowserEngine& engine_;
+  ControlModel& controls_;
+  SessionSettings settings_;
+  mutable std::mutex mutex_;
+  SessionId sessionId_ = 0;
+  BrowserId browserId_ = 0;
+};
+
+// "\huancun\vesko" + id under the program directory ("100" for an empty id).
+std::string profileDirectory(const std::string& accountId);
+// "width/2,height-42" written as the shortest decimal text ("682.5,1038").
+std::string windowSizeText(int screenWidth, int screenHeight);
+
+}  // namespace vidralo
