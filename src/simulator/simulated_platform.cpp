@@ -1,0 +1,307 @@
+#include "simulator/simulated_platform.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "common/text_rules.h"
+#include "simulator/sim_json.h"
+#include "simulator/upload_page.h"
+#include "simulator/url_text.h"
+
+namespace vidralo::sim {
+namespace {
+
+constexpr const char* kHost = "127.0.0.1";
+constexpr const char* kNicknameCookie = "sim_nickname";
+constexpr std::int64_t kFullPieceSize = 256 * 1024;
+// Whole files can be sent in one piece by other clients; a video is never
+// larger than this in a test.
+constexpr std::size_t kMaxBodyBytes = 512u * 1024 * 1024;
+
+struct Upload {
+  std::string fileName;
+  std::int64_t size = 0;
+  std::int64_t received = 0;
+  bool published = false;
+  bool complete() const { return received == size; }
+};
+
+// How the page paces its pieces: about four pieces a second when throttled.
+struct Pace {
+  std::int64_t pieceSize = kFullPieceSize;
+  std::int64_t pauseMs = 0;
+};
+
+Pace paceFor(std::int64_t bytesPerSecond) {
+  if (bytesPerSecond <= 0) return {};
+  const std::int64_t piece = std::clamp<std::int64_t>(bytesPerSecond / 4, 1, kFullPieceSize);
+  return {piece, piece * 1000 / bytesPerSecond};
+}
+
+std::string nicknameOf(const httplib::Request& request) {
+  const std::string cookies = request.get_header_value("Cookie");
+  const std::string prefix = std::string(kNicknameCookie) + "=";
+  std::size_t at = 0;
+  while (at < cookies.size()) {
+    std::size_t end = cookies.find(';', at);
+    if (end == std::string::npos) end = cookies.size();
+    std::string_view pair(cookies.data() + at, end - at);
+    while (!pair.empty() && pair.front() == ' ') pair.remove_prefix(1);
+    if (startsWith(pair, prefix)) return percentDecode(pair.substr(prefix.size()));
+    at = end + 1;
+  }
+  return {};
+}
+
+bool flagValue(const std::string& text) { return text == "1" || text == "true"; }
+
+void replyJson(httplib::Response& response, const std::string& json) {
+  response.set_header("Cache-Control", "no-store");
+  response.set_content(json, "application/json; charset=utf-8");
+}
+
+void replyError(httplib::Response& response, int status, const std::string& reason) {
+  response.status = status;
+  replyJson(response, JsonObjectText().add("error", reason).text());
+}
+
+}  // namespace
+
+struct SimulatedPlatform::State {
+  mutable std::mutex mutex;
+  PlatformFaults faults;
+  std::map<std::string, Upload> uploads;
+  std::vector<Publication> publications;
+  int nextUploadId = 1;
+
+  std::unique_ptr<httplib::Server> server;
+  std::thread thread;
+  std::atomic<bool> listening{false};
+  int port = 0;
+
+  void routes();
+  void servePage(const httplib::Request& request, httplib::Response& response);
+  void beginUpload(const httplib::Request& request, httplib::Response& response);
+  void takePiece(const httplib::Request& request, httplib::Response& response);
+  void publish(const httplib::Request& request, httplib::Response& response);
+  void changeFaults(const httplib::Request& request, httplib::Response& response);
+  std::string faultsJson() const;
+};
+
+void SimulatedPlatform::State::routes() {
+  httplib::Server& s = *server;
+  s.set_payload_max_length(kMaxBodyBytes);
+  s.Get(kUploadPagePath, [this](const auto& request, auto& response) { servePage(request, response); });
+  s.Get("/", [](const auto&, auto& response) { response.set_redirect(kUploadPageSuffix); });
+  s.Get("/login", [](const httplib::Request& request, httplib::Response& response) {
+    const std::string nickname = request.get_param_value("nickname");
+    if (nickname.empty()) return replyError(response, 400, "nickname missing");
+    // A lasting cookie, so that the log-in stays in the browser's profile.
+    response.set_header("Set-Cookie", std::string(kNicknameCookie) + "=" + percentEncode(nickname) +
+                                          "; Path=/; Max-Age=31536000; SameSite=Lax");
+    response.set_redirect(kUploadPageSuffix);
+  });
+  s.Get("/logout", [](const auto&, httplib::Response& response) {
+    response.set_header("Set-Cookie", std::string(kNicknameCookie) + "=; Path=/; Max-Age=0");
+    response.set_redirect(kUploadPageSuffix);
+  });
+  s.Post("/sim/upload/begin", [this](const auto& request, auto& response) { beginUpload(request, response); });
+  s.Post("/sim/upload/piece", [this](const auto& request, auto& response) { takePiece(request, response); });
+  s.Post("/sim/publish", [this](const auto& request, auto& response) { publish(request, response); });
+  s.Get("/sim/publications", [this](const auto&, auto& response) {
+    std::lock_guard lock(mutex);
+    replyJson(response, publicationsJson(publications));
+  });
+  s.Get("/sim/faults", [this](const auto& request, auto& response) { changeFaults(request, response); });
+  s.Post("/sim/faults", [this](const auto& request, auto& response) { changeFaults(request, response); });
+}
+
+void SimulatedPlatform::State::servePage(const httplib::Request& request, httplib::Response& response) {
+  const std::string nickname = nicknameOf(request);
+  std::string page;
+  {
+    std::lock_guard lock(mutex);
+    JsonObjectText pageState;
+    if (nickname.empty()) {
+      pageState.addNull("nickname");
+    } else {
+      pageState.add("nickname", nickname);
+    }
+    pageState.add("hideNickname", faults.hideNickname)
+        .add("alertOnLoad", faults.alertOnLoad)
+        .add("readyDelayMs", static_cast<std::int64_t>(faults.readyDelayMs));
+    page = replaceAll(uploadPageTemplate(), kPageStatePlaceholder, pageState.text());
+  }
+  response.set_header("Cache-Control", "no-store");
+  response.set_content(page, "text/html; charset=utf-8");
+}
+
+void SimulatedPlatform::State::beginUpload(const httplib::Request& request, httplib::Response& response) {
+  const std::string name = request.get_param_value("name");
+  const std::int64_t size = toInteger(request.get_param_value("size"));
+  if (name.empty() || size < 0) return replyError(response, 400, "name or size missing");
+  std::lock_guard lock(mutex);
+  const std::string id = "u" + numberToText(nextUploadId++);
+  uploads[id] = Upload{name, size};
+  const Pace pace = paceFor(faults.throttleBytesPerSecond);
+  replyJson(response, JsonObjectText().add("id", id).add("pieceSize", pace.pieceSize).add("pauseMs", pace.pauseMs).text());
+}
+
+void SimulatedPlatform::State::takePiece(const httplib::Request& request, httplib::Response& response) {
+  std::lock_guard lock(mutex);
+  const auto found = uploads.find(request.get_param_value("id"));
+  if (found == uploads.end()) return replyError(response, 404, "unknown upload");
+  Upload& upload = found->second;
+  const auto length = static_cast<std::int64_t>(request.body.size());
+  if (toInteger(request.get_param_value("offset")) != upload.received) return replyError(response, 409, "wrong offset");
+  if (length > upload.size - upload.received) return replyError(response, 400, "more bytes than announced");
+
+  const bool lastPiece = upload.received + length == upload.size;
+  const bool stalled = lastPiece && faults.uploadNeverCompletes;
+  if (!stalled) upload.received += length;
+  const Pace pace = paceFor(faults.throttleBytesPerSecond);
+  replyJson(response, JsonObjectText()
+                          .add("received", upload.received)
+                          .add("complete", upload.complete() && !stalled)
+                          .add("stalled", stalled)
+                          .add("pieceSize", pace.pieceSize)
+                          .add("pauseMs", pace.pauseMs)
+                          .text());
+}
+
+void SimulatedPlatform::State::publish(const httplib::Request& request, httplib::Response& response) {
+  const std::string nickname = nicknameOf(request);
+  if (nickname.empty()) return replyError(response, 401, "not logged in");
+  std::lock_guard lock(mutex);
+  const auto found = uploads.find(request.get_param_value("id"));
+  if (found == uploads.end()) return replyError(response, 404, "unknown upload");
+  Upload& upload = found->second;
+  if (!upload.complete()) return replyError(response, 409, "upload not complete");
+  if (upload.published) return replyError(response, 409, "already published");
+  upload.published = true;
+  publications.push_back({nickname, upload.fileName, upload.size, request.body});
+  replyJson(response, JsonObjectText().add("ok", true).text());
+}
+
+void SimulatedPlatform::State::changeFaults(const httplib::Request& request, httplib::Response& response) {
+  {
+    std::lock_guard lock(mutex);
+    if (request.has_param("readyDelayMs")) faults.readyDelayMs = toInteger(request.get_param_value("readyDelayMs"));
+    if (request.has_param("throttle")) faults.throttleBytesPerSecond = toInteger(request.get_param_value("throttle"));
+    if (request.has_param("neverComplete")) faults.uploadNeverCompletes = flagValue(request.get_param_value("neverComplete"));
+    if (request.has_param("alertOnLoad")) faults.alertOnLoad = flagValue(request.get_param_value("alertOnLoad"));
+    if (request.has_param("hideNickname")) faults.hideNickname = flagValue(request.get_param_value("hideNickname"));
+  }
+  replyJson(response, faultsJson());
+}
+
+std::string SimulatedPlatform::State::faultsJson() const {
+  std::lock_guard lock(mutex);
+  return JsonObjectText()
+      .add("readyDelayMs", static_cast<std::int64_t>(faults.readyDelayMs))
+      .add("throttle", faults.throttleBytesPerSecond)
+      .add("neverComplete", faults.uploadNeverCompletes)
+      .add("alertOnLoad", faults.alertOnLoad)
+      .add("hideNickname", faults.hideNickname)
+      .text();
+}
+
+SimulatedPlatform::SimulatedPlatform() : state_(std::make_unique<State>()) {}
+
+SimulatedPlatform::~SimulatedPlatform() { stop(); }
+
+bool SimulatedPlatform::start(int port) {
+  if (state_->server) return true;
+  auto server = std::make_unique<httplib::Server>();
+  state_->server = std::move(server);
+  state_->routes();
+  const int bound = port == 0 ? state_->server->bind_to_any_port(kHost)
+                              : (state_->server->bind_to_port(kHost, port) ? port : -1);
+  if (bound <= 0) {
+    state_->server.reset();
+    return false;
+  }
+  state_->port = bound;
+  // The socket already listens, so requests made from here on are queued
+  // until the accept loop takes them.
+  state_->listening = true;
+  state_->thread = std::thread([state = state_.get()] {
+    state->server->listen_after_bind();
+    state->listening = false;
+  });
+  return true;
+}
+
+void SimulatedPlatform::stop() {
+  if (!state_->server) return;
+  // A stop that comes before the accept loop has begun is not seen by the
+  // server, so it is repeated until the loop has ended.
+  while (state_->listening) {
+    state_->server->stop();
+    std::this_thread::yield();
+  }
+  state_->thread.join();
+  state_->server.reset();
+  state_->port = 0;
+}
+
+std::string SimulatedPlatform::origin() const {
+  if (state_->port == 0) return {};
+  return std::string("http://") + kHost + ":" + numberToText(state_->port);
+}
+
+std::string SimulatedPlatform::uploadPageUrl() const {
+  const std::string base = origin();
+  return base.empty() ? base : base + kUploadPageSuffix;
+}
+
+std::string SimulatedPlatform::loginUrl(const std::string& nickname) const {
+  return origin() + "/login?nickname=" + percentEncode(nickname);
+}
+
+std::vector<Publication> SimulatedPlatform::publications() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->publications;
+}
+
+PlatformFaults SimulatedPlatform::faults() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->faults;
+}
+
+void SimulatedPlatform::setFaults(const PlatformFaults& faults) {
+  std::lock_guard lock(state_->mutex);
+  state_->faults = faults;
+}
+
+void SimulatedPlatform::setReadyDelayMs(int milliseconds) {
+  std::lock_guard lock(state_->mutex);
+  state_->faults.readyDelayMs = milliseconds;
+}
+
+void SimulatedPlatform::setUploadThrottle(std::int64_t bytesPerSecond) {
+  std::lock_guard lock(state_->mutex);
+  state_->faults.throttleBytesPerSecond = bytesPerSecond;
+}
+
+void SimulatedPlatform::setUploadNeverCompletes(bool value) {
+  std::lock_guard lock(state_->mutex);
+  state_->faults.uploadNeverCompletes = value;
+}
+
+void SimulatedPlatform::setAlertOnLoad(bool value) {
+  std::lock_guard lock(state_->mutex);
+  state_->faults.alertOnLoad = value;
+}
+
+void SimulatedPlatform::setHideNickname(bool value) {
+  std::lock_guard lock(state_->mutex);
+  state_->faults.hideNickname = value;
+}
+
+}  // namespace vidralo::sim

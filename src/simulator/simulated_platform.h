@@ -1,0 +1,68 @@
+#pragma once
+// A stand-in for the platform's creator upload page, served on 127.0.0.1 for
+// tests and manual runs. It behaves as the job expects of the real page: the
+// ready marker, the nickname of the logged-in account, a file input that
+// really sends the file, the progress texts, the two dialogs and the publish
+// button. Every publication is recorded so that a test can check it.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vidralo::sim {
+
+// Path and query of the upload page, fragment included.
+inline constexpr const char* kUploadPagePath = "/cgibin/recwxamanager/userclientjump";
+inline constexpr const char* kUploadPageSuffix = "/cgibin/recwxamanager/userclientjump?tag=uploadindex#/home";
+
+struct Publication {
+  std::string nickname;
+  std::string fileName;
+  std::int64_t byteSize = 0;
+  std::string title;
+  bool operator==(const Publication&) const = default;
+};
+
+// Switches for fault tests. They take effect on the next page load (alert,
+// nickname, ready delay) or on the next piece of an upload (throttle, stall).
+struct PlatformFaults {
+  int readyDelayMs = 300;        // until the upload area appears
+  std::int64_t throttleBytesPerSecond = 0;  // 0: as fast as the browser sends
+  bool uploadNeverCompletes = false;        // the last piece is never taken
+  bool alertOnLoad = false;                 // an alert() before the page is ready
+  bool hideNickname = false;                // logged in, but no ".user-name"
+};
+
+class SimulatedPlatform {
+ public:
+  SimulatedPlatform();
+  ~SimulatedPlatform();
+  SimulatedPlatform(const SimulatedPlatform&) = delete;
+  SimulatedPlatform& operator=(const SimulatedPlatform&) = delete;
+
+  // Listens on 127.0.0.1 at `port` (0: any free port) on a thread of its own.
+  bool start(int port = 0);
+  void stop();
+
+  // "http://127.0.0.1:PORT"; empty while not started.
+  std::string origin() const;
+  std::string uploadPageUrl() const;
+  // Opening this address in a browser logs that browser's profile in.
+  std::string loginUrl(const std::string& nickname) const;
+
+  std::vector<Publication> publications() const;
+
+  PlatformFaults faults() const;
+  void setFaults(const PlatformFaults& faults);
+  void setReadyDelayMs(int milliseconds);
+  void setUploadThrottle(std::int64_t bytesPerSecond);
+  void setUploadNeverCompletes(bool value);
+  void setAlertOnLoad(bool value);
+  void setHideNickname(bool value);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace vidralo::sim
