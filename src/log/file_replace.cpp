@@ -1,0 +1,108 @@
+#include "log/file_replace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace vidralo {
+namespace {
+
+// The file a path finally names, so that replacing a link's target does not
+// turn the link into a plain file.
+std::string resolvedTarget(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved)) return resolved;
+  return path;  // a dangling link: the rename replaces the link itself
+}
+
+std::string directoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Makes the rename itself durable; a failure here cannot undo the rename, so
+// it is not reported.
+void syncDirectory(const std::string& directory) {
+  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+bool writeAllBytes(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+bool replaceFileContents(const std::string& path, std::string_view bytes, mode_t newFileMode) {
+  if (path.empty()) return false;
+  const std::string target = resolvedTarget(path);
+
+  mode_t mode = newFileMode;
+  struct stat info {};
+  if (::stat(target.c_str(), &info) == 0) {
+    if (!S_ISREG(info.st_mode)) return false;
+    if ((info.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return false;
+    mode = info.st_mode & 07777;
+  } else if (errno != ENOENT) {
+    return false;
+  }
+
+  const std::string directory = directoryOf(target);
+  std::string temporary = directory + "/." + target.substr(target.rfind('/') + 1) + ".XXXXXX";
+  int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+
+  bool ok = ::fchmod(fd, mode) == 0 && writeAllBytes(fd, bytes) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  syncDirectory(directory);
+  return true;
+}
+
+ReadOutcome readWholeFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::Missing : ReadOutcome::Failed;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return ReadOutcome::Failed;
+  }
+  bytes.reserve(static_cast<std::size_t>(info.st_size));
+  char buffer[65536];
+  while (true) {
+    ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      ::close(fd);
+      bytes.clear();
+      return ReadOutcome::Failed;
+    }
+    if (got == 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  return ReadOutcome::Read;
+}
+
+}  // namespace vidralo
