@@ -1,0 +1,125 @@
+#include "common/app_config.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "common/program_dir.h"
+#include "common/text_rules.h"
+
+namespace vidralo {
+namespace {
+
+constexpr std::string_view kUploadPageSuffix = "/cgibin/recwxamanager/userclientjump?tag=uploadindex#/home";
+constexpr std::string_view kBlanks = " \t\r\n";
+
+std::string_view trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = text.find_last_not_of(kBlanks);
+  return text.substr(first, last - first + 1);
+}
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string lowered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = lowerAscii(c);
+  return out;
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) { return lowered(a) == lowered(b); }
+
+std::string withoutQuotes(std::string_view value) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+  return std::string(value);
+}
+
+bool isHostCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+bool validPort(std::string_view port) {
+  if (port.empty() || port.size() > 5) return false;
+  for (char c : port) {
+    if (c < '0' || c > '9') return false;
+  }
+  const int value = toInteger(port);
+  return value >= 1 && value <= 65535;
+}
+
+std::string readWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+}  // namespace
+
+std::string configFilePath() { return programPath("\\config.ini"); }
+
+std::string iniValue(std::string_view iniText, std::string_view section, std::string_view key) {
+  if (startsWith(iniText, "\xEF\xBB\xBF")) iniText.remove_prefix(3);
+  bool inSection = false;
+  while (!iniText.empty()) {
+    const std::size_t end = std::min(iniText.find('\n'), iniText.size());
+    const std::string_view line = trimmed(iniText.substr(0, end));
+    iniText.remove_prefix(std::min(end + 1, iniText.size()));
+    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+    if (line.front() == '[') {
+      const std::size_t close = line.find(']');
+      inSection = close != std::string_view::npos && sameIgnoringCase(trimmed(line.substr(1, close - 1)), section);
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (!inSection || equals == std::string_view::npos) continue;
+    if (sameIgnoringCase(trimmed(line.substr(0, equals)), key)) return withoutQuotes(trimmed(line.substr(equals + 1)));
+  }
+  return {};
+}
+
+std::string configValue(std::string_view section, std::string_view key) {
+  return iniValue(readWholeFile(configFilePath()), section, key);
+}
+
+std::string normalizedOrigin(std::string_view text) {
+  text = trimmed(text);
+  const std::size_t schemeEnd = text.find("://");
+  if (schemeEnd == std::string_view::npos) return {};
+  const std::string scheme = lowered(text.substr(0, schemeEnd));
+  if (scheme != "http" && scheme != "https") return {};
+  std::string_view authority = text.substr(schemeEnd + 3);
+  if (endsWith(authority, "/")) authority.remove_suffix(1);
+
+  const std::size_t colon = authority.find(':');
+  const std::string_view host = authority.substr(0, colon);
+  if (host.empty() || host.front() == '.' || host.front() == '-') return {};
+  for (char c : host) {
+    if (!isHostCharacter(c)) return {};
+  }
+  if (colon != std::string_view::npos && !validPort(authority.substr(colon + 1))) return {};
+  return scheme + "://" + std::string(authority);
+}
+
+std::string uploadPageUrl() {
+  const std::string origin = normalizedOrigin(configValue("hosts", "platform"));
+  return origin.empty() ? origin : origin + std::string(kUploadPageSuffix);
+}
+
+HeadlessMode browserHeadlessMode() {
+  const std::string value = lowered(configValue("browser", "headless"));
+  if (value == "true" || value == "1" || value == "yes") return HeadlessMode::On;
+  if (value == "false" || value == "0" || value == "no") return HeadlessMode::Off;
+  return HeadlessMode::Auto;
+}
+
+std::vector<std::string> browserExtraArguments() {
+  std::vector<std::string> arguments;
+  std::istringstream words(configValue("browser", "args"));
+  for (std::string word; words >> word;) arguments.push_back(word);
+  return arguments;
+}
+
+}  // namespace vidralo
