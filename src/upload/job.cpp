@@ -1,0 +1,184 @@
+#include "upload/job.h"
+
+#include <algorithm>
+
+#include "common/clock.h"
+#include "common/pumped_wait.h"
+#include "common/random_draw.h"
+#include "common/stop.h"
+#include "common/text_rules.h"
+#include "upload/file_ops.h"
+#include "upload/upload_page.h"
+#include "upload/video_selection.h"
+
+namespace vidralo {
+namespace {
+
+constexpr double kStepPauseMs = 900;
+
+std::string countdownText(int seconds) { return "延时" + numberToText(seconds) + "秒后继续"; }
+
+}  // namespace
+
+bool isForbiddenHour(const std::string& hourList, int hour) {
+  return ("点" + hourList).find("点" + numberToText(hour) + "点") != std::string::npos;
+}
+
+int videosPerTurn(const ControlModel& controls) {
+  return controls.checked(ControlId::选择框_切换账号) ? toInteger(controls.text(ControlId::编辑框_单账号上传)) : 1;
+}
+
+Job::Job(JobContext context, int abandonLimit)
+    : context_(std::move(context)),
+      controls_(context_.controls),
+      abandonLimit_(abandonLimit),
+      ticker_(controls_, elapsedSeconds_, abandonLimit) {}
+
+int Job::setting(ControlId id) const { return toInteger(controls_.text(id)); }
+
+bool Job::checked(ControlId id) const { return controls_.checked(id); }
+
+void Job::showInBrowserTitle(const std::string& text) {
+  context_.engine.setWindowTitle(context_.session.sessionId(), text);
+}
+
+void Job::run() {
+  // Stop ends the ticker too, even while the job thread is still inside an
+  // engine call.
+  std::stop_callback endTicker(currentStopToken(), [this] { ticker_.requestStop(); });
+  while (runRound()) {
+  }
+  ticker_.stop();
+}
+
+bool Job::runRound() {
+  const int count = controls_.rowCount();
+  controls_.setCaption(ControlId::分组框6, "账号列表（右键点击操作）当前有账号：" + numberToText(count) + "个");
+  const int perTurn = videosPerTurn(controls_);
+  controls_.setCaption(ControlId::分组框_控制, "当前设置，每个账号发布" + numberToText(perTurn) + "个视频后切换");
+  if (setting(ControlId::编辑框_账号序列) > count) controls_.setText(ControlId::编辑框_账号序列, "1");
+  for (int position = 1; position <= count; ++position) {
+    if (setting(ControlId::编辑框_账号序列) > position) continue;
+    if (!workOnAccount(position, perTurn)) return false;
+  }
+  if (stopRequested() || !checked(ControlId::选择框_自动循环)) return false;
+  return waitBeforeNextRound(count);
+}
+
+bool Job::waitBeforeNextRound(int accountCount) {
+  const int seconds = setting(ControlId::编辑框_循环间隔);
+  for (int k = 1; k <= seconds; ++k) {
+    controls_.setCaption(ControlId::分组框6, "本轮结束，等待" + numberToText(seconds - k) + "秒继续下一轮");
+    if (!PumpedWait(1, 1)) return false;
+    pumpPendingMessages();
+  }
+  // An empty list without a loop wait would otherwise spin through rounds
+  // as fast as the processor allows, flooding the window with captions.
+  if (accountCount == 0 && seconds <= 0 && !PumpedWait(1, 1)) return false;
+  return !stopRequested();
+}
+
+bool Job::workOnAccount(int position, int perTurn) {
+  const int previous = context_.jobRow.load();
+  if (previous >= 0) controls_.setCell(previous, 列_今天已发, "");
+  row_ = position - 1;
+  context_.jobRow = row_;
+  int done = toInteger(controls_.cell(row_, 列_今天已发));
+  for (int repetition = 0; repetition < perTurn; ++repetition) {
+    if (perTurn - done < 1) break;
+    if (!doVideo(done)) return false;
+  }
+  context_.session.closeSession();
+  if (stopRequested()) return false;
+  controls_.setText(ControlId::编辑框_账号序列, numberToText(position + 1));
+  if (!PumpedWait(kStepPauseMs)) return false;
+  if (checked(ControlId::选择框_换ip) && context_.changeIp) context_.changeIp();
+  if (checked(ControlId::选择框_2账号间隔) && !PumpedWait(setting(ControlId::编辑框_账号间隔), 1)) return false;
+  pumpPendingMessages();
+  return !stopRequested();
+}
+
+bool Job::doVideo(int& done) {
+  std::string folder = controls_.cell(row_, 列_素材目录);
+  if (!pathExists(folder)) folder = controls_.text(ControlId::编辑框_视频素材目录);
+  videoPath_ = pickVideo(controls_, folder, row_);
+  if (stopRequested()) return false;
+  if (videoPath_.empty() || !fileExists(videoPath_)) return PumpedWait(kStepPauseMs) && PumpedWait(kStepPauseMs);
+
+  accountId_ = controls_.cell(row_, 列_账号标识);
+  elapsedSeconds_ = 0;
+  ticker_.start(row_);
+  controls_.setCell(row_, 列_正在发布, videoPath_);
+  prepareCover(controls_, videoPath_);
+  forbiddenHoursGate();
+  const bool published = !stopRequested() && uploadOneVideo();
+  ticker_.stop();
+  if (stopRequested()) return false;
+
+  if (!published) {
+    // The video stays in its folder and may be picked again.
+    controls_.setCell(row_, 列_状态, "上传失败");
+  } else {
+    if (!pauseAfterVideo()) return false;
+    ++done;
+    controls_.setCell(row_, 列_今天已发, numberToText(done));
+  }
+  return PumpedWait(kStepPauseMs);
+}
+
+bool Job::pauseAfterVideo() {
+  const int low = std::max(0, setting(ControlId::编辑框_视频间隔));
+  const int high = std::max(0, setting(ControlId::编辑框_视频间隔1));
+  const int pause = randomBetween(low, high);
+  controls_.setCell(row_, 列_状态, countdownText(pause));
+  disposeVideo(controls_, videoPath_);
+  for (int k = 1; k <= pause; ++k) {
+    controls_.setCell(row_, 列_状态, countdownText(pause - k));
+    showInBrowserTitle(countdownText(pause - k));
+    if (!PumpedWait(1, 1)) return false;
+    pumpPendingMessages();
+  }
+  controls_.setCell(row_, 列_状态, "");
+  return true;
+}
+
+bool Job::uploadOneVideo() {
+  context_.session.ensureSession(row_, accountId_);
+  while (context_.session.sessionId() == 0) {
+    if (!PumpedWait(2000) || !withinTimeLimit()) return false;
+  }
+  if (!PumpedWait(1000)) return false;
+  UploadPage page(context_.engine, context_.session.sessionId());
+  if (!page.startUpload(videoPath_)) return false;
+  if (!page.fillDetails(controls_, context_.titles, row_, videoPath_)) return false;
+  if (!withinTimeLimit()) return false;
+  if (!page.waitUploadComplete([this] { return withinTimeLimit(); })) {
+    elapsedSeconds_ = 0;
+    ticker_.stop();
+    return false;
+  }
+  if (!withinTimeLimit()) return false;
+  if (!page.publish()) return false;
+  return withinTimeLimit();
+}
+
+bool Job::withinTimeLimit() {
+  if (abandonLimit_ == 0) return true;
+  if (elapsedSeconds_ <= abandonLimit_) return true;
+  // Abandoned: the next video of this account starts a fresh browser.
+  elapsedSeconds_ = 0;
+  context_.session.closeSession();
+  ticker_.stop();
+  return false;
+}
+
+void Job::forbiddenHoursGate() {
+  if (!checked(ControlId::选择框_禁止指定时间)) return;
+  // The list is read again at every check, so an edit counts within a minute.
+  while (isForbiddenHour(controls_.text(ControlId::编辑框_禁止指定时间), localNow().tm_hour)) {
+    showInBrowserTitle("现在是禁用时间段");
+    if (!PumpedWait(1, 2)) return;
+  }
+}
+
+}  // namespace vidralo

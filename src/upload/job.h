@@ -1,0 +1,73 @@
+#pragma once
+// One run of the publishing job, on the job thread: rounds over the account
+// list, videos per account, pauses, forbidden hours and the time limit of
+// each video. Every setting is read from the controls when it is used; every
+// wait is a PumpedWait, so a Stop (the thread's stop token) ends the run at
+// the next wait or step boundary without starting another step.
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "automation/browser_engine.h"
+#include "automation/browser_session.h"
+#include "controls/control_model.h"
+#include "upload/elapsed_ticker.h"
+#include "upload/titles.h"
+
+namespace vidralo {
+
+// What a run shares with the JobRunner that outlives it.
+struct JobContext {
+  ControlModel& controls;
+  BrowserEngine& engine;
+  BrowserSession& session;
+  TitlePool& titles;
+  // The row the job works on; survives from one run to the next (-1: none).
+  std::atomic<int>& jobRow;
+  // Changes the public IP address between accounts, when wanted.
+  std::function<void()> changeIp;
+};
+
+class Job {
+ public:
+  // `abandonLimit`: seconds one video may take, 0 for no limit; fixed for the run.
+  Job(JobContext context, int abandonLimit);
+
+  // Runs rounds until the list is done without 选择框_自动循环, or Stop.
+  void run();
+
+ private:
+  // False when no further round follows (done, or stopped).
+  bool runRound();
+  // One account's turn; false when stopped.
+  bool workOnAccount(int position, int perTurn);
+  // One repetition of an account's turn; false when stopped.
+  bool doVideo(int& done);
+  bool uploadOneVideo();
+  bool withinTimeLimit();
+  void forbiddenHoursGate();
+  bool pauseAfterVideo();
+  bool waitBeforeNextRound(int accountCount);
+
+  int setting(ControlId id) const;
+  bool checked(ControlId id) const;
+  void showInBrowserTitle(const std::string& text);
+
+  JobContext context_;
+  ControlModel& controls_;
+  const int abandonLimit_;
+  std::atomic<int> elapsedSeconds_{0};
+  ElapsedTicker ticker_;
+  int row_ = -1;
+  std::string videoPath_;
+  std::string accountId_;
+};
+
+// "点" + list contains "点" + hour + "点": with "1点2点13点14点" the hours 1, 2,
+// 13 and 14 are forbidden, 3 is not.
+bool isForbiddenHour(const std::string& hourList, int hour);
+
+// Videos per account and turn: 编辑框_单账号上传 when 选择框_切换账号 is checked, else 1.
+int videosPerTurn(const ControlModel& controls);
+
+}  // namespace vidralo

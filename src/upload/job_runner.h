@@ -1,0 +1,72 @@
+#pragma once
+// The publishing job as the window sees it: the button 开始 and the hot key
+// Ctrl+Alt+K call toggleJob, which starts a job thread or stops the running
+// one. Stop is cooperative: the caption changes at once, the job thread
+// starts no further step, an engine call in progress is abandoned, and the
+// thread ends by itself; toggleJob never waits for it.
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "automation/browser_engine.h"
+#include "automation/browser_session.h"
+#include "controls/control_model.h"
+#include "upload/titles.h"
+
+namespace vidralo {
+
+class JobRunner {
+ public:
+  JobRunner(ControlModel& controls, BrowserEngine& engine, SessionSettings sessionSettings);
+  // Stops a running job and waits for its threads.
+  ~JobRunner();
+  JobRunner(const JobRunner&) = delete;
+  JobRunner& operator=(const JobRunner&) = delete;
+
+  // Caption "开始": starts a job (caption "停止"). Caption "停止": stops the
+  // job, or after a job that ended by itself only resets the caption.
+  void toggleJob();
+
+  // Called on the job thread whenever a job thread ends, stopped or not; it
+  // must not block (post to the GUI thread instead).
+  void setJobEndedCallback(std::function<void()> callback);
+  // Changes the public IP address between accounts when 选择框_换ip is
+  // checked; taken over by the next job started.
+  void setIpChanger(std::function<void()> changeIp);
+
+  // A job thread is still running (a stopped one may take until its engine
+  // call returns).
+  bool isRunning() const;
+  // Blocks until no job thread runs. For tests and shutdown, not the GUI.
+  void waitUntilIdle();
+
+  TitlePool& titlePool() { return titles_; }
+  BrowserSession& session() { return session_; }
+
+ private:
+  void startJob(int abandonLimit);
+  void stopJob();
+  void jobThread(std::stop_token token, int abandonLimit, std::function<void()> changeIp);
+
+  ControlModel& controls_;
+  BrowserEngine& engine_;
+  BrowserSession session_;
+  TitlePool titles_;
+  std::atomic<int> jobRow_{-1};
+
+  mutable std::mutex mutex_;
+  std::condition_variable idle_;
+  std::jthread current_;
+  // Stopped threads that may still be finishing an engine call; joined when
+  // done, never on the caller of toggleJob while they run.
+  std::vector<std::jthread> retired_;
+  int runningThreads_ = 0;
+  std::function<void()> jobEnded_;
+  std::function<void()> changeIp_;
+};
+
+}  // namespace vidralo

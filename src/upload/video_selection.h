@@ -1,0 +1,42 @@
+#pragma once
+// Which video an account publishes next, the cover image beside it, and what
+// becomes of both after a successful publication. Settings are read from
+// the controls at the moment of use.
+#include <string>
+#include <string_view>
+
+#include "controls/control_model.h"
+
+namespace vidralo {
+
+// Longest base name, in characters, that a video keeps on upload.
+inline constexpr std::size_t kVideoNameLimit = 30;
+
+// The next video of `folder` (with sub-folders when 选择框_读取子文件夹 is
+// checked), in random or listing order. A name longer than the limit is cut
+// and the file renamed for good. Empty when there is none, when it is still
+// being written, or when the rename failed; an empty folder is reported in
+// column 4 of `row` and the status bar.
+std::string pickVideo(ControlModel& controls, const std::string& folder, int row);
+
+// The video's cover: ".mp4" replaced by ".jpg" in its file name
+// (case-sensitive, so "clip.MP4" is its own cover path and never gets one).
+std::string coverPathOf(const std::string& videoPath);
+
+// With 单选框_本地随机封面 selected, copies a random "*.jpg" of
+// 编辑框_随机封面目录 beside the video, unless a cover is already there.
+void prepareCover(ControlModel& controls, const std::string& videoPath);
+
+// Deletes, or moves to the used-video folder, the video and its cover.
+// Failures are silent; a video that could not be moved stays where it was.
+void disposeVideo(ControlModel& controls, const std::string& videoPath);
+
+// The folder used videos are moved to: 编辑框_使用过视频目录, or the program's
+// "\已使用视频" (created when missing) while that box is empty.
+std::string usedVideoFolder(ControlModel& controls);
+
+// The first `limit` characters (UTF-8 code points) of `text`.
+std::string_view firstCharacters(std::string_view text, std::size_t limit);
+std::size_t characterCount(std::string_view text);
+
+}  // namespace vidralo

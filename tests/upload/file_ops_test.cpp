@@ -1,0 +1,134 @@
+#include "upload/file_ops.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace vidralo {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+
+TEST(FileInUse, OnlyAnOpenWriterMakesAFileBusy) {
+  TempDir dir;
+  const std::string video = dir.write("clip.mp4", "data");
+  EXPECT_FALSE(isFileInUse(video));
+  EXPECT_FALSE(isFileInUse(dir.file("missing.mp4")));
+  EXPECT_FALSE(isFileInUse(dir.path())) << "a folder is not a file";
+
+  const int reader = ::open(video.c_str(), O_RDONLY);
+  EXPECT_FALSE(isFileInUse(video)) << "a reader does not hold the file";
+  const int writer = ::open(video.c_str(), O_WRONLY | O_APPEND);
+  EXPECT_TRUE(isFileInUse(video));
+  ::close(writer);
+  EXPECT_FALSE(isFileInUse(video));
+  ::close(reader);
+}
+
+TEST(FileInUse, AnotherProcessCopyingIntoTheFileIsSeen) {
+  TempDir dir;
+  const std::string video = dir.write("copying.mp4", "partial");
+  int ready[2], release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int fd = ::open(video.c_str(), O_RDWR);
+    char byte = fd >= 0 ? 'y' : 'n';
+    (void)!::write(ready[1], &byte, 1);
+    ::close(release[1]);
+    while (::read(release[0], &byte, 1) > 0) {
+    }
+    ::_exit(0);
+  }
+  ::close(release[0]);
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  ASSERT_EQ(byte, 'y');
+  EXPECT_TRUE(isFileInUse(video));
+  ::close(release[1]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_FALSE(isFileInUse(video));
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
+TEST(FilePaths, ValidPathsAreAbsoluteWithALegalName) {
+  EXPECT_TRUE(isValidFilePath("/videos/片段.mp4"));
+  EXPECT_FALSE(isValidFilePath("videos/clip.mp4"));
+  EXPECT_FALSE(isValidFilePath(""));
+  EXPECT_FALSE(isValidFilePath("/videos/"));
+  for (const char* name : {"a?b", "a<b", "a>b", "a*b", "a|b", "a:b", "a\"b", "a\\b"})
+    EXPECT_FALSE(isValidFilePath(std::string("/videos/") + name + ".mp4")) << name;
+}
+
+TEST(FilePaths, ExistenceTreatsATrailingSeparatorAsMissing) {
+  TempDir dir;
+  dir.write("v/clip.mp4", "x");
+  EXPECT_TRUE(pathExists(dir.file("v")));
+  EXPECT_FALSE(pathExists(dir.file("v/")));
+  EXPECT_FALSE(pathExists(dir.file("v\\")));
+  EXPECT_FALSE(pathExists(""));
+  EXPECT_TRUE(fileExists(dir.file("v/clip.mp4")));
+  EXPECT_FALSE(fileExists(dir.file("v")));
+}
+
+TEST(FilePaths, NamePartsSplitAtTheLastSlash) {
+  EXPECT_EQ(fileNameOf("/a/b.c/clip.x.mp4"), "clip.x.mp4");
+  EXPECT_EQ(folderOf("/a/b.c/clip.x.mp4"), "/a/b.c/");
+  EXPECT_EQ(baseNameOf("/a/b.c/clip.x.mp4"), "clip.x");
+  EXPECT_EQ(baseNameOf("/a/b.c/noext"), "noext");
+}
+
+TEST(FileMoves, NeverReplaceAnExistingTarget) {
+  TempDir dir;
+  const std::string from = dir.write("a.mp4", "new");
+  const std::string to = dir.write("used/a.mp4", "old");
+  EXPECT_FALSE(moveFileNoReplace(from, to));
+  EXPECT_EQ(readFile(from), "new");
+  EXPECT_EQ(readFile(to), "old");
+  EXPECT_FALSE(copyFileNoReplace(from, to));
+  EXPECT_EQ(readFile(to), "old");
+
+  EXPECT_TRUE(moveFileNoReplace(from, dir.file("used/b.mp4")));
+  EXPECT_FALSE(fileExists(from));
+  EXPECT_EQ(readFile(dir.file("used/b.mp4")), "new");
+  EXPECT_FALSE(moveFileNoReplace(dir.file("missing.mp4"), dir.file("used/c.mp4")));
+  EXPECT_FALSE(moveFileNoReplace(dir.file("used/b.mp4"), dir.file("no-such-folder/b.mp4")));
+  EXPECT_TRUE(fileExists(dir.file("used/b.mp4")));
+}
+
+TEST(FileMoves, WorkAcrossFileSystems) {
+  TempDir dir;
+  const std::string other = "/dev/shm/vidralo-move-" + std::to_string(::getpid());
+  struct stat here {}, there {};
+  if (::mkdir(other.c_str(), 0700) != 0 || ::stat(dir.path().c_str(), &here) != 0 ||
+      ::stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev) {
+    ::rmdir(other.c_str());
+    GTEST_SKIP() << "no second file system to move to";
+  }
+  const std::string payload(300000, 'v');
+  const std::string from = dir.write("big.mp4", payload);
+  const std::string to = other + "/big.mp4";
+  EXPECT_TRUE(moveFileNoReplace(from, to));
+  EXPECT_FALSE(fileExists(from));
+  EXPECT_EQ(readFile(to), payload);
+
+  const std::string again = dir.write("big.mp4", "second");
+  EXPECT_FALSE(moveFileNoReplace(again, to)) << "an existing target on the other side stays";
+  EXPECT_EQ(readFile(to), payload);
+  EXPECT_EQ(readFile(again), "second");
+  ::unlink(to.c_str());
+  ::rmdir(other.c_str());
+}
+
+}  // namespace
+}  // namespace vidralo
