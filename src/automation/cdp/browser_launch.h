@@ -1,0 +1,62 @@
+#pragma once
+// Finding the browser executable, composing its command line and starting
+// it detached, so that it outlives the program as an ordinary process.
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vidralo::cdp {
+
+// `path` when it names an executable file; otherwise the first Chromium,
+// Chrome or Edge found on the PATH; empty when there is none.
+std::string findBrowserExecutable(const std::string& path);
+
+struct LaunchSettings {
+  std::string profileDirectory;
+  std::string windowSize;      // "width,height", fractions allowed
+  std::string windowPosition;  // "x,y"
+  bool headless = false;
+  bool runningAsRoot = false;
+  std::vector<std::string> extraFlags;
+  std::string startUrl = "about:blank";
+};
+
+// The arguments after the executable's name, in order.
+std::vector<std::string> browserArguments(const LaunchSettings& settings);
+
+// "682.5,1038" -> "683,1038": two numbers rounded to whole pixels; empty when
+// the text is not two numbers separated by a comma.
+std::string roundedPair(const std::string& text);
+
+// The browser's own stderr goes here, so that a failed start can say why.
+std::string browserLogPath(const std::string& profileDirectory);
+
+struct Spawned {
+  pid_t pid = 0;      // the browser process; 0 on failure
+  std::string error;  // why it failed
+};
+
+// Starts `executable` with `arguments` in a session of its own (double fork:
+// the browser is adopted by init, so it never becomes our zombie and keeps
+// running after we end). stdin/stdout go to /dev/null, stderr to `logPath`.
+Spawned spawnDetached(const std::string& executable, const std::vector<std::string>& arguments,
+                      const std::string& logPath);
+
+// The browser's answer in <profile>/DevToolsActivePort: the port on
+// 127.0.0.1 and the path of its browser-level WebSocket.
+struct DevToolsEndpoint {
+  int port = 0;
+  std::string browserPath;  // "/devtools/browser/<id>"
+  std::string webSocketUrl() const;
+};
+
+std::string activePortFile(const std::string& profileDirectory);
+std::optional<DevToolsEndpoint> readActivePort(const std::string& profileDirectory);
+
+// The last `maxBytes` of a text file, cut to whole lines where possible.
+std::string fileTail(const std::string& path, std::size_t maxBytes);
+
+}  // namespace vidralo::cdp

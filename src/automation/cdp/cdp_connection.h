@@ -1,0 +1,99 @@
+#pragma once
+// One DevTools connection: numbered commands with their own time limits,
+// answers matched to their callers, events routed by target session.
+//
+// Every command waits on its caller's thread and ends in one of four ways:
+// the browser answers, the command's time limit passes, the calling
+// thread's stop is requested, or the connection closes (which fails every
+// pending command at once). Nothing ever waits for a dead browser.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include <rapidjson/document.h>
+
+#include "automation/cdp/cdp_transport.h"
+
+namespace vidralo::cdp {
+
+struct CdpReply {
+  bool ok = false;
+  // "Protocol error (Method): what went wrong" when !ok.
+  std::string error;
+  // The whole answer message; result() is its "result" member.
+  std::shared_ptr<rapidjson::Document> message;
+
+  const rapidjson::Value& result() const;
+};
+
+struct CdpEvent {
+  std::string_view method;
+  std::string_view sessionId;  // empty for browser-level events
+  const rapidjson::Value& params;
+};
+
+class CdpConnection {
+ public:
+  using EventHandler = std::function<void(const CdpEvent&)>;
+
+  static constexpr std::chrono::milliseconds kDefaultTimeLimit{30000};
+
+  // Starts reading at once. `onClosed` runs once, on the transport's thread,
+  // after every pending command has been failed.
+  explicit CdpConnection(std::unique_ptr<CdpTransport> transport, std::function<void()> onClosed = {});
+  ~CdpConnection();
+  CdpConnection(const CdpConnection&) = delete;
+  CdpConnection& operator=(const CdpConnection&) = delete;
+
+  // Sends one command and waits for its answer. `params` is a JSON object
+  // text; `sessionId` addresses an attached target (empty: the browser).
+  CdpReply call(std::string_view method, std::string_view params = "{}", std::string_view sessionId = {},
+                std::chrono::milliseconds timeLimit = kDefaultTimeLimit);
+
+  // Sends one command without waiting; its answer is dropped. Meant for event
+  // handlers, which must never wait for the browser themselves.
+  void post(std::string_view method, std::string_view params = "{}", std::string_view sessionId = {});
+
+  // Handlers run on the transport's thread and must return quickly. Events
+  // of `sessionId` only (empty: browser-level events). Returns a token for
+  // unsubscribe.
+  int subscribe(std::string sessionId, EventHandler handler);
+  void unsubscribe(int token);
+
+  bool isOpen() const;
+  // Closes the connection; pending commands fail at once.
+  void close();
+
+  // Commands still waiting for their answers (for tests and diagnostics).
+  std::size_t pendingCount() const;
+
+ private:
+  struct Pending;
+  struct Subscription {
+    std::string sessionId;
+    std::shared_ptr<EventHandler> handler;
+  };
+
+  std::int64_t send(std::string_view method, std::string_view params, std::string_view sessionId,
+                    std::shared_ptr<Pending> pending);
+  void receive(std::string message);
+  void closed();
+  void dispatch(const CdpEvent& event);
+
+  std::unique_ptr<CdpTransport> transport_;
+  std::function<void()> onClosed_;
+  mutable std::mutex mutex_;
+  bool open_ = true;
+  std::int64_t nextId_ = 1;
+  std::map<std::int64_t, std::shared_ptr<Pending>> pending_;
+  int nextToken_ = 1;
+  std::map<int, Subscription> subscriptions_;
+};
+
+}  // namespace vidralo::cdp

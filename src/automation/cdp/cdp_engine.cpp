@@ -1,0 +1,196 @@
+// CdpEngine: configuration, the log, and the page and element operations.
+#include "automation/cdp/cdp_engine.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "automation/cdp/browser_launch.h"
+#include "automation/cdp/cdp_json.h"
+#include "automation/cdp/devtools_http.h"
+#include "automation/cdp/engine_records.h"
+#include "common/clock.h"
+#include "common/pumped_wait.h"
+
+namespace vidralo::cdp {
+namespace {
+
+constexpr double kLoadPollMs = 50;
+constexpr std::chrono::milliseconds kVersionTimeLimit{5000};
+
+bool hasEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+}  // namespace
+
+CdpEngine::CdpEngine() : CdpEngine(Config()) {}
+
+CdpEngine::CdpEngine(Config config) : config_(std::move(config)) {}
+
+CdpEngine::~CdpEngine() {
+  std::map<SessionId, std::shared_ptr<Page>> pages;
+  std::map<BrowserId, std::shared_ptr<Browser>> browsers;
+  {
+    std::lock_guard lock(mutex_);
+    pages.swap(pages_);
+    browsers.swap(browsers_);
+  }
+  pages.clear();  // pages first: they subscribe to their browser's connection
+}
+
+void CdpEngine::setRunDirectory(const std::string& directory) {
+  std::lock_guard lock(mutex_);
+  runDirectory_ = directory;
+}
+
+void CdpEngine::setLogCallback(LogCallback callback) {
+  std::lock_guard lock(mutex_);
+  logCallback_ = std::move(callback);
+}
+
+void CdpEngine::log(const std::string& line) const {
+  LogCallback callback;
+  {
+    std::lock_guard lock(mutex_);
+    callback = logCallback_;
+  }
+  if (callback) callback(line);
+}
+
+bool CdpEngine::globalInit(const std::string& browserPath) {
+  const std::string executable = findBrowserExecutable(browserPath);
+  {
+    std::lock_guard lock(mutex_);
+    executable_ = executable;
+  }
+  log(executable.empty() ? "init failed: no Chromium, Chrome or Edge found" : "init: browser " + executable);
+  return !executable.empty();
+}
+
+std::string CdpEngine::browserExecutable() const {
+  std::lock_guard lock(mutex_);
+  return executable_;
+}
+
+bool CdpEngine::headless() const {
+  switch (config_.headless) {
+    case Headless::On: return true;
+    case Headless::Off: return false;
+    case Headless::Auto: break;
+  }
+  return !hasEnvironment("DISPLAY") && !hasEnvironment("WAYLAND_DISPLAY");
+}
+
+std::string CdpEngine::absoluteProfile(const std::string& directory) const {
+  std::filesystem::path path(directory);
+  if (path.is_relative()) {
+    std::lock_guard lock(mutex_);
+    std::error_code error;
+    path = (runDirectory_.empty() ? std::filesystem::current_path(error) : std::filesystem::path(runDirectory_)) / path;
+  }
+  std::string text = path.lexically_normal().string();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+std::shared_ptr<CdpEngine::Page> CdpEngine::livePage(SessionId session) const {
+  std::lock_guard lock(mutex_);
+  auto it = pages_.find(session);
+  if (it == pages_.end() || !it->second->usable()) return nullptr;
+  return it->second;
+}
+
+bool CdpEngine::isConnected(SessionId session) { return livePage(session) != nullptr; }
+
+void CdpEngine::closeOtherPages(SessionId session) {
+  std::shared_ptr<Page> page = livePage(session);
+  if (!page) return;
+  CdpConnection& connection = *page->browser->connection;
+  const CdpReply targets = connection.call("Target.getTargets", "{}", {}, config_.commandTimeLimit);
+  const rapidjson::Value* infos = member(targets.result(), "targetInfos");
+  if (!infos || !infos->IsArray()) return;
+  for (const auto& info : infos->GetArray()) {
+    const std::string targetId = stringMember(info, "targetId");
+    if (stringMember(info, "type") != "page" || targetId == page->targetId) continue;
+    const CdpReply closed = connection.call("Target.closeTarget", JsonObject().text("targetId", targetId).str(), {},
+                                            config_.commandTimeLimit);
+    if (!closed.ok) log(closed.error);
+  }
+}
+
+void CdpEngine::activatePage(SessionId session) {
+  if (std::shared_ptr<Page> page = livePage(session)) page->page->bringToFront();
+}
+
+std::string CdpEngine::pageUrl(SessionId session) {
+  std::shared_ptr<Page> page = livePage(session);
+  if (!page) return {};
+  const CdpReply reply = page->browser->connection->call(
+      "Target.getTargetInfo", JsonObject().text("targetId", page->targetId).str(), {}, config_.commandTimeLimit);
+  const rapidjson::Value* info = member(reply.result(), "targetInfo");
+  return info ? stringMember(*info, "url") : std::string();
+}
+
+void CdpEngine::overrideDialogs(SessionId session) {
+  if (std::shared_ptr<Page> page = livePage(session)) page->page->overrideDialogs();
+}
+
+void CdpEngine::navigate(SessionId session, const std::string& url) {
+  if (std::shared_ptr<Page> page = livePage(session)) page->page->navigate(url, config_.loadTimeLimit);
+}
+
+void CdpEngine::refresh(SessionId session) {
+  if (std::shared_ptr<Page> page = livePage(session)) page->page->reload();
+}
+
+bool CdpEngine::pageIsLoaded(SessionId session, const std::string& marker) {
+  std::shared_ptr<Page> page = livePage(session);
+  return page && page->page->markerPresent(marker);
+}
+
+bool CdpEngine::waitPageLoaded(SessionId session, const std::string& marker) {
+  const std::int64_t deadline = appClock().tickMs() + config_.loadTimeLimit.count();
+  while (true) {
+    std::shared_ptr<Page> page = livePage(session);
+    if (!page) return false;
+    if (page->page->markerPresent(marker)) return true;
+    if (appClock().tickMs() >= deadline || !PumpedWait(kLoadPollMs)) return false;
+  }
+}
+
+void CdpEngine::setWindowTitle(SessionId session, const std::string& title) {
+  if (std::shared_ptr<Page> page = livePage(session)) page->page->setTitle(title);
+}
+
+bool CdpEngine::elementExists(SessionId session, const std::string& selector) {
+  std::shared_ptr<Page> page = livePage(session);
+  return page && page->page->elementExists(selector);
+}
+
+std::string CdpEngine::elementText(SessionId session, const std::string& selector) {
+  std::shared_ptr<Page> page = livePage(session);
+  return page ? page->page->elementText(selector) : std::string();
+}
+
+bool CdpEngine::click(SessionId session, const std::string& selector, bool mouseEvents) {
+  std::shared_ptr<Page> page = livePage(session);
+  return page && page->page->click(selector, mouseEvents);
+}
+
+bool CdpEngine::input(SessionId session, const std::string& selector, const std::string& text) {
+  std::shared_ptr<Page> page = livePage(session);
+  return page && page->page->input(selector, text);
+}
+
+bool CdpEngine::uploadFile(SessionId session, const std::string& path) {
+  std::shared_ptr<Page> page = livePage(session);
+  return page && page->page->uploadFile(path);
+}
+
+std::string CdpEngine::versionJson(SessionId session) {
+  std::shared_ptr<Page> page = livePage(session);
+  return page ? fetchVersionJson(page->browser->port, kVersionTimeLimit) : std::string();
+}
+
+}  // namespace vidralo::cdp

@@ -1,0 +1,123 @@
+#pragma once
+// The browser-automation engine over the Chrome DevTools Protocol: starts
+// Chromium, Chrome or Edge on a profile of its own (or connects to one
+// already running on that profile), keeps one WebSocket connection per
+// browser with one flat protocol session per page, and performs the page
+// and element operations of BrowserEngine.
+//
+// Needs a QCoreApplication or QApplication: each connection reads on a Qt
+// thread of its own. Every call may come from any thread; none blocks for
+// longer than its time limit, and a call made on a thread whose stop was
+// requested returns at once.
+#include <sys/types.h>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "automation/browser_engine.h"
+
+namespace vidralo::cdp {
+
+class CdpEngine final : public BrowserEngine {
+ public:
+  enum class Headless {
+    Auto,  // headless exactly when there is no display (DISPLAY, WAYLAND_DISPLAY)
+    On,
+    Off,
+  };
+
+  struct Config {
+    Headless headless = Headless::Auto;
+    // Further browser flags, appended after our own ("--lang=zh-CN").
+    std::vector<std::string> extraFlags;
+    // Until the browser reports its debugging port.
+    std::chrono::milliseconds startTimeLimit{20000};
+    // Each protocol command of a page or element operation.
+    std::chrono::milliseconds commandTimeLimit{10000};
+    // A navigation, and waitPageLoaded (on appClock()).
+    std::chrono::milliseconds loadTimeLimit{30000};
+    // How long a closing browser may take before it is killed.
+    std::chrono::milliseconds closeGrace{5000};
+  };
+
+  static constexpr const char* kVersion = "5.5.64";
+
+  CdpEngine();
+  explicit CdpEngine(Config config);
+  // Drops the connections; the browsers themselves keep running.
+  ~CdpEngine() override;
+  CdpEngine(const CdpEngine&) = delete;
+  CdpEngine& operator=(const CdpEngine&) = delete;
+
+  // Relative profile directories are taken below this directory.
+  void setRunDirectory(const std::string& directory) override;
+  // Receives one line for every start, connection, disconnection, crash and
+  // failed command. May be called from the engine's own threads.
+  void setLogCallback(LogCallback callback) override;
+  std::string version() const override { return kVersion; }
+  bool globalInit(const std::string& browserPath) override;
+
+  StartedBrowser startBrowser(const std::string& url, const StartOptions& options) override;
+  std::vector<RunningBrowser> connectStarted() override;
+  void closeBrowser(SessionId session) override;
+  void closeBrowsers() override;
+
+  bool isConnected(SessionId session) override;
+  void closeOtherPages(SessionId session) override;
+  void activatePage(SessionId session) override;
+  std::string pageUrl(SessionId session) override;
+  void overrideDialogs(SessionId session) override;
+  void navigate(SessionId session, const std::string& url) override;
+  void refresh(SessionId session) override;
+  bool pageIsLoaded(SessionId session, const std::string& marker) override;
+  bool waitPageLoaded(SessionId session, const std::string& marker) override;
+  void setWindowTitle(SessionId session, const std::string& title) override;
+
+  bool elementExists(SessionId session, const std::string& selector) override;
+  std::string elementText(SessionId session, const std::string& selector) override;
+  bool click(SessionId session, const std::string& selector, bool mouseEvents) override;
+  bool input(SessionId session, const std::string& selector, const std::string& text) override;
+  bool uploadFile(SessionId session, const std::string& path) override;
+
+  std::string versionJson(SessionId session) override;
+
+  // The browser executable that globalInit settled on.
+  std::string browserExecutable() const;
+
+ private:
+  struct Browser;
+  struct Page;
+
+  void log(const std::string& line) const;
+  std::string absoluteProfile(const std::string& directory) const;
+  bool headless() const;
+
+  std::shared_ptr<Browser> runningBrowser(const std::string& profile);
+  std::shared_ptr<Browser> adopt(const std::string& profile);
+  std::shared_ptr<Browser> launch(const std::string& profile, const StartOptions& options);
+  std::shared_ptr<Browser> connect(const std::string& webSocketUrl, int port, const std::string& profile, pid_t pid);
+  std::shared_ptr<Page> pageOf(const std::shared_ptr<Browser>& browser);
+  std::shared_ptr<Page> attach(const std::shared_ptr<Browser>& browser);
+  void targetGone(const Browser* browser, const std::string& targetId, const std::string& sessionId);
+  void shutDown(const std::shared_ptr<Browser>& browser);
+  void forget(const std::shared_ptr<Browser>& browser);
+
+  // The page of `session` while it is usable; null otherwise.
+  std::shared_ptr<Page> livePage(SessionId session) const;
+
+  const Config config_;
+  mutable std::mutex mutex_;
+  std::string runDirectory_;
+  std::string executable_;
+  LogCallback logCallback_;
+  BrowserId nextBrowserId_ = 1;
+  SessionId nextSessionId_ = 1;
+  std::map<BrowserId, std::shared_ptr<Browser>> browsers_;
+  std::map<SessionId, std::shared_ptr<Page>> pages_;
+};
+
+}  // namespace vidralo::cdp

@@ -1,0 +1,287 @@
+// CdpEngine: starting, adopting, listing and closing browsers.
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "automation/cdp/browser_launch.h"
+#include "automation/cdp/browser_process.h"
+#include "automation/cdp/cdp_json.h"
+#include "automation/cdp/devtools_http.h"
+#include "automation/cdp/engine_records.h"
+#include "automation/cdp/websocket_transport.h"
+#include "common/pumped_wait.h"
+#include "common/stop.h"
+
+namespace vidralo::cdp {
+namespace {
+
+constexpr double kPortPollMs = 20;
+constexpr std::chrono::milliseconds kConnectTimeLimit{10000};
+constexpr std::chrono::milliseconds kProbeTimeLimit{2000};
+constexpr std::chrono::milliseconds kBrowserCloseTimeLimit{3000};
+constexpr std::size_t kLogTailBytes = 2000;
+
+// Held for the whole of every browser start in the process: two starts at
+// once would race for the same profile and for the user's screen.
+std::mutex& startLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::string firstPageTarget(const CdpReply& targets) {
+  const rapidjson::Value* infos = member(targets.result(), "targetInfos");
+  if (!infos || !infos->IsArray()) return {};
+  for (const auto& info : infos->GetArray())
+    if (stringMember(info, "type") == "page") return stringMember(info, "targetId");
+  return {};
+}
+
+}  // namespace
+
+StartedBrowser CdpEngine::startBrowser(const std::string& url, const StartOptions& options) {
+  std::lock_guard start(startLock());
+  const std::string profile = absoluteProfile(options.profileDirectory);
+  log("start: " + url + " on profile " + profile);
+  if (browserExecutable().empty()) {
+    log("start failed: the engine has no browser (globalInit)");
+    return {};
+  }
+  std::error_code error;
+  std::filesystem::create_directories(profile, error);
+
+  std::shared_ptr<Browser> browser = runningBrowser(profile);
+  if (!browser) browser = adopt(profile);
+  if (!browser) browser = launch(profile, options);
+  if (!browser) return {};
+  std::shared_ptr<Page> page = pageOf(browser);
+  if (!page) {
+    log("start failed: no page to attach to in browser " + std::to_string(browser->id));
+    return {};
+  }
+  if (!url.empty()) page->page->navigate(url, config_.loadTimeLimit);
+  log("started: browser " + std::to_string(browser->id) + ", session " + std::to_string(page->id));
+  return {browser->id, page->id};
+}
+
+std::shared_ptr<CdpEngine::Browser> CdpEngine::runningBrowser(const std::string& profile) {
+  std::lock_guard lock(mutex_);
+  for (const auto& [id, browser] : browsers_)
+    if (browser->profileDirectory == profile && browser->alive()) return browser;
+  return nullptr;
+}
+
+std::shared_ptr<CdpEngine::Browser> CdpEngine::adopt(const std::string& profile) {
+  const std::optional<DevToolsEndpoint> endpoint = readActivePort(profile);
+  if (!endpoint) return nullptr;
+  // The port file may be stale (a browser that was killed) and its port
+  // taken by some other program: only the browser that wrote the file
+  // names the same WebSocket path.
+  const std::string answer = fetchVersionJson(endpoint->port, kProbeTimeLimit);
+  rapidjson::Document version;
+  version.Parse(answer.data(), answer.size());
+  if (version.HasParseError() || !stringMember(version, "webSocketDebuggerUrl").ends_with(endpoint->browserPath))
+    return nullptr;
+  log("adopting the browser already running on " + profile);
+  return connect(endpoint->webSocketUrl(), endpoint->port, profile, findBrowserProcess(profile));
+}
+
+std::shared_ptr<CdpEngine::Browser> CdpEngine::launch(const std::string& profile, const StartOptions& options) {
+  std::error_code error;
+  std::filesystem::remove(activePortFile(profile), error);  // a stale one would be read as our answer
+
+  LaunchSettings settings;
+  settings.profileDirectory = profile;
+  settings.windowSize = options.windowSize;
+  settings.windowPosition = options.windowPosition;
+  settings.headless = headless();
+  settings.runningAsRoot = ::geteuid() == 0;
+  settings.extraFlags = config_.extraFlags;
+  const std::string logPath = browserLogPath(profile);
+  const Spawned spawned = spawnDetached(browserExecutable(), browserArguments(settings), logPath);
+  if (spawned.pid == 0) {
+    log("start failed: " + spawned.error);
+    return nullptr;
+  }
+  log("launched " + browserExecutable() + " as process " + std::to_string(spawned.pid) +
+      (settings.headless ? " (headless)" : ""));
+
+  const auto deadline = std::chrono::steady_clock::now() + config_.startTimeLimit;
+  std::optional<DevToolsEndpoint> endpoint;
+  std::string failure;
+  while (!(endpoint = readActivePort(profile))) {
+    if (!processAlive(spawned.pid)) failure = "the browser ended during its start";
+    else if (std::chrono::steady_clock::now() >= deadline) failure = "the browser reported no debugging port in time";
+    else if (!PumpedWait(kPortPollMs)) failure = "stopped during the start";
+    if (!failure.empty()) break;
+  }
+  if (!endpoint) {
+    log("start failed: " + failure + "; browser output:\n" + fileTail(logPath, kLogTailBytes));
+    endProcess(spawned.pid, std::chrono::milliseconds(0));
+    return nullptr;
+  }
+  std::shared_ptr<Browser> browser = connect(endpoint->webSocketUrl(), endpoint->port, profile, spawned.pid);
+  if (!browser) endProcess(spawned.pid, std::chrono::milliseconds(0));
+  return browser;
+}
+
+std::shared_ptr<CdpEngine::Browser> CdpEngine::connect(const std::string& webSocketUrl, int port,
+                                                       const std::string& profile, pid_t pid) {
+  std::string error;
+  std::unique_ptr<WebSocketTransport> transport = WebSocketTransport::open(webSocketUrl, kConnectTimeLimit, error);
+  if (!transport) {
+    log("connect failed: " + webSocketUrl + ": " + error);
+    return nullptr;
+  }
+  auto browser = std::make_shared<Browser>();
+  browser->profileDirectory = profile;
+  browser->pid = pid;
+  browser->port = port;
+  {
+    std::lock_guard lock(mutex_);
+    browser->id = nextBrowserId_++;
+  }
+  const BrowserId id = browser->id;
+  Browser* raw = browser.get();
+  browser->connection = std::make_unique<CdpConnection>(std::move(transport), [this, id] {
+    log("disconnected: browser " + std::to_string(id) + " (closed or crashed)");
+  });
+  // Runs on the connection's thread; it only marks pages, under the lock.
+  browser->connection->subscribe("", [this, raw](const CdpEvent& event) {
+    if (event.method == "Target.detachedFromTarget") {
+      targetGone(raw, stringMember(event.params, "targetId"), stringMember(event.params, "sessionId"));
+    } else if (event.method == "Target.targetDestroyed") {
+      targetGone(raw, stringMember(event.params, "targetId"), {});
+    } else if (event.method == "Target.targetCrashed") {
+      log("crashed: page " + stringMember(event.params, "targetId") + " of browser " + std::to_string(raw->id) +
+          " (" + stringMember(event.params, "status") + ")");
+      targetGone(raw, stringMember(event.params, "targetId"), {});
+    }
+  });
+  const CdpReply discover = browser->connection->call("Target.setDiscoverTargets",
+                                                      JsonObject().boolean("discover", true).str(), {},
+                                                      config_.commandTimeLimit);
+  if (!discover.ok) {
+    log("connect failed: " + discover.error);
+    return nullptr;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    browsers_.emplace(browser->id, browser);
+  }
+  log("connected: browser " + std::to_string(browser->id) + " on port " + std::to_string(port) + ", process " +
+      std::to_string(pid));
+  return browser;
+}
+
+void CdpEngine::targetGone(const Browser* browser, const std::string& targetId, const std::string& sessionId) {
+  std::lock_guard lock(mutex_);
+  for (const auto& [id, page] : pages_) {
+    if (page->browser.get() != browser) continue;
+    if (page->targetId == targetId || (!sessionId.empty() && page->page->sessionId() == sessionId))
+      page->attached = false;
+  }
+}
+
+std::shared_ptr<CdpEngine::Page> CdpEngine::pageOf(const std::shared_ptr<Browser>& browser) {
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& [id, page] : pages_)
+      if (page->browser == browser && page->attached) return page;
+  }
+  return attach(browser);
+}
+
+std::shared_ptr<CdpEngine::Page> CdpEngine::attach(const std::shared_ptr<Browser>& browser) {
+  CdpConnection& connection = *browser->connection;
+  std::string targetId = firstPageTarget(connection.call("Target.getTargets", "{}", {}, config_.commandTimeLimit));
+  if (targetId.empty()) {
+    const CdpReply created = connection.call("Target.createTarget", JsonObject().text("url", "about:blank").str(), {},
+                                             config_.commandTimeLimit);
+    targetId = stringMember(created.result(), "targetId");
+  }
+  if (targetId.empty()) return nullptr;
+  const CdpReply attached =
+      connection.call("Target.attachToTarget", JsonObject().text("targetId", targetId).boolean("flatten", true).str(),
+                      {}, config_.commandTimeLimit);
+  const std::string sessionId = stringMember(attached.result(), "sessionId");
+  if (sessionId.empty()) {
+    log("attach failed: " + attached.error);
+    return nullptr;
+  }
+  auto page = std::make_shared<Page>();
+  page->browser = browser;
+  page->targetId = targetId;
+  page->page = std::make_unique<CdpPage>(connection, sessionId, config_.commandTimeLimit,
+                                         [this](const std::string& line) { log(line); });
+  std::lock_guard lock(mutex_);
+  page->id = nextSessionId_++;
+  pages_.emplace(page->id, page);
+  return page;
+}
+
+std::vector<RunningBrowser> CdpEngine::connectStarted() {
+  std::vector<std::shared_ptr<Browser>> known;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& [id, browser] : browsers_) known.push_back(browser);
+  }
+  std::vector<RunningBrowser> running;
+  for (const auto& browser : known) {
+    if (!browser->alive()) {
+      forget(browser);
+      continue;
+    }
+    if (std::shared_ptr<Page> page = pageOf(browser))
+      running.push_back({browser->id, page->id, browser->profileDirectory});
+  }
+  return running;
+}
+
+void CdpEngine::closeBrowser(SessionId session) {
+  std::shared_ptr<Browser> browser;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = pages_.find(session);
+    if (it != pages_.end()) browser = it->second->browser;
+  }
+  if (browser) shutDown(browser);
+}
+
+void CdpEngine::closeBrowsers() {
+  std::vector<std::shared_ptr<Browser>> all;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& [id, browser] : browsers_) all.push_back(browser);
+  }
+  for (const auto& browser : all) shutDown(browser);
+}
+
+void CdpEngine::shutDown(const std::shared_ptr<Browser>& browser) {
+  if (browser->alive()) {
+    // The browser often drops the connection before it answers; either way
+    // the process check below decides.
+    browser->connection->call("Browser.close", "{}", {}, kBrowserCloseTimeLimit);
+  }
+  const pid_t pid = browser->pid > 0 ? browser->pid : findBrowserProcess(browser->profileDirectory);
+  const bool gone = pid <= 0 || endProcess(pid, config_.closeGrace);
+  browser->connection->close();
+  forget(browser);
+  log("closed: browser " + std::to_string(browser->id) + (gone ? "" : " (its process " + std::to_string(pid) +
+                                                                           " would not end)"));
+}
+
+void CdpEngine::forget(const std::shared_ptr<Browser>& browser) {
+  std::vector<std::shared_ptr<Page>> dropped;  // destroyed outside the lock
+  std::lock_guard lock(mutex_);
+  browsers_.erase(browser->id);
+  for (auto it = pages_.begin(); it != pages_.end();) {
+    if (it->second->browser == browser) {
+      dropped.push_back(std::move(it->second));
+      it = pages_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+}  // namespace vidralo::cdp

@@ -1,0 +1,45 @@
+#pragma once
+// Building the JSON texts of protocol commands. Every text goes through the
+// JSON writer, so selectors, page texts and paths can never break out of the
+// string they are written into.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include <rapidjson/document.h>
+
+namespace vidralo::cdp {
+
+// `text` as a JSON string literal, quotes included ("a\"b" for a"b). The text
+// is UTF-8; invalid sequences are replaced rather than passed on raw.
+std::string jsonString(std::string_view text);
+
+// A JSON object written member by member: JsonObject().text("url", u).str().
+class JsonObject {
+ public:
+  JsonObject();
+  ~JsonObject();
+  JsonObject(JsonObject&&) noexcept;
+  JsonObject& operator=(JsonObject&&) noexcept;
+
+  JsonObject& text(std::string_view key, std::string_view value);
+  JsonObject& boolean(std::string_view key, bool value);
+  JsonObject& integer(std::string_view key, std::int64_t value);
+  JsonObject& number(std::string_view key, double value);
+  // `json` must itself be valid JSON (an object built here, a jsonString...).
+  JsonObject& raw(std::string_view key, std::string_view json);
+  // The finished object; the builder may not be used afterwards.
+  std::string str();
+
+ private:
+  struct Writer;
+  std::unique_ptr<Writer> writer_;
+};
+
+// Member lookups that read a missing or mistyped member as empty.
+const rapidjson::Value* member(const rapidjson::Value& object, const char* name);
+std::string stringMember(const rapidjson::Value& object, const char* name);
+std::int64_t integerMember(const rapidjson::Value& object, const char* name, std::int64_t fallback = 0);
+
+}  // namespace vidralo::cdp

@@ -1,0 +1,38 @@
+#pragma once
+// What CdpEngine keeps per browser and per page session (private to the
+// engine's sources).
+#include <sys/types.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "automation/cdp/cdp_connection.h"
+#include "automation/cdp/cdp_engine.h"
+#include "automation/cdp/cdp_page.h"
+
+namespace vidralo::cdp {
+
+struct CdpEngine::Browser {
+  BrowserId id = 0;
+  std::string profileDirectory;
+  pid_t pid = 0;  // 0 when it could not be found
+  int port = 0;
+  std::unique_ptr<CdpConnection> connection;
+
+  bool alive() const { return connection && connection->isOpen(); }
+};
+
+// Declared after the browser it belongs to, so that the page (which
+// subscribes to the browser's connection) goes first.
+struct CdpEngine::Page {
+  SessionId id = 0;
+  std::shared_ptr<Browser> browser;
+  std::string targetId;
+  std::atomic<bool> attached{true};
+  std::unique_ptr<CdpPage> page;
+
+  bool usable() const { return attached && browser->alive(); }
+};
+
+}  // namespace vidralo::cdp

@@ -1,0 +1,39 @@
+#pragma once
+// The JavaScript that page operations run in the page. Every text from the
+// program (selectors, markers, titles) enters a script only as a JSON
+// literal, never spliced into the source.
+//
+// Elements are looked up in the document and, depth first, in every frame
+// whose document the page may reach (same origin).
+#include <string>
+#include <string_view>
+
+namespace vidralo::cdp::scripts {
+
+// true / false: an element matches `selector`.
+std::string elementExists(std::string_view selector);
+// The element's text (the value for form fields); null when none matches.
+std::string elementText(std::string_view selector);
+// Scrolls the element into view; {x, y} of its centre in the top page's
+// viewport, or null when it matches nothing or has no size.
+std::string elementCentre(std::string_view selector);
+// Calls the element's click(); true when it was found.
+std::string clickElement(std::string_view selector);
+// Focuses the element and selects its content so that typed text replaces
+// it; "focused", "unfocusable" (found, but focus went elsewhere) or null.
+std::string prepareInput(std::string_view selector);
+// Gives the element `text` directly and raises input and change, for fields
+// that refuse focus or when the text is empty.
+std::string assignInput(std::string_view selector, std::string_view text);
+// Raises input and change on the element after typing.
+std::string announceInput(std::string_view selector);
+// The element itself (as a remote object), for DOM commands.
+std::string elementObject(std::string_view selector);
+// true when `marker` appears in the page's text or markup (any reachable
+// frame); an empty marker asks for a completely loaded document.
+std::string markerPresent(std::string_view marker);
+std::string setTitle(std::string_view title);
+// Replaces alert, confirm and prompt by versions that return at once.
+std::string dialogOverride();
+
+}  // namespace vidralo::cdp::scripts
