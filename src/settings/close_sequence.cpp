@@ -1,0 +1,17 @@
+#include "settings/close_sequence.h"
+
+#include "settings/control_state_store.h"
+#include "settings/process_end.h"
+
+namespace vidralo {
+
+void runCloseSequence(const ControlModel& window, std::string& settingsPath, const CloseActions& actions) {
+  if (actions.hideWindow) actions.hideWindow();
+  if (actions.releaseHotKey) actions.releaseHotKey();
+  saveControlStates(window, settingsPath, "");
+  // The own process directly: a search by file name could find another
+  // running copy of the program first.
+  endOwnProcess(0);
+}
+
+}  // namespace vidralo

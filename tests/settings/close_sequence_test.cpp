@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "common/program_dir.h"
+#include "controls/control_model.h"
+#include "settings/close_sequence.h"
+#include "settings/ini_profile.h"
+#include "settings/process_end.h"
+#include "support/temp_dir.h"
+
+namespace vidralo {
+namespace {
+
+using test::readFile;
+
+std::string markerFile;
+
+void appendMarker(const std::string& text) { std::ofstream(markerFile, std::ios::app) << text << ";"; }
+
+TEST(CloseSequenceDeathTest, SavesEverythingThenEndsTheProcessAtOnce) {
+  test::TempDir dir;
+  const std::string previousDirectory = programDirectory();
+  setProgramDirectory(dir.path());
+  markerFile = dir.file("marker");
+
+  ControlModel window;
+  window.setText(ControlId::宽带_账号, "user");
+  window.setChecked(ControlId::单选框_移动, true);
+  window.addItem(ControlId::组合框_一级分类, {"电影", 1});
+  window.setCurrentIndex(ControlId::组合框_一级分类, 0);
+  std::string settingsPath;  // start-up normally fills it; empty means the default file
+  const std::string expectedPath = dir.file("data/setsoft.ini");
+
+  const CloseActions actions{
+      [&] { appendMarker("hide"); },
+      [&] { appendMarker(std::filesystem::exists(expectedPath) ? "hotkey-after-save" : "hotkey"); }};
+  EXPECT_EXIT(
+      {
+        std::atexit([] { appendMarker("exit-handlers-ran"); });
+        runCloseSequence(window, settingsPath, actions);
+      },
+      ::testing::ExitedWithCode(0), "");
+
+  EXPECT_EQ(readFile(markerFile), "hide;hotkey;");
+  IniProfile saved(expectedPath);
+  EXPECT_EQ(saved.value("编辑框", "宽带_账号"), "user");
+  EXPECT_EQ(saved.value("编辑框", "编辑框_视频间隔"), "80");
+  EXPECT_EQ(saved.value("单选框", "单选框_移动"), "真");
+  EXPECT_EQ(saved.value("单选框", "单选框_删除"), "假");
+  EXPECT_EQ(saved.value("组合框", "组合框_一级分类"), "电影<|>1<||>0<|>电影");
+  setProgramDirectory(previousDirectory);
+}
+
+TEST(CloseSequenceDeathTest, WorksWithoutAWindowToHide) {
+  test::TempDir dir;
+  const std::string path = dir.file("setsoft.ini");
+  std::string settingsPath = path;
+  ControlModel window;
+  EXPECT_EXIT(runCloseSequence(window, settingsPath, {}), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(IniProfile(path).value("编辑框", "放弃秒"), "300");
+}
+
+// Starts a copy of `sleep` under `name`; returns once the copy runs.
+pid_t startRenamedSleep(const test::TempDir& dir, const std::string& name) {
+  const std::string program = dir.file(name);
+  std::filesystem::copy_file("/bin/sleep", program);
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  int ready[2];
+  if (::pipe2(ready, O_CLOEXEC) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::execl(program.c_str(), name.c_str(), "1000", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(ready[1]);
+  char byte;
+  // The write end closes when exec succeeds (or the child ends).
+  while (::read(ready[0], &byte, 1) < 0 && errno == EINTR) {
+  }
+  ::close(ready[0]);
+  return child;
+}
+
+TEST(EndProcessByName, EndsAnotherProcessByItsFileNameButNeverItself) {
+  test::TempDir dir;
+  const pid_t child = startRenamedSleep(dir, "vidralo-probe");
+  ASSERT_GT(child, 0);
+
+  EXPECT_FALSE(endProcessByName("VIDRALO-PROBE", true));
+  EXPECT_FALSE(endProcessByName("vidralo-prob", false));
+  EXPECT_FALSE(endProcessByName("", false));
+  EXPECT_TRUE(endProcessByName("VIDRALO-PROBE", false));
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status));
+
+  const std::string ownName = std::filesystem::read_symlink("/proc/self/exe").filename().string();
+  EXPECT_FALSE(endProcessByName(ownName, true));
+  EXPECT_FALSE(endProcessByName("no-such-program-anywhere", false));
+}
+
+}  // namespace
+}  // namespace vidralo
