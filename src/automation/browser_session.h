@@ -43,6 +43,8 @@ class BrowserSession {
   BrowserId browserId() const;
 
  private:
+  void setIds(const StartedBrowser& ids);
+
   BrowserEngine& engine_;
   ControlModel& controls_;
   SessionSettings settings_;

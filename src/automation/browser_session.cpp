@@ -1,0 +1,137 @@
+#include "automation/browser_session.h"
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+
+#include "common/program_dir.h"
+#include "common/pumped_wait.h"
+#include "common/text_rules.h"
+#include "controls/control_ids.h"
+
+namespace vidralo {
+namespace {
+
+constexpr const char* kPageMarker = "视频拖拽";
+constexpr const char* kNicknameSelector = ".user-name";
+constexpr const char* kWindowPosition = "1,1";
+constexpr const char* kDefaultAccountId = "100";
+constexpr int kTaskbarHeight = 42;
+constexpr int kBrowserCountPart = 2;
+constexpr int kMessagePart = 1;
+constexpr const char* kNoPlatformText = "未配置平台地址（config.ini [hosts] platform）";
+
+std::string shortestDecimal(double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+// Profile paths compare as folders: "a/b/" and "a//b" name the same one.
+std::filesystem::path folderKey(const std::string& path) {
+  std::filesystem::path normal = std::filesystem::path(path).lexically_normal();
+  if (!normal.has_filename()) normal = normal.parent_path();
+  return normal;
+}
+
+bool sameFolder(const std::string& a, const std::string& b) {
+  return !a.empty() && !b.empty() && folderKey(a) == folderKey(b);
+}
+
+std::string effectiveId(std::string accountId) { return accountId.empty() ? kDefaultAccountId : accountId; }
+
+}  // namespace
+
+std::string profileDirectory(const std::string& accountId) {
+  return programPath("\\huancun\\vesko" + effectiveId(accountId));
+}
+
+std::string windowSizeText(int screenWidth, int screenHeight) {
+  return shortestDecimal(screenWidth / 2.0) + "," + shortestDecimal(static_cast<double>(screenHeight) - kTaskbarHeight);
+}
+
+StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings,
+                                  int row, std::string accountId) {
+  accountId = effectiveId(std::move(accountId));
+  // A start on an empty address would only show a blank browser; say why.
+  if (settings.uploadPageUrl.empty()) {
+    controls.setStatusText(kMessagePart, kNoPlatformText);
+    return {};
+  }
+  const StartOptions options{profileDirectory(accountId), windowSizeText(settings.screenWidth, settings.screenHeight),
+                             kWindowPosition};
+  const StartedBrowser started = engine.startBrowser(settings.uploadPageUrl, options);
+  if (started.sessionId == 0) return started;
+
+  engine.waitPageLoaded(started.sessionId, kPageMarker);
+  engine.setWindowTitle(started.sessionId, "载入成功");
+  if (engine.elementExists(started.sessionId, kNicknameSelector)) {
+    const std::string nickname = engine.elementText(started.sessionId, kNicknameSelector);
+    // An element still without text is a page that has not filled it in
+    // yet; the nickname kept so far is better than an empty one.
+    if (!nickname.empty()) {
+      controls.setCell(row, 列_昵称, nickname);
+      if (settings.saveNickname) settings.saveNickname(accountId, nickname);
+    }
+  }
+  return started;
+}
+
+BrowserSession::BrowserSession(BrowserEngine& engine, ControlModel& controls, SessionSettings settings)
+    : engine_(engine), controls_(controls), settings_(std::move(settings)) {}
+
+void BrowserSession::ensureSession(int row, const std::string& accountId) {
+  if (settings_.uploadPageUrl.empty()) {
+    controls_.setStatusText(kMessagePart, kNoPlatformText);
+    return;
+  }
+  const std::vector<RunningBrowser> running = engine_.connectStarted();
+  controls_.setStatusText(kBrowserCountPart, "已启动浏览器：" + numberToText(static_cast<std::int64_t>(running.size())));
+
+  // Only a browser on this account's own profile may be taken over: any
+  // other one is logged in as another account (an operator's log-in
+  // browser, say), and publishing there would publish under that account.
+  const std::string profile = profileDirectory(accountId);
+  const auto own = std::find_if(running.begin(), running.end(),
+                                [&](const RunningBrowser& b) { return sameFolder(b.profileDirectory, profile); });
+  const StartedBrowser current = own == running.end() ? StartedBrowser{} : StartedBrowser{own->browserId, own->sessionId};
+  setIds(current);
+  if (current.sessionId != 0) engine_.closeOtherPages(current.sessionId);
+
+  if (!PumpedWait(1, 1)) return;
+
+  if (current.sessionId != 0 && engine_.isConnected(current.sessionId)) {
+    engine_.activatePage(current.sessionId);
+    if (engine_.pageUrl(current.sessionId) != settings_.uploadPageUrl) {
+      engine_.overrideDialogs(current.sessionId);
+      engine_.navigate(current.sessionId, settings_.uploadPageUrl);
+      engine_.waitPageLoaded(current.sessionId, kPageMarker);
+      PumpedWait(2, 1);
+    }
+    return;
+  }
+  setIds(openAccountBrowser(engine_, controls_, settings_, row, accountId));
+}
+
+void BrowserSession::closeSession() {
+  const SessionId session = sessionId();
+  if (session != 0) engine_.closeBrowser(session);
+}
+
+SessionId BrowserSession::sessionId() const {
+  std::lock_guard lock(mutex_);
+  return sessionId_;
+}
+
+BrowserId BrowserSession::browserId() const {
+  std::lock_guard lock(mutex_);
+  return browserId_;
+}
+
+void BrowserSession::setIds(const StartedBrowser& ids) {
+  std::lock_guard lock(mutex_);
+  sessionId_ = ids.sessionId;
+  browserId_ = ids.browserId;
+}
+
+}  // namespace vidralo
