@@ -1,6 +1,8 @@
 #include "accounts/account_list.h"
 
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QString>
 #include <filesystem>
 #include <thread>
@@ -46,6 +48,14 @@ std::string takeSelectedAccount(AccountContext& context, int& row) {
   const std::string id = context.controls.cell(row, 列_账号标识);
   context.controls.setText(ControlId::编辑框_账号标识, id);
   return id;
+}
+
+// Whether the desktop trash can take files. Qt puts trashed files below the
+// working directory when the user's data folder does not exist yet, so the
+// folder is created first.
+bool trashAvailable() {
+  const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  return !dataHome.isEmpty() && QDir().mkpath(dataHome);
 }
 
 void openOnNewThread(OpenAccountBrowser openAccountBrowser, int row, std::string accountId) {
@@ -95,9 +105,13 @@ void clearAccounts(AccountContext& context) {
   if (!std::filesystem::path(folder).is_absolute() || !std::filesystem::is_directory(folder, error)) return;
   std::vector<std::string> files;
   listFiles(folder, "*.json", files, true, false);
+  if (files.empty()) return;
   int kept = 0;
-  for (const std::string& file : files)
-    if (!QFile::moveToTrash(QString::fromStdString(file))) ++kept;
+  if (!trashAvailable())
+    kept = static_cast<int>(files.size());
+  else
+    for (const std::string& file : files)
+      if (!QFile::moveToTrash(QString::fromStdString(file))) ++kept;
   if (kept > 0) context.dialogs.message(numberToText(kept) + " 个账号记录无法移到回收站，仍在 " + folder);
 }
 

@@ -79,6 +79,8 @@ struct AccountRecord::Document {
 
 AccountRecord::AccountRecord() : document_(std::make_unique<Document>()) {}
 AccountRecord::~AccountRecord() = default;
+AccountRecord::AccountRecord(AccountRecord&&) noexcept = default;
+AccountRecord& AccountRecord::operator=(AccountRecord&&) noexcept = default;
 
 AccountRecord::LoadResult AccountRecord::load(const std::string& path) {
   std::error_code error;

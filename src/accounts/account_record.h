@@ -35,6 +35,9 @@ class AccountRecord {
   ~AccountRecord();
   AccountRecord(const AccountRecord&) = delete;
   AccountRecord& operator=(const AccountRecord&) = delete;
+  // A moved-from record may only be assigned to or destroyed.
+  AccountRecord(AccountRecord&&) noexcept;
+  AccountRecord& operator=(AccountRecord&&) noexcept;
 
   // Accepts a UTF-8 byte-order mark; a file that is not valid UTF-8 is read
   // as GBK.
