@@ -9,7 +9,7 @@ PACKAGES=(
   libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   chromium
-  fonts-wqy-microhei
+  fonts-wqy-microhei libxcb1-dev
   procps psmisc ccache
 )
 

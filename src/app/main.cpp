@@ -1,6 +1,3 @@
-#include "common/program_dir.h"
+#include "app/startup.h"
 
-int main(int argc, char** argv) {
-  vidralo::initProgramDirectory(argc, argv);
-  return 0;
-}
+int main(int argc, char** argv) { return vidralo::startProgram(argc, argv); }

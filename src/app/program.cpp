@@ -1,0 +1,45 @@
+#include "app/program.h"
+
+#include "app/global_hot_key.h"
+#include "app/job_toggle.h"
+#include "app/main_window.h"
+#include "app/message_dialogs.h"
+#include "app/window_handlers.h"
+#include "settings/close_sequence.h"
+
+namespace vidralo {
+
+Program::Program(Options options)
+    : window_(std::make_unique<MainWindow>(controls_)),
+      ownDialogs_(options.dialogs ? nullptr : std::make_unique<MessageDialogs>(window_.get())),
+      dialogs_(options.dialogs ? options.dialogs : ownDialogs_.get()),
+      accounts_{controls_, *dialogs_, accountStore_, categories_},
+      hotKey_(std::make_unique<GlobalHotKey>(window_.get(), [this] { toggleJob(*this); })),
+      close_(std::move(options.close)) {
+  wireMainWindow(*this);
+}
+
+Program::~Program() {
+  // The threads work on the controls and the window, so they end first.
+  threads_.clear();
+  hotKey_.reset();
+  window_.reset();
+}
+
+void Program::startThread(std::function<void()> work) { threads_.emplace_back(std::move(work)); }
+
+void Program::close(bool hideWindowFirst) {
+  if (close_)
+    close_(hideWindowFirst);
+  else
+    runCloseSequence(hideWindowFirst);
+}
+
+void Program::runCloseSequence(bool hideWindowFirst) {
+  CloseActions actions;
+  if (hideWindowFirst) actions.hideWindow = [this] { window_->hide(); };
+  actions.releaseHotKey = [this] { hotKey_->release(); };
+  vidralo::runCloseSequence(controls_, settingsPath_, actions);
+}
+
+}  // namespace vidralo

@@ -1,0 +1,67 @@
+#pragma once
+// Everything the running program holds: the controls, the main window over
+// them, the dialogs, the account state, the settings path and the hot key.
+// Constructing it creates the main window with all its handlers wired.
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "accounts/account_context.h"
+#include "controls/control_model.h"
+#include "controls/dialogs.h"
+
+namespace vidralo {
+
+class GlobalHotKey;
+class MainWindow;
+
+class Program {
+ public:
+  struct Options {
+    // nullptr: message boxes over the main window.
+    Dialogs* dialogs = nullptr;
+    // How the close paths end the program; by default the close sequence,
+    // which saves the control values and ends the process.
+    std::function<void(bool hideWindowFirst)> close;
+  };
+
+  explicit Program(Options options);
+  Program() : Program(Options{}) {}
+  // Joins the threads it started.
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  ControlModel& controls() { return controls_; }
+  MainWindow& window() { return *window_; }
+  Dialogs& dialogs() { return *dialogs_; }
+  GlobalHotKey& hotKey() { return *hotKey_; }
+  AccountContext& accounts() { return accounts_; }
+  // The settings file, set during start-up; every save and restore takes it.
+  std::string& settingsPath() { return settingsPath_; }
+
+  // Runs `work` on a thread of its own; the caller does not wait for it.
+  void startThread(std::function<void()> work);
+
+  // Both close paths: the window's close and the button 按钮26.
+  void close(bool hideWindowFirst);
+
+ private:
+  void runCloseSequence(bool hideWindowFirst);
+
+  ControlModel controls_;
+  AccountStore accountStore_;
+  CategoryCatalogue categories_;
+  std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<Dialogs> ownDialogs_;
+  Dialogs* dialogs_;
+  AccountContext accounts_;
+  std::unique_ptr<GlobalHotKey> hotKey_;
+  std::string settingsPath_;
+  std::function<void(bool)> close_;
+  std::vector<std::jthread> threads_;
+};
+
+}  // namespace vidralo

@@ -1,0 +1,86 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "accounts/account_list.h"
+#include "app/app_info.h"
+#include "app/global_hot_key.h"
+#include "app/gui_message_pump.h"
+#include "app/later_steps.h"
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/qt_text.h"
+#include "common/program_dir.h"
+#include "settings/control_state_store.h"
+#include "settings/directories.h"
+
+namespace vidralo {
+namespace {
+
+constexpr int kTitleSettingsPage = 3;  // "视频标题设置" of 选择夹2
+
+// Takes "--screenshot FILE" out of the command line.
+std::optional<std::string> takeScreenshotPath(int& argc, char** argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--screenshot") != 0) continue;
+    std::string path = argv[i + 1];
+    for (int k = i; k + 2 <= argc; ++k) argv[k] = argv[k + 2];
+    argc -= 2;
+    return path;
+  }
+  return std::nullopt;
+}
+
+int saveScreenshot(MainWindow& window, const std::string& path) {
+  window.show();
+  QApplication::processEvents();
+  return window.grab().save(toQt(path), "PNG") ? 0 : 1;
+}
+
+}  // namespace
+
+int startProgram(int argc, char** argv) {
+  initProgramDirectory(argc, argv);
+  const std::optional<std::string> screenshot = takeScreenshotPath(argc, argv);
+  QApplication application(argc, argv);
+  registerGuiMessagePump();
+
+  prepareLibraries();
+  setAppInfo(makeAppInfo());
+  openStartWindow();
+
+  Program program;
+  onMainWindowCreated(program);
+  if (screenshot) return saveScreenshot(program.window(), *screenshot);
+  program.window().show();
+  // The close sequence ends the process; the loop does not return normally.
+  return QApplication::exec();
+}
+
+void onMainWindowCreated(Program& program) {
+  ControlModel& controls = program.controls();
+  program.window().setCaption(mainWindowCaption(appInfo()));
+  startUpdateCheckThread(program);
+  program.settingsPath() = programPath("\\data\\setsoft.ini");
+  // A folder that cannot be created is not an error here; saving an account
+  // reports it later.
+  ensureDirectory(programPath("\\data\\list"));
+  controls.setText(ControlId::编辑框_随机封面目录, programPath("\\img"));
+  restoreEditBoxes(controls, program.settingsPath());
+  restoreRadioButtons(controls, program.settingsPath());
+  initialiseEngine(program, false);
+  controls.setCaption(ControlId::标签15, programPath("\\"));
+  program.hotKey().registerKey();
+}
+
+void onOneShotTimer(Program& program) {
+  AccountContext& accounts = program.accounts();
+  program.startThread([&accounts] { reloadAccounts(accounts); });
+  program.controls().setCurrentPage(ControlId::选择夹2, kTitleSettingsPage);
+  program.controls().setText(ControlId::时钟1, "0");
+}
+
+}  // namespace vidralo
