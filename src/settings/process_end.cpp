@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 namespace vidralo {
@@ -19,11 +19,17 @@ bool sameName(std::string_view a, std::string_view b, bool caseSensitive) {
 }
 
 // The executable's file name; when the link cannot be read (another user's
-// process), the file name of the command's first word.
+// process), the file name of the command's first word. A program file that
+// was replaced while running (an update) still counts under its name.
 std::string executableName(const std::filesystem::path& processDirectory) {
   std::error_code error;
   const std::filesystem::path exe = std::filesystem::read_symlink(processDirectory / "exe", error);
-  if (!error) return exe.filename().string();
+  if (!error) {
+    std::string name = exe.filename().string();
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (name.ends_with(kDeleted)) name.resize(name.size() - kDeleted.size());
+    return name;
+  }
   std::ifstream in(processDirectory / "cmdline", std::ios::binary);
   std::string command;
   std::getline(in, command, '\0');
@@ -33,11 +39,14 @@ std::string executableName(const std::filesystem::path& processDirectory) {
 pid_t findOtherProcess(std::string_view name, bool caseSensitive) {
   const pid_t own = ::getpid();
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    const std::string pidText = entry.path().filename().string();
-    if (pidText.empty() || !std::ranges::all_of(pidText, [](unsigned char c) { return std::isdigit(c); })) continue;
-    const pid_t pid = static_cast<pid_t>(std::stol(pidText));
-    if (pid != own && sameName(executableName(entry.path()), name, caseSensitive)) return pid;
+  // Processes come and go during the walk; the non-throwing increment just
+  // ends it early then.
+  for (std::filesystem::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
+    const std::string pidText = it->path().filename().string();
+    pid_t pid = 0;
+    const auto [rest, failure] = std::from_chars(pidText.data(), pidText.data() + pidText.size(), pid);
+    if (failure != std::errc() || rest != pidText.data() + pidText.size() || pid <= 0) continue;
+    if (pid != own && sameName(executableName(it->path()), name, caseSensitive)) return pid;
   }
   return 0;
 }
