@@ -78,6 +78,7 @@ struct SimulatedPlatform::State {
   std::map<std::string, Upload> uploads;
   std::vector<Publication> publications;
   int nextUploadId = 1;
+  int pageLoads = 0;
 
   std::unique_ptr<httplib::Server> server;
   std::thread thread;
@@ -126,6 +127,7 @@ void SimulatedPlatform::State::servePage(const httplib::Request& request, httpli
   std::string page;
   {
     std::lock_guard lock(mutex);
+    ++pageLoads;
     JsonObjectText pageState;
     if (nickname.empty()) {
       pageState.addNull("nickname");
@@ -267,6 +269,11 @@ std::string SimulatedPlatform::loginUrl(const std::string& nickname) const {
 std::vector<Publication> SimulatedPlatform::publications() const {
   std::lock_guard lock(state_->mutex);
   return state_->publications;
+}
+
+int SimulatedPlatform::pageLoads() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->pageLoads;
 }
 
 PlatformFaults SimulatedPlatform::faults() const {

@@ -51,6 +51,8 @@ class SimulatedPlatform {
   std::string loginUrl(const std::string& nickname) const;
 
   std::vector<Publication> publications() const;
+  // How often the upload page has been served (a navigation or a reload).
+  int pageLoads() const;
 
   PlatformFaults faults() const;
   void setFaults(const PlatformFaults& faults);

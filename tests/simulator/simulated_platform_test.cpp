@@ -61,6 +61,7 @@ TEST_F(SimulatedPlatformTest, ServesTheUploadPageWithTheLoggedInNickname) {
   EXPECT_NE(page->body.find(R"("nickname":"小王")"), std::string::npos);
   // The marker must appear only once the page has rendered its upload area.
   EXPECT_EQ(page->body.find("视频拖拽"), std::string::npos);
+  EXPECT_EQ(platform.pageLoads(), 2);
 }
 
 TEST_F(SimulatedPlatformTest, LogInIsALastingCookieAndLeadsToTheUploadPage) {
