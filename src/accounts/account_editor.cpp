@@ -36,6 +36,14 @@ void reportFailedSave(Dialogs& dialogs, const std::string& accountId) {
   dialogs.message("账号记录无法写入：" + recordPath(accountId));
 }
 
+// Why the editor's id and folder cannot be saved; empty when they can.
+std::string saveRefusal(const std::string& id, const std::string& folder) {
+  if (id.empty()) return "账号标识 不能为空";
+  if (folder.empty()) return "视频素材目录 不能为空";
+  if (!isSafeAccountId(id)) return std::string(kUnsafeAccountIdMessage);
+  return {};
+}
+
 struct PerAccountSettings {
   std::string tags;
   std::string description;
@@ -100,9 +108,10 @@ void saveAccount(AccountContext& context) {
   ControlModel& controls = context.controls;
   const std::string id = controls.text(ControlId::编辑框_账号标识);
   const std::string folder = controls.text(ControlId::编辑框_视频素材目录);
-  if (id.empty()) return context.dialogs.message("账号标识 不能为空");
-  if (folder.empty()) return context.dialogs.message("视频素材目录 不能为空");
-  if (!isSafeAccountId(id)) return context.dialogs.message(std::string(kUnsafeAccountIdMessage));
+  if (const std::string refusal = saveRefusal(id, folder); !refusal.empty()) {
+    context.dialogs.message(refusal);
+    return;
+  }
 
   const bool saved = context.store.withState([&](AccountState& state) {
     controls.setCell(state.row, 列_序号, numberToText(state.row + 1));

@@ -44,6 +44,11 @@ TEST_F(RecordFileTest, AcceptsByteOrderMarkAndGbkBytes) {
   // A record saved as GBK by a text editor is not valid UTF-8.
   ASSERT_EQ(record.load(writeRecord("2.json", utf8ToGbk("{\"昵称\":\"中文\"}"))), Load::Loaded);
   EXPECT_EQ(record.text(recordKey::nickname), "中文");
+  // Bytes that are neither UTF-8 nor GBK still give valid program text.
+  ASSERT_EQ(record.load(writeRecord("3.json", "{\"x\":\"a\xFF\xFE" "b\"}")), Load::Loaded);
+  EXPECT_TRUE(isValidUtf8(record.text("x")));
+  EXPECT_TRUE(record.text("x").starts_with("a"));
+  EXPECT_TRUE(record.text("x").ends_with("b"));
 }
 
 TEST_F(RecordFileTest, WrongValueTypesReadSensibly) {
