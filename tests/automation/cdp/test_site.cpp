@@ -1,0 +1,145 @@
+#include "test_site.h"
+
+#include <httplib.h>
+
+#include <chrono>
+
+namespace vidralo::cdp::test {
+namespace {
+
+constexpr const char* kHead = "<!doctype html><html><head><meta charset=\"utf-8\"><title>test</title></head><body>";
+
+// Every page shows "ready:<name>" once it is complete, so that a test can
+// wait for exactly that page.
+std::string page(const std::string& name, const std::string& body) {
+  return std::string(kHead) + body + "<div id=\"ready\">ready:" + name + "</div></body></html>";
+}
+
+const std::string kMarkerPage = std::string(kHead) + R"(<div id="late"></div>
+<script>setTimeout(() => { document.getElementById('late').textContent = '视频拖拽'; }, 300);</script>
+</body></html>)";
+
+const std::string kFormPage = page("form", R"(
+<p class="user-name">小明 "引号" &lt;b&gt;</p>
+<input id="name" value="old text">
+<textarea class="textarea">旧标题</textarea>
+<div id="editor" contenteditable="true">old</div>
+<div id="echo"></div><div id="changes"></div><div id="clicks"></div>
+<iframe src="/frame" style="width:400px;height:150px"></iframe>
+<button id="hidden" style="display:none">hidden</button>
+<button id="far" style="margin-top:3000px">发布</button>
+<script>
+const echo = (text) => { document.getElementById('echo').textContent = text; };
+document.getElementById('name').addEventListener('input', e => echo(e.target.value));
+document.querySelector('.textarea').addEventListener('input', e => echo(e.target.value));
+document.getElementById('editor').addEventListener('input', e => echo(e.target.textContent));
+document.addEventListener('change', e => { document.getElementById('changes').textContent += e.target.id || e.target.className; });
+const clicks = [];
+for (const id of ['far', 'hidden']) document.getElementById(id).addEventListener('click', e => {
+  clicks.push(id + ':' + e.isTrusted);
+  document.getElementById('clicks').textContent = clicks.join(',');
+});
+</script>)");
+
+const std::string kFramePage = page("frame", R"(
+<span class="inner">框架里的字</span><input id="inner-input"><div id="inner-echo"></div>
+<button id="inner-button">b</button>
+<script>
+document.getElementById('inner-input').addEventListener('input', e => {
+  document.getElementById('inner-echo').textContent = e.target.value; });
+document.getElementById('inner-button').addEventListener('click', e => {
+  document.getElementById('inner-echo').textContent = 'clicked:' + e.isTrusted; });
+</script>)");
+
+const std::string kUploadPage = page("upload", R"(
+<div class="video-status">等待</div><input type="file" id="file" style="display:none">
+<script>
+document.getElementById('file').addEventListener('change', async (e) => {
+  const file = e.target.files[0];
+  const status = document.querySelector('.video-status');
+  status.textContent = '上传中';
+  const answer = await fetch('/receive?name=' + encodeURIComponent(file.name), {method: 'POST', body: file});
+  status.textContent = answer.ok ? '上传完成' : '失败';
+});
+</script>)");
+
+const std::string kDialogPage = page("dialogs", R"(<div id="result"></div>
+<script>
+alert('欢迎');
+const confirmed = confirm('确定?');
+const named = prompt('名字?', '默认');
+document.getElementById('result').textContent = confirmed + ' ' + named;
+</script>)");
+
+const std::string kCounterPage = page("counter", R"(<div id="count"></div>
+<script>
+const count = Number(sessionStorage.getItem('loads') || 0) + 1;
+sessionStorage.setItem('loads', count);
+document.getElementById('count').textContent = count;
+</script>)");
+
+const std::string kPopupPage = page("popup", R"(<button id="open" style="width:200px;height:50px">open</button>
+<script>document.getElementById('open').addEventListener('click', () => window.open('/counter'));</script>)");
+
+}  // namespace
+
+TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
+  auto serve = [this](const char* path, const std::string& body) {
+    server_->Get(path, [&body](const httplib::Request&, httplib::Response& response) {
+      response.set_content(body, "text/html; charset=utf-8");
+    });
+  };
+  serve("/marker", kMarkerPage);
+  serve("/form", kFormPage);
+  serve("/frame", kFramePage);
+  serve("/upload", kUploadPage);
+  serve("/dialogs", kDialogPage);
+  serve("/counter", kCounterPage);
+  serve("/popup", kPopupPage);
+  server_->Post("/receive", [this](const httplib::Request& request, httplib::Response& response) {
+    std::lock_guard lock(mutex_);
+    receivedBytes_ = request.body;
+    receivedName_ = request.get_param_value("name");
+    response.set_content("ok", "text/plain");
+  });
+  server_->Get("/hang", [this](const httplib::Request&, httplib::Response& response) {
+    std::unique_lock lock(mutex_);
+    hangRequested_ = true;
+    changed_.notify_all();
+    changed_.wait_for(lock, std::chrono::seconds(30), [this] { return released_; });
+    response.set_content(page("hang", ""), "text/html; charset=utf-8");
+  });
+  port_ = server_->bind_to_any_port("127.0.0.1");
+  thread_ = std::thread([this] { server_->listen_after_bind(); });
+}
+
+TestSite::~TestSite() {
+  release();
+  server_->stop();
+  thread_.join();
+}
+
+std::string TestSite::url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+std::string TestSite::receivedBytes() const {
+  std::lock_guard lock(mutex_);
+  return receivedBytes_;
+}
+
+std::string TestSite::receivedName() const {
+  std::lock_guard lock(mutex_);
+  return receivedName_;
+}
+
+bool TestSite::waitHangRequested() {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::seconds(20), [this] { return hangRequested_; });
+}
+
+void TestSite::release() {
+  std::lock_guard lock(mutex_);
+  released_ = true;
+  changed_.notify_all();
+}
+
+}  // namespace vidralo::cdp::test

@@ -1,0 +1,44 @@
+#pragma once
+// A small web site on 127.0.0.1 for the browser tests: pages with delayed
+// markers, form fields, frames, a hidden file input that posts its file
+// back, dialogs on load, and a page whose answer is held back on request.
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace httplib {
+class Server;
+}
+
+namespace vidralo::cdp::test {
+
+class TestSite {
+ public:
+  TestSite();
+  ~TestSite();
+
+  // "http://127.0.0.1:<port>" + path
+  std::string url(const std::string& path) const;
+
+  // The last file posted by the upload page, and its name.
+  std::string receivedBytes() const;
+  std::string receivedName() const;
+
+  // /hang answers only after release(); waitHangRequested() returns once a
+  // request for it arrived (false after a generous bound).
+  bool waitHangRequested();
+  void release();
+
+ private:
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  int port_ = 0;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::string receivedBytes_, receivedName_;
+  bool hangRequested_ = false, released_ = false;
+};
+
+}  // namespace vidralo::cdp::test
