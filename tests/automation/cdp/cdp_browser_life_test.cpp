@@ -1,0 +1,160 @@
+// Browser lifetimes: a browser killed from outside, starts from two threads,
+// a browser left running by an earlier run, and closing everything.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "automation/cdp/browser_process.h"
+#include "automation/cdp/cdp_engine.h"
+#include "browser_helpers.h"
+#include "support/temp_dir.h"
+#include "test_site.h"
+
+namespace vidralo::cdp {
+namespace {
+
+using test::eventually;
+
+// Collects the engine's log lines.
+struct LogLines {
+  std::mutex mutex;
+  std::vector<std::string> lines;
+
+  BrowserEngine::LogCallback callback() {
+    return [this](const std::string& line) {
+      std::lock_guard lock(mutex);
+      lines.push_back(line);
+    };
+  }
+  std::vector<std::string> starting(const char* prefix) {
+    std::lock_guard lock(mutex);
+    std::vector<std::string> found;
+    for (const std::string& line : lines)
+      if (line.starts_with(prefix)) found.push_back(line);
+    return found;
+  }
+};
+
+class BrowserLifeTest : public ::testing::Test {
+ protected:
+  StartOptions options(const std::string& name) const { return {dir_.file(name), "800,600", "1,1"}; }
+
+  test::TestSite site_;
+  vidralo::test::TempDir dir_;
+};
+
+TEST_F(BrowserLifeTest, AKilledBrowserFailsItsPendingCommandAndReadsAsGone) {
+  CdpEngine engine;
+  ASSERT_TRUE(engine.globalInit(""));
+  const StartedBrowser started = engine.startBrowser(site_.url("/marker"), options("killed"));
+  ASSERT_NE(started.sessionId, 0u);
+  const pid_t pid = findBrowserProcess(dir_.file("killed"));
+  ASSERT_GT(pid, 0);
+
+  std::atomic<bool> returned{false};
+  std::thread caller([&] {
+    engine.navigate(started.sessionId, site_.url("/hang"));  // held back by the server
+    returned = true;
+  });
+  ASSERT_TRUE(site_.waitHangRequested());
+  ::kill(pid, SIGKILL);
+  caller.join();
+  EXPECT_TRUE(returned);
+
+  EXPECT_FALSE(engine.isConnected(started.sessionId));
+  EXPECT_EQ(engine.elementText(started.sessionId, "body"), "");
+  EXPECT_FALSE(engine.waitPageLoaded(started.sessionId, "视频拖拽"));
+  EXPECT_TRUE(engine.connectStarted().empty());
+  engine.closeBrowser(started.sessionId);
+  EXPECT_TRUE(eventually([&] { return !test::profileHasProcesses(dir_.file("killed")); }));
+}
+
+TEST_F(BrowserLifeTest, StartsAreSerialisedAndARunningBrowserIsAdoptedNotStartedTwice) {
+  LogLines log;
+  CdpEngine first;
+  first.setLogCallback(log.callback());
+  ASSERT_TRUE(first.globalInit(""));
+
+  StartedBrowser a, b;
+  std::thread one([&] { a = first.startBrowser(site_.url("/marker"), options("a")); });
+  std::thread two([&] { b = first.startBrowser(site_.url("/marker"), options("b")); });
+  one.join();
+  two.join();
+  ASSERT_NE(a.sessionId, 0u);
+  ASSERT_NE(b.sessionId, 0u);
+  EXPECT_NE(a.browserId, b.browserId);
+  EXPECT_NE(a.sessionId, b.sessionId);
+
+  // Each start ran from its first line to its last before the other began.
+  std::vector<std::string> marks = log.starting("start");
+  ASSERT_EQ(marks.size(), 4u);
+  EXPECT_TRUE(marks[0].starts_with("start: ") && marks[1].starts_with("started: "));
+  EXPECT_TRUE(marks[2].starts_with("start: ") && marks[3].starts_with("started: "));
+
+  // A later run (a new engine) finds the browser of profile "a" still open.
+  const pid_t running = findBrowserProcess(dir_.file("a"));
+  ASSERT_GT(running, 0);
+  LogLines laterLog;
+  CdpEngine later;
+  later.setLogCallback(laterLog.callback());
+  ASSERT_TRUE(later.globalInit(""));
+  const StartedBrowser adopted = later.startBrowser(site_.url("/form"), options("a"));
+  ASSERT_NE(adopted.sessionId, 0u);
+  EXPECT_EQ(laterLog.starting("adopting").size(), 1u);
+  EXPECT_TRUE(laterLog.starting("launched").empty());
+  EXPECT_EQ(findBrowserProcess(dir_.file("a")), running);
+  EXPECT_TRUE(later.waitPageLoaded(adopted.sessionId, "ready:form"));
+  EXPECT_EQ(later.pageUrl(adopted.sessionId), site_.url("/form"));
+
+  const std::vector<RunningBrowser> listed = later.connectStarted();
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].profileDirectory, dir_.file("a"));
+
+  // The same engine starting the same profile again reuses its browser.
+  const StartedBrowser again = later.startBrowser(site_.url("/marker"), options("a"));
+  EXPECT_EQ(again.browserId, adopted.browserId);
+  EXPECT_EQ(later.connectStarted().size(), 1u);
+
+  later.closeBrowsers();
+  first.closeBrowsers();
+  EXPECT_TRUE(eventually([&] {
+    return !test::profileHasProcesses(dir_.file("a")) && !test::profileHasProcesses(dir_.file("b"));
+  }));
+  EXPECT_FALSE(first.isConnected(a.sessionId));
+  EXPECT_FALSE(later.isConnected(adopted.sessionId));
+  EXPECT_TRUE(first.connectStarted().empty());
+}
+
+TEST_F(BrowserLifeTest, AFailedStartReportsTheBrowsersOwnOutput) {
+  const std::string fake = dir_.write("bin/browser", "#!/bin/sh\necho 'cannot open display: nowhere' >&2\nexit 1\n");
+  ASSERT_EQ(::chmod(fake.c_str(), 0755), 0);
+  LogLines log;
+  CdpEngine engine;
+  engine.setLogCallback(log.callback());
+  ASSERT_TRUE(engine.globalInit(fake));
+  const StartedBrowser started = engine.startBrowser(site_.url("/marker"), options("broken"));
+  EXPECT_EQ(started.sessionId, 0u);
+  EXPECT_EQ(started.browserId, 0u);
+  const std::vector<std::string> failures = log.starting("start failed");
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].find("cannot open display: nowhere"), std::string::npos);
+}
+
+TEST_F(BrowserLifeTest, WithoutABrowserNothingStarts) {
+  CdpEngine engine;
+  EXPECT_FALSE(engine.startBrowser(site_.url("/marker"), options("none")).sessionId);
+  const char* path = std::getenv("PATH");
+  const std::string saved = path ? path : "";
+  ::setenv("PATH", dir_.file("nothing-here").c_str(), 1);
+  EXPECT_FALSE(engine.globalInit(dir_.file("no-such-browser")));
+  ::setenv("PATH", saved.c_str(), 1);
+  EXPECT_FALSE(engine.startBrowser(site_.url("/marker"), options("none")).sessionId);
+}
+
+}  // namespace
+}  // namespace vidralo::cdp
