@@ -219,8 +219,7 @@ SimulatedPlatform::~SimulatedPlatform() { stop(); }
 
 bool SimulatedPlatform::start(int port) {
   if (state_->server) return true;
-  auto server = std::make_unique<httplib::Server>();
-  state_->server = std::move(server);
+  state_->server = std::make_unique<httplib::Server>();
   state_->routes();
   const int bound = port == 0 ? state_->server->bind_to_any_port(kHost)
                               : (state_->server->bind_to_port(kHost, port) ? port : -1);

@@ -4,6 +4,16 @@
 // ready marker, the nickname of the logged-in account, a file input that
 // really sends the file, the progress texts, the two dialogs and the publish
 // button. Every publication is recorded so that a test can check it.
+//
+// Addresses besides the upload page:
+//   GET  /login?nickname=NAME   logs the browser in (a lasting cookie), then
+//                               leads to the upload page; GET /logout undoes it
+//   GET  /sim/publications      the publications as a JSON array
+//   GET or POST /sim/faults     the fault switches as JSON; query parameters
+//                               readyDelayMs, throttle (bytes per second),
+//                               neverComplete, alertOnLoad, hideNickname (1/0)
+//                               change them first
+//   POST /sim/upload/begin, /sim/upload/piece, /sim/publish: the page's own
 #include <cstdint>
 #include <memory>
 #include <string>

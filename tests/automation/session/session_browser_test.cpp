@@ -110,6 +110,24 @@ TEST_F(SessionBrowserTest, ALogInStaysInItsOwnProfile) {
   EXPECT_EQ(controls.cell(0, 列_昵称), "甲");
 }
 
+TEST_F(SessionBrowserTest, AnAlertOnLoadDoesNotKeepTheNicknameFromBeingRead) {
+  logIn("201", "甲");
+  platform.setAlertOnLoad(true);
+  const StartedBrowser opened = openAccountBrowser(engine, controls, settings, 0, "201");
+  ASSERT_NE(opened.sessionId, 0u);
+  EXPECT_EQ(controls.cell(0, 列_昵称), "甲");
+}
+
+TEST_F(SessionBrowserTest, APageWithoutNicknameLeavesListAndRecordAlone) {
+  logIn("201", "甲");
+  platform.setHideNickname(true);
+  const StartedBrowser opened = openAccountBrowser(engine, controls, settings, 0, "201");
+  ASSERT_NE(opened.sessionId, 0u);
+  EXPECT_TRUE(engine.pageIsLoaded(opened.sessionId, "视频拖拽"));
+  EXPECT_EQ(controls.cell(0, 列_昵称), "");
+  EXPECT_TRUE(savedNicknames().empty());
+}
+
 class UploadTest : public SessionBrowserTest {
  protected:
   void SetUp() override {
@@ -187,6 +205,12 @@ TEST_F(SessionBrowserTest, TheUploadPageIsReloadedOnlyWhenItsAddressDiffers) {
   EXPECT_EQ(job.sessionId(), session);
   EXPECT_EQ(platform.pageLoads(), loads + 2) << "the changed address, then the upload page again";
   EXPECT_EQ(engine.pageUrl(session), platform.uploadPageUrl());
+
+  engine.navigate(session, platform.uploadPageUrl() + "/more");  // another fragment only
+  ASSERT_NE(engine.pageUrl(session), platform.uploadPageUrl());
+  job.ensureSession(0, "201");
+  EXPECT_EQ(engine.pageUrl(session), platform.uploadPageUrl());
+  EXPECT_TRUE(engine.pageIsLoaded(session, "视频拖拽"));
 }
 
 TEST_F(SessionBrowserTest, ALogInBrowserOfAnotherAccountIsNeverTakenOver) {
