@@ -163,6 +163,7 @@ QWidget* MainWindow::createWidget(const ControlSpec& spec, QWidget* parent) {
     }
     case ControlKind::Timer: {
       auto* timer = new QTimer(this);
+      timer->setObjectName(toQt(spec.name));
       timers_[spec.id] = timer;
       connect(timer, &QTimer::timeout, this, [this, id = spec.id] { run(timerHandlers_, id); });
       return nullptr;

@@ -1,0 +1,18 @@
+// The window tests need a QApplication; without a display they run on the
+// offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "app/gui_message_pump.h"
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  vidralo::registerGuiMessagePump();
+  ::testing::InitGoogleTest(&argc, argv);
+  // Close-path tests end their process; a fresh child per test keeps them
+  // apart from the window state of the others.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  return RUN_ALL_TESTS();
+}

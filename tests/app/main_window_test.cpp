@@ -1,0 +1,214 @@
+// The main window as the operator sees it: every control at its first-run
+// value, the caption, and values travelling between widgets and the model.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <thread>
+
+#include "app/global_hot_key.h"
+#include "app_fixture.h"
+#include "common/program_dir.h"
+#include "controls/control_spec.h"
+
+namespace vidralo::test {
+namespace {
+
+QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString lines(std::string_view text) { return qt(text).replace("\r\n", "\n"); }
+
+using MainWindowTest = StartedProgram;
+
+// What the window must show for a control on a first run, where start-up
+// replaces the form value.
+std::string expectedFirstRunText(const ControlSpec& spec) {
+  if (spec.id == ControlId::编辑框_随机封面目录) return programDirectory() + "/img";
+  if (spec.id == ControlId::标签15) return programDirectory() + "/";
+  return std::string(isEditBox(spec.kind) ? spec.initial : spec.caption);
+}
+
+TEST_F(MainWindowTest, EveryControlShowsItsFirstRunValue) {
+  start();
+  for (const ControlSpec& spec : controlTable()) {
+    SCOPED_TRACE(std::string(spec.name));
+    const QString name = qt(spec.name);
+    const QString expected = lines(expectedFirstRunText(spec));
+    const bool checked = spec.initial == "真";
+    switch (spec.kind) {
+      case ControlKind::Button: EXPECT_EQ(find<QPushButton>(spec.name.data())->text(), expected); break;
+      case ControlKind::Label: EXPECT_EQ(find<QLabel>(spec.name.data())->text(), expected); break;
+      case ControlKind::GroupBox: EXPECT_EQ(find<QGroupBox>(spec.name.data())->title(), expected); break;
+      case ControlKind::EditBox: EXPECT_EQ(find<QLineEdit>(spec.name.data())->text(), expected); break;
+      case ControlKind::MultiLineEdit:
+        EXPECT_EQ(find<QPlainTextEdit>(spec.name.data())->toPlainText(), expected);
+        break;
+      case ControlKind::CheckBox:
+      case ControlKind::RadioButton: {
+        auto* button = program->window().findChild<QAbstractButton*>(name);
+        EXPECT_EQ(button->text(), expected);
+        EXPECT_EQ(button->isChecked(), checked);
+        break;
+      }
+      case ControlKind::ComboBox: EXPECT_EQ(find<QComboBox>(spec.name.data())->count(), 0); break;
+      case ControlKind::TabPage: {
+        auto* page = program->window().findChild<QWidget*>(name);
+        auto* tabs = program->window().findChild<QTabWidget*>(qt(spec.parent));
+        const auto pages = tabPages(*findControl(spec.parent));
+        const auto position = std::find(pages.begin(), pages.end(), spec.id) - pages.begin();
+        EXPECT_EQ(tabs->indexOf(page), position);
+        EXPECT_EQ(tabs->tabText(tabs->indexOf(page)), expected);
+        break;
+      }
+      default: EXPECT_NE(program->window().findChild<QObject*>(name), nullptr); break;
+    }
+  }
+}
+
+TEST_F(MainWindowTest, CaptionSizeAndStatusBarFollowTheForm) {
+  start();
+  MainWindow& window = program->window();
+  EXPECT_EQ(window.windowTitle(), QString("Vidralov1.2          按键盘 Ctrl + Alt + K  可以快速开始或停止"));
+  EXPECT_EQ(window.frameGeometry().size(), QSize(1026, 570));
+  EXPECT_EQ(find<QTabWidget>("选择夹1")->count(), 5);
+  EXPECT_EQ(find<QTabWidget>("选择夹2")->count(), 5);
+  ASSERT_NE(find<QStatusBar>("状态条1"), nullptr);
+  EXPECT_EQ(window.statusPart(0)->width(), 260);
+  EXPECT_EQ(window.statusPart(1)->width(), 350);
+  EXPECT_EQ(window.statusPart(2)->width(), 200);
+  EXPECT_GT(window.statusPart(3)->width(), 0);
+}
+
+TEST_F(MainWindowTest, StartButtonAndHotKeyToggleTheSameCaption) {
+  start();
+  auto* button = find<QPushButton>("开始");
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_EQ(program->controls().caption(ControlId::开始), "停止");
+  EXPECT_TRUE(eventually([&] { return button->text() == "停止"; }));
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_EQ(program->controls().caption(ControlId::开始), "开始");
+
+  // Offscreen there is no global grab: the key works as a shortcut of the
+  // program's windows.
+  ASSERT_EQ(program->hotKey().kind(), GlobalHotKey::Kind::WindowShortcut);
+  EXPECT_NE(program->hotKey().id(), 0);
+  program->window().activateWindow();
+  QTest::keyClick(&program->window(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+  EXPECT_EQ(program->controls().caption(ControlId::开始), "停止");
+  QTest::keyClick(find<QLineEdit>("编辑框_账号标识"), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+  EXPECT_EQ(program->controls().caption(ControlId::开始), "开始");
+
+  program->hotKey().release();
+  EXPECT_EQ(program->hotKey().id(), 0);
+  QTest::keyClick(&program->window(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+  EXPECT_EQ(program->controls().caption(ControlId::开始), "开始");
+}
+
+TEST_F(MainWindowTest, ChangesFromAnotherThreadReachTheWidgets) {
+  start();
+  ControlModel& controls = program->controls();
+  std::thread writer([&controls] {
+    controls.setText(ControlId::编辑框_视频间隔, "95");
+    controls.setCaption(ControlId::分组框_控制, "任务进行中");
+    controls.setChecked(ControlId::选择框_自动循环, false);
+    controls.setChecked(ControlId::单选框_移动, true);
+    controls.setText(ControlId::编辑框_标题库, "一\r\n二");
+    controls.setStatusText(1, "视频素材目录没有视频");
+    controls.addItem(ControlId::组合框_一级分类, {"电影", 2});
+    controls.addItem(ControlId::组合框_一级分类, {"音乐", 3});
+    controls.setCurrentIndex(ControlId::组合框_一级分类, 1);
+    controls.setCurrentPage(ControlId::选择夹1, 2);
+  });
+  writer.join();
+  EXPECT_TRUE(eventually([&] { return find<QTabWidget>("选择夹1")->currentIndex() == 2; }));
+  EXPECT_EQ(find<QLineEdit>("编辑框_视频间隔")->text(), "95");
+  EXPECT_EQ(find<QGroupBox>("分组框_控制")->title(), "任务进行中");
+  EXPECT_FALSE(find<QCheckBox>("选择框_自动循环")->isChecked());
+  EXPECT_TRUE(find<QRadioButton>("单选框_移动")->isChecked());
+  EXPECT_FALSE(find<QRadioButton>("单选框_删除")->isChecked());
+  EXPECT_EQ(find<QPlainTextEdit>("编辑框_标题库")->toPlainText(), "一\n二");
+  EXPECT_EQ(program->window().statusPart(1)->text(), "视频素材目录没有视频");
+  auto* combo = find<QComboBox>("组合框_一级分类");
+  ASSERT_EQ(combo->count(), 2);
+  EXPECT_EQ(combo->currentText(), "音乐");
+  EXPECT_EQ(combo->currentData().toInt(), 3);
+}
+
+TEST_F(MainWindowTest, RadioGroupWithNothingCheckedIsShownSo) {
+  start();
+  program->controls().setChecked(ControlId::单选框_删除, false);
+  EXPECT_TRUE(eventually([&] { return !find<QRadioButton>("单选框_删除")->isChecked(); }));
+  EXPECT_FALSE(find<QRadioButton>("单选框_移动")->isChecked());
+}
+
+TEST_F(MainWindowTest, OperatorEditsReachTheModel) {
+  start();
+  ControlModel& controls = program->controls();
+  auto* id = find<QLineEdit>("编辑框_账号标识");
+  id->selectAll();
+  QTest::keyClicks(id, "205");
+  EXPECT_EQ(controls.text(ControlId::编辑框_账号标识), "205");
+
+  auto* titles = find<QPlainTextEdit>("编辑框_标题库");
+  titles->clear();
+  QTest::keyClicks(titles, "a");
+  QTest::keyClick(titles, Qt::Key_Return);
+  QTest::keyClicks(titles, "b");
+  EXPECT_EQ(controls.text(ControlId::编辑框_标题库), "a\r\nb");
+
+  QTest::mouseClick(find<QCheckBox>("选择框_切换账号"), Qt::LeftButton);
+  EXPECT_FALSE(controls.checked(ControlId::选择框_切换账号));
+
+  auto* move = find<QRadioButton>("单选框_移动");
+  QTest::mouseClick(move, Qt::LeftButton);
+  EXPECT_TRUE(controls.checked(ControlId::单选框_移动));
+  EXPECT_FALSE(controls.checked(ControlId::单选框_删除));
+  EXPECT_TRUE(eventually([&] { return !find<QRadioButton>("单选框_删除")->isChecked(); }));
+  // A second click on a checked radio button leaves it checked.
+  QTest::mouseClick(move, Qt::LeftButton);
+  EXPECT_TRUE(move->isChecked());
+  EXPECT_TRUE(controls.checked(ControlId::单选框_移动));
+
+  find<QTabWidget>("选择夹1")->setCurrentIndex(4);
+  EXPECT_EQ(controls.currentPage(ControlId::选择夹1), 4);
+}
+
+TEST_F(MainWindowTest, ChoosingAComboItemSelectsItInTheModel) {
+  start();
+  ControlModel& controls = program->controls();
+  controls.addItem(ControlId::组合框_二级分类, {"综艺", 33});
+  controls.addItem(ControlId::组合框_二级分类, {"纪录片", 34});
+  controls.setCurrentIndex(ControlId::组合框_二级分类, 0);
+  auto* combo = find<QComboBox>("组合框_二级分类");
+  ASSERT_TRUE(eventually([&] { return combo->count() == 2; }));
+  QTest::keyClick(combo, Qt::Key_Down);
+  EXPECT_EQ(controls.currentIndex(ControlId::组合框_二级分类), 1);
+  EXPECT_EQ(controls.text(ControlId::组合框_二级分类), "纪录片");
+}
+
+TEST_F(MainWindowTest, GapEditsSitInsideTheBlanksOfTheirCaption) {
+  start();
+  auto inside = [&](const char* edit, const char* host) {
+    const QRect editRect = find<QWidget>(edit)->geometry();
+    const QRect hostRect = find<QWidget>(host)->geometry();
+    return hostRect.contains(editRect.center()) && editRect.width() >= 16;
+  };
+  EXPECT_TRUE(inside("编辑框_单账号上传", "选择框_切换账号"));
+  EXPECT_TRUE(inside("编辑框_封面图序列", "单选框_系统封面"));
+  EXPECT_TRUE(inside("编辑框_视频间隔", "标签2"));
+  EXPECT_TRUE(inside("编辑框_视频间隔1", "标签2"));
+  EXPECT_TRUE(inside("编辑框_循环间隔", "选择框_自动循环"));
+  EXPECT_TRUE(inside("放弃秒", "选择框_自动放弃"));
+  EXPECT_TRUE(inside("编辑框_账号间隔", "选择框_2账号间隔"));
+  EXPECT_TRUE(inside("编辑框_账号序列", "标签4"));
+  // The two gaps of one caption get an edit box each, in caption order.
+  EXPECT_LT(find<QWidget>("编辑框_视频间隔")->geometry().right(), find<QWidget>("编辑框_视频间隔1")->x());
+}
+
+}  // namespace
+}  // namespace vidralo::test

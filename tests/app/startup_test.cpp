@@ -1,0 +1,181 @@
+// Start-up and the close paths: folders, saved values against defaults, the
+// one-shot tick, the program folder link, and the process end.
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QUrl>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/startup.h"
+#include "app_fixture.h"
+#include "url_recorder.h"
+#include "common/gbk.h"
+#include "common/program_dir.h"
+
+namespace vidralo::test {
+namespace {
+
+namespace fs = std::filesystem;
+using StartupTest = StartedProgram;
+
+TEST_F(StartupTest, FirstStartCreatesTheRecordFolderButNotTheCoverFolder) {
+  start();
+  EXPECT_TRUE(fs::is_directory(directory.file("data/list")));
+  EXPECT_FALSE(fs::exists(directory.file("img")));
+  EXPECT_EQ(program->settingsPath(), directory.file("data/setsoft.ini"));
+  EXPECT_EQ(program->controls().text(ControlId::编辑框_随机封面目录), directory.file("img"));
+  EXPECT_EQ(program->controls().caption(ControlId::标签15), directory.path() + "/");
+}
+
+TEST_F(StartupTest, StoredValuesOverrideTheStartUpDefaults) {
+  directory.write("data/setsoft.ini", utf8ToGbk("[编辑框]\r\n编辑框_随机封面目录=D:\\封面\r\n编辑框_账号标识=\r\n"
+                                                "[单选框]\r\n单选框_移动=真\r\n单选框_删除=假\r\n"));
+  start();
+  EXPECT_EQ(find<QLineEdit>("编辑框_随机封面目录")->text(), "D:\\封面");
+  // An empty stored value leaves the form default.
+  EXPECT_EQ(find<QLineEdit>("编辑框_账号标识")->text(), "100");
+  EXPECT_TRUE(find<QRadioButton>("单选框_移动")->isChecked());
+  EXPECT_FALSE(find<QRadioButton>("单选框_删除")->isChecked());
+}
+
+TEST_F(StartupTest, SavedEditBoxesAndRadioButtonsSurviveARestartButCheckBoxesDoNot) {
+  start();
+  auto* pause = find<QLineEdit>("编辑框_视频间隔");
+  pause->selectAll();
+  QTest::keyClicks(pause, "45");
+  auto* id = find<QLineEdit>("编辑框_账号标识");
+  id->selectAll();
+  QTest::keyClick(id, Qt::Key_Delete);
+  auto* titles = find<QPlainTextEdit>("编辑框_标题库");
+  titles->clear();
+  typeText(titles, "第一行");
+  QTest::keyClick(titles, Qt::Key_Return);
+  typeText(titles, "他说\"好\"");
+  QTest::mouseClick(find<QRadioButton>("描述_标题库"), Qt::LeftButton);
+  QTest::mouseClick(find<QCheckBox>("选择框_自动循环"), Qt::LeftButton);
+  QTest::mouseClick(find<QPushButton>("按钮_保存账号"), Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"保存成功"});
+
+  restart();
+  EXPECT_EQ(find<QLineEdit>("编辑框_视频间隔")->text(), "45");
+  EXPECT_EQ(find<QLineEdit>("编辑框_账号标识")->text(), "100");
+  EXPECT_EQ(find<QPlainTextEdit>("编辑框_标题库")->toPlainText(), "第一行\n他说\"好\"");
+  EXPECT_EQ(program->controls().text(ControlId::编辑框_标题库), "第一行\r\n他说\"好\"");
+  EXPECT_TRUE(find<QRadioButton>("描述_标题库")->isChecked());
+  EXPECT_FALSE(find<QRadioButton>("描述_文件名")->isChecked());
+  EXPECT_TRUE(find<QCheckBox>("选择框_自动循环")->isChecked());
+}
+
+TEST_F(StartupTest, OneShotTickFillsTheListShowsTitleSettingsAndStops) {
+  directory.write("data/list/123.json", R"({"昵称":"小明","素材目录":"D:\\v","缓存id":"123"})");
+  start();
+  auto* tabs = find<QTabWidget>("选择夹2");
+  EXPECT_EQ(tabs->currentIndex(), 0);
+  ASSERT_TRUE(eventually([&] { return tabs->currentIndex() == 3; }));
+  EXPECT_EQ(tabs->tabText(3), "视频标题设置");
+  ASSERT_TRUE(eventually([&] { return program->window().accountList()->model()->rowCount() == 1; }));
+  EXPECT_EQ(program->controls().cell(0, 列_账号标识), "123");
+  auto* timer = program->window().findChild<QTimer*>("时钟1");
+  ASSERT_NE(timer, nullptr);
+  EXPECT_TRUE(eventually([&] { return !timer->isActive(); }));
+  // A page the operator chooses afterwards stays.
+  tabs->setCurrentIndex(1);
+  EXPECT_EQ(program->controls().currentPage(ControlId::选择夹2), 1);
+}
+
+TEST_F(StartupTest, PressingTheProgramFolderLabelOpensTheFolder) {
+  start();
+  UrlRecorder recorder;
+  QDesktopServices::setUrlHandler("file", &recorder, "open");
+  QTest::mousePress(find<QLabel>("标签15"), Qt::LeftButton);
+  QDesktopServices::unsetUrlHandler("file");
+  ASSERT_EQ(recorder.opened.size(), 1);
+  EXPECT_EQ(fs::path(recorder.opened.front().toLocalFile().toStdString()), fs::path(directory.path() + "/"));
+}
+
+TEST_F(StartupTest, CloseButtonHidesFirstAndTheWindowCloseDoesNot) {
+  start();
+  QTest::mouseClick(find<QPushButton>("按钮26"), Qt::LeftButton);
+  program->window().close();
+  EXPECT_EQ(closes, (std::vector<bool>{true, false}));
+}
+
+// The real close sequence ends the test process, so it runs in a child; the
+// child finds the parent's directory in the environment.
+class CloseSequenceTest : public StartedProgram {
+ protected:
+  std::string sharedDirectory() {
+    if (const char* inherited = std::getenv("VIDRALO_CLOSE_TEST_DIR")) return inherited;
+    setenv("VIDRALO_CLOSE_TEST_DIR", directory.path().c_str(), 1);
+    return directory.path();
+  }
+  void TearDown() override {
+    unsetenv("VIDRALO_CLOSE_TEST_DIR");
+    StartedProgram::TearDown();
+  }
+  std::string settingsFile(const std::string& folder) { return gbkToUtf8(readFile(folder + "/data/setsoft.ini")); }
+};
+
+TEST_F(CloseSequenceTest, CloseButtonSavesAndEndsTheProcessWithCodeZero) {
+  const std::string folder = sharedDirectory();
+  EXPECT_EXIT(
+      {
+        setProgramDirectory(folder);
+        Program real;
+        onMainWindowCreated(real);
+        real.controls().setText(ControlId::编辑框_视频间隔, "66");
+        real.controls().setChecked(ControlId::单选框_选择视频_顺序, true);
+        QTest::mouseClick(real.window().findChild<QPushButton*>("按钮26"), Qt::LeftButton);
+      },
+      ::testing::ExitedWithCode(0), "");
+  const std::string saved = settingsFile(folder);
+  EXPECT_NE(saved.find("编辑框_视频间隔=66"), std::string::npos);
+  EXPECT_NE(saved.find("单选框_选择视频_顺序=真"), std::string::npos);
+}
+
+TEST_F(CloseSequenceTest, ClosingTheWindowSavesAndEndsTheProcessWithCodeZero) {
+  const std::string folder = sharedDirectory();
+  EXPECT_EXIT(
+      {
+        setProgramDirectory(folder);
+        Program real;
+        onMainWindowCreated(real);
+        real.controls().setText(ControlId::编辑框_账号间隔, "71");
+        real.window().show();
+        real.window().close();
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_NE(settingsFile(folder).find("编辑框_账号间隔=71"), std::string::npos);
+}
+
+TEST(ScreenshotTest, RendersTheStartedWindowAndExits) {
+  TempDir folder;
+  const QString png = QString::fromStdString(folder.file("window.png"));
+  QProcess process;
+  process.start(VIDRALO_EXECUTABLE, {"--dir", QString::fromStdString(folder.path()), "--screenshot", png});
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 0);
+  QImage image(png);
+  // The client area: the outer size less whatever frame the platform draws.
+  EXPECT_LE(image.width(), 1026);
+  EXPECT_GE(image.width(), 1000);
+  EXPECT_LE(image.height(), 570);
+  EXPECT_GE(image.height(), 540);
+  EXPECT_TRUE(fs::is_directory(folder.file("data/list")));
+  // A screenshot saves nothing.
+  EXPECT_FALSE(fs::exists(folder.file("data/setsoft.ini")));
+}
+
+}  // namespace
+}  // namespace vidralo::test
