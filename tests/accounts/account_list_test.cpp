@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <filesystem>
 #include <future>
 #include <thread>
@@ -213,10 +214,12 @@ TEST_F(AccountListTest, LoginEntriesPassRowAndId) {
 // record; neither may write one account's values into another's file.
 TEST_F(AccountListTest, NicknameWriteBackDuringReloadsKeepsRecordsApart) {
   for (int n = 100; n < 140; ++n) writeAccount(std::to_string(n), std::to_string(n));
+  std::atomic<bool> written = false;
   std::thread writer([&] {
-    for (int i = 0; i < 100; ++i) store.saveNickname("100", "昵称" + std::to_string(i));
+    for (int i = 0; i < 150; ++i) store.saveNickname("100", "昵称" + std::to_string(i));
+    written = true;
   });
-  for (int i = 0; i < 10; ++i) reloadAccounts(context);
+  while (!written) reloadAccounts(context);
   writer.join();
 
   for (int n = 100; n < 140; ++n) {
@@ -227,7 +230,7 @@ TEST_F(AccountListTest, NicknameWriteBackDuringReloadsKeepsRecordsApart) {
   }
   AccountRecord first;
   first.load(recordPath("100"));
-  EXPECT_EQ(first.text(recordKey::nickname), "昵称99");
+  EXPECT_EQ(first.text(recordKey::nickname), "昵称149");
 }
 
 // The start-up reload and a reload from the button may overlap: the later one
