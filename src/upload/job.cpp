@@ -18,14 +18,15 @@ constexpr double kStepPauseMs = 900;
 
 std::string countdownText(int seconds) { return "延时" + numberToText(seconds) + "秒后继续"; }
 
+// 编辑框_单账号上传 when 选择框_切换账号 is checked, else 1.
+int videosPerTurn(const ControlModel& controls) {
+  return controls.checked(ControlId::选择框_切换账号) ? toInteger(controls.text(ControlId::编辑框_单账号上传)) : 1;
+}
+
 }  // namespace
 
 bool isForbiddenHour(const std::string& hourList, int hour) {
   return ("点" + hourList).find("点" + numberToText(hour) + "点") != std::string::npos;
-}
-
-int videosPerTurn(const ControlModel& controls) {
-  return controls.checked(ControlId::选择框_切换账号) ? toInteger(controls.text(ControlId::编辑框_单账号上传)) : 1;
 }
 
 Job::Job(JobContext context, int abandonLimit)
@@ -48,7 +49,6 @@ void Job::run() {
   std::stop_callback endTicker(currentStopToken(), [this] { ticker_.requestStop(); });
   while (runRound()) {
   }
-  ticker_.stop();
 }
 
 bool Job::runRound() {

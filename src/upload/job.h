@@ -67,7 +67,4 @@ class Job {
 // 13 and 14 are forbidden, 3 is not.
 bool isForbiddenHour(const std::string& hourList, int hour);
 
-// Videos per account and turn: 编辑框_单账号上传 when 选择框_切换账号 is checked, else 1.
-int videosPerTurn(const ControlModel& controls);
-
 }  // namespace vidralo

@@ -44,9 +44,6 @@ class JobRunner {
   // Blocks until no job thread runs. For tests and shutdown, not the GUI.
   void waitUntilIdle();
 
-  TitlePool& titlePool() { return titles_; }
-  BrowserSession& session() { return session_; }
-
  private:
   void startJob(int abandonLimit);
   void stopJob();
