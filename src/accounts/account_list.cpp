@@ -37,17 +37,23 @@ bool deleteRecordOf(const std::string& accountId, Dialogs& dialogs) {
   }
   const std::filesystem::path path = recordPath(accountId);
   std::error_code error;
-  if (!std::filesystem::is_directory(std::filesystem::symlink_status(path, error))) std::filesystem::remove(path, error);
+  if (!std::filesystem::is_directory(std::filesystem::symlink_status(path, error)))
+    std::filesystem::remove(path, error);
   return true;
 }
 
-// Selects the row for the log-in and puts its id into the editor.
-std::string takeSelectedAccount(AccountContext& context, int& row) {
-  row = context.controls.selectedRow();
+struct ChosenAccount {
+  int row;
+  std::string id;
+};
+
+// The selected row becomes `currentRow` and its id goes into the editor.
+ChosenAccount takeSelectedAccount(AccountContext& context) {
+  const int row = context.controls.selectedRow();
   context.store.withState([row](AccountState& state) { state.row = row; });
-  const std::string id = context.controls.cell(row, 列_账号标识);
-  context.controls.setText(ControlId::编辑框_账号标识, id);
-  return id;
+  ChosenAccount chosen{row, context.controls.cell(row, 列_账号标识)};
+  context.controls.setText(ControlId::编辑框_账号标识, chosen.id);
+  return chosen;
 }
 
 // Whether the desktop trash can take files. Qt puts trashed files below the
@@ -126,9 +132,8 @@ void moveAccountToBottom(AccountContext& context) {
 }
 
 void loginSelectedAccount(AccountContext& context, OpenAccountBrowser openAccountBrowser) {
-  int row = -1;
-  std::string id = takeSelectedAccount(context, row);
-  openOnNewThread(std::move(openAccountBrowser), row, std::move(id));
+  ChosenAccount chosen = takeSelectedAccount(context);
+  openOnNewThread(std::move(openAccountBrowser), chosen.row, std::move(chosen.id));
 }
 
 void loginEditedAccount(AccountContext& context, OpenAccountBrowser openAccountBrowser) {
@@ -137,9 +142,8 @@ void loginEditedAccount(AccountContext& context, OpenAccountBrowser openAccountB
 }
 
 void loginSelectedAccountHere(AccountContext& context, const OpenAccountBrowser& openAccountBrowser) {
-  int row = -1;
-  const std::string id = takeSelectedAccount(context, row);
-  openAccountBrowser(row, id);
+  const ChosenAccount chosen = takeSelectedAccount(context);
+  openAccountBrowser(chosen.row, chosen.id);
 }
 
 }  // namespace vidralo
