@@ -2,6 +2,7 @@
 // value, the caption, and values travelling between widgets and the model.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -84,7 +85,7 @@ TEST_F(MainWindowTest, CaptionSizeAndStatusBarFollowTheForm) {
   EXPECT_GT(window.statusPart(3)->width(), 0);
 }
 
-TEST_F(MainWindowTest, StartButtonAndHotKeyToggleTheSameCaption) {
+TEST_F(MainWindowTest, StartButtonTogglesItsCaption) {
   start();
   auto* button = find<QPushButton>("开始");
   QTest::mouseClick(button, Qt::LeftButton);
@@ -92,14 +93,17 @@ TEST_F(MainWindowTest, StartButtonAndHotKeyToggleTheSameCaption) {
   EXPECT_TRUE(eventually([&] { return button->text() == "停止"; }));
   QTest::mouseClick(button, Qt::LeftButton);
   EXPECT_EQ(program->controls().caption(ControlId::开始), "开始");
+}
 
-  // Offscreen there is no global grab: the key works as a shortcut of the
-  // program's windows.
+TEST_F(MainWindowTest, WithoutAGlobalGrabTheHotKeyWorksInTheProgramsWindows) {
+  if (QGuiApplication::platformName() == "xcb") GTEST_SKIP() << "the desktop grants a global grab here";
+  start();
   ASSERT_EQ(program->hotKey().kind(), GlobalHotKey::Kind::WindowShortcut);
   EXPECT_NE(program->hotKey().id(), 0);
   program->window().activateWindow();
   QTest::keyClick(&program->window(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
   EXPECT_EQ(program->controls().caption(ControlId::开始), "停止");
+  // Also while an edit box has the focus.
   QTest::keyClick(find<QLineEdit>("编辑框_账号标识"), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
   EXPECT_EQ(program->controls().caption(ControlId::开始), "开始");
 
