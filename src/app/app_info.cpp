@@ -1,22 +1,20 @@
 #include "app/app_info.h"
 
-#include <cstdlib>
+#include "common/app_config.h"
 
 namespace vidralo {
 namespace {
 
-constexpr const char* kDefaultHomeHost = "www.vidralo.net";
-
 AppInfo currentInfo;
 
-std::string homeHost() {
-  const char* configured = std::getenv("VIDRALO_HOME_HOST");
-  return configured && *configured ? configured : kDefaultHomeHost;
+std::string homePage() {
+  const std::string origin = normalizedOrigin(configValue("hosts", "home"));
+  return origin.empty() ? std::string() : origin + "/vidralo";
 }
 
 }  // namespace
 
-AppInfo makeAppInfo() { return {"Vidralo", "vidralo", "1.2", "http://" + homeHost() + "/vidralo"}; }
+AppInfo makeAppInfo() { return {"Vidralo", "vidralo", "1.2", homePage()}; }
 
 const AppInfo& appInfo() { return currentInfo; }
 

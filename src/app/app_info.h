@@ -11,8 +11,8 @@ struct AppInfo {
   std::string homePage;
 };
 
-// The constants of this build; the home page's host comes from the
-// environment variable VIDRALO_HOME_HOST when it is set.
+// The constants of this build. The home page is the origin configured as
+// [hosts] home in config.ini followed by "/vidralo"; empty when none is.
 AppInfo makeAppInfo();
 
 // Set once at start-up, before other threads exist; read-only afterwards.

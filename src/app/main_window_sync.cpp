@@ -35,7 +35,11 @@ bool sameItems(const QComboBox& combo, const std::vector<ComboItem>& items) {
 
 void MainWindow::applyBatch(const ChangeBatch& batch) {
   for (const ControlChange& change : batch.controls) showControl(change.id);
-  if (batch.lowestRowChanged) accountTable_->applyRowChanges(*batch.lowestRowChanged);
+  if (batch.lowestRowChanged) {
+    // A reset drops the view's selection; the model's stays and is shown again below.
+    QScopedValueRollback guard(showingModel_, true);
+    accountTable_->applyRowChanges(*batch.lowestRowChanged);
+  }
   if (batch.cells) accountTable_->applyCellChanges(batch.cells->top, batch.cells->left, batch.cells->bottom,
                                                    batch.cells->right);
   if (batch.lowestRowChanged || batch.selectionChanged) showSelectedRow();

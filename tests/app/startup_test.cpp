@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/app_info.h"
 #include "app/startup.h"
 #include "app_fixture.h"
 #include "url_recorder.h"
@@ -156,6 +157,18 @@ TEST_F(CloseSequenceTest, ClosingTheWindowSavesAndEndsTheProcessWithCodeZero) {
       },
       ::testing::ExitedWithCode(0), "");
   EXPECT_NE(settingsFile(folder).find("编辑框_账号间隔=71"), std::string::npos);
+}
+
+TEST(AppInfoTest, ConstantsAndTheConfiguredHomePage) {
+  TempDir folder;
+  setProgramDirectory(folder.path());
+  const AppInfo unconfigured = makeAppInfo();
+  EXPECT_EQ(unconfigured.title, "Vidralo");
+  EXPECT_EQ(unconfigured.productId, "vidralo");
+  EXPECT_EQ(unconfigured.version, "1.2");
+  EXPECT_EQ(unconfigured.homePage, "");
+  folder.write("config.ini", "[hosts]\nhome = https://example.org/\n");
+  EXPECT_EQ(makeAppInfo().homePage, "https://example.org/vidralo");
 }
 
 TEST(ScreenshotTest, RendersTheStartedWindowAndExits) {
