@@ -2,6 +2,7 @@
 // batching of model changes on their way to the GUI thread.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
@@ -85,6 +86,27 @@ TEST(MessageDialogsTest, QuestionsOfferOkAndCancelAndReportTheAnswer) {
   worker.join();
   EXPECT_TRUE(answer);
   EXPECT_EQ(answerer.seen.title, "信息：");
+}
+
+TEST(MessageDialogsTest, FolderChooserOpensAtTheGivenFolderAndCancelGivesNothing) {
+  TempDir start;
+  QWidget owner;
+  MessageDialogs dialogs(&owner);
+  QString title;
+  QString shownFolder;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!chooser) return;
+    title = chooser->windowTitle();
+    shownFolder = chooser->directory().absolutePath();
+    chooser->reject();
+    poll.stop();
+  });
+  poll.start(5);
+  EXPECT_EQ(dialogs.chooseFolder(start.path()), std::nullopt);
+  EXPECT_EQ(title, "请选择一个文件夹");
+  EXPECT_EQ(shownFolder.toStdString(), start.path());
 }
 
 using GuiPumpTest = StartedProgram;
