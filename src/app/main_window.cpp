@@ -233,10 +233,10 @@ void MainWindow::placeGapEdits() {
     QWidget* host = widget(gap.host);
     QWidget* edit = widget(gap.edit);
     host->ensurePolished();
-    const auto run = blankRun(toQt(controls_.caption(gap.host)), gap.gap, host->fontMetrics());
-    if (!run) continue;
-    const int left = host->x() + captionLeft(host) + run->first + 2;
-    const int width = std::max(run->second - run->first - 4, 16);
+    const auto blanks = blankRun(toQt(controls_.caption(gap.host)), gap.gap, host->fontMetrics());
+    if (!blanks) continue;
+    const int left = host->x() + captionLeft(host) + blanks->first + 2;
+    const int width = std::max(blanks->second - blanks->first - 4, 16);
     const int height = std::min(host->height(), host->fontMetrics().height() + 8);
     edit->setGeometry(left, host->y() + (host->height() - height) / 2, width, height);
     static_cast<QLineEdit*>(edit)->setAlignment(Qt::AlignCenter);

@@ -32,11 +32,9 @@ class MainWindow : public QMainWindow {
   explicit MainWindow(ControlModel& controls, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  ControlModel& controls() { return controls_; }
   // The widget that shows a control; nullptr for the timer.
   QWidget* widget(ControlId id) const;
   QTableView* accountList() const;
-  QMenu* accountMenu() const { return accountMenu_; }
   QLabel* statusPart(int part) const { return statusParts_.at(static_cast<std::size_t>(part)); }
 
   void setCaption(const std::string& caption);
