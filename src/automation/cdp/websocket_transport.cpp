@@ -101,7 +101,11 @@ bool WebSocketTransport::send(std::string message) {
   }
   QWebSocket* socket = socket_;
   QMetaObject::invokeMethod(
-      socket, [socket, text = QString::fromStdString(message)] { socket->sendTextMessage(text); },
+      socket,
+      [socket, text = QString::fromStdString(message)] {
+        socket->sendTextMessage(text);
+        socket->flush();  // now, not on the event loop's next round
+      },
       Qt::QueuedConnection);
   return true;
 }

@@ -12,6 +12,7 @@
 #include "automation/cdp/browser_process.h"
 #include "automation/cdp/cdp_engine.h"
 #include "browser_helpers.h"
+#include "common/stop.h"
 #include "support/temp_dir.h"
 #include "test_site.h"
 
@@ -143,6 +144,42 @@ TEST_F(BrowserLifeTest, AFailedStartReportsTheBrowsersOwnOutput) {
   const std::vector<std::string> failures = log.starting("start failed");
   ASSERT_EQ(failures.size(), 1u);
   EXPECT_NE(failures[0].find("cannot open display: nowhere"), std::string::npos);
+}
+
+TEST_F(BrowserLifeTest, AStopEndsTheWaitForAnotherThreadsStartAndTheStartItself) {
+  const std::string slow = dir_.write("bin/slow", "#!/bin/sh\nexec sleep 60\n");  // never reports a port
+  ASSERT_EQ(::chmod(slow.c_str(), 0755), 0);
+  CdpEngine::Config config;
+  config.startTimeLimit = std::chrono::minutes(2);
+  CdpEngine engine(config);
+  LogLines log;
+  engine.setLogCallback(log.callback());
+  ASSERT_TRUE(engine.globalInit(slow));
+
+  std::stop_source firstStop, secondStop;
+  std::thread first([&] {
+    StopScope scope(firstStop.get_token());
+    engine.startBrowser(site_.url("/marker"), options("slow1"));
+  });
+  ASSERT_TRUE(eventually([&] { return !log.starting("launched").empty(); }));  // it holds the start
+  StartedBrowser second{1, 1};
+  std::thread waiting([&] {
+    StopScope scope(secondStop.get_token());
+    second = engine.startBrowser(site_.url("/marker"), options("slow2"));
+  });
+  secondStop.request_stop();
+  waiting.join();
+  EXPECT_EQ(second.sessionId, 0u);
+  EXPECT_EQ(log.starting("start: ").size(), 1u);  // the second start never began
+
+  firstStop.request_stop();
+  first.join();
+  const std::vector<std::string> failed = log.starting("start failed");
+  ASSERT_EQ(failed.size(), 1u);
+  EXPECT_NE(failed[0].find("stopped"), std::string::npos);
+  const std::string launched = log.starting("launched").at(0);
+  const pid_t pid = std::stoi(launched.substr(launched.find("as process ") + 11));
+  EXPECT_TRUE(eventually([&] { return !processAlive(pid); }));  // an abandoned start leaves nothing behind
 }
 
 TEST_F(BrowserLifeTest, WithoutABrowserNothingStarts) {
