@@ -82,8 +82,9 @@ TEST(MessageDialogsTest, QuestionsOfferOkAndCancelAndReportTheAnswer) {
   BoxAnswerer answerer(QMessageBox::Ok);
   bool answer = false;
   std::thread worker([&] { answer = dialogs.question("确定删除吗？"); });
-  while (!answerer.seen.onGuiThread) QCoreApplication::processEvents();
+  const bool answered = QTest::qWaitFor([&] { return answerer.seen.onGuiThread; }, 10000);
   worker.join();
+  ASSERT_TRUE(answered);
   EXPECT_TRUE(answer);
   EXPECT_EQ(answerer.seen.title, "信息：");
 }
