@@ -82,6 +82,12 @@ StartedBrowser CdpEngine::startBrowser(const std::string& url, const StartOption
   if (!start) return {};  // stopped while another start ran
   const std::string profile = absoluteProfile(options.profileDirectory);
   log("start: " + url + " on profile " + profile);
+  if (options.profileDirectory.empty()) {
+    // The default profile would be shared with the user's own browsing, and
+    // recent browsers refuse remote debugging on it.
+    log("start failed: no profile directory");
+    return {};
+  }
   if (browserExecutable().empty()) {
     log("start failed: the engine has no browser (globalInit)");
     return {};

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
 #include <QUrl>
@@ -16,6 +17,10 @@ WebSocketTransport::WebSocketTransport() : thread_(std::make_unique<QThread>()) 
 std::unique_ptr<WebSocketTransport> WebSocketTransport::open(const std::string& url,
                                                             std::chrono::milliseconds timeLimit,
                                                             std::string& error) {
+  if (!QCoreApplication::instance()) {  // no Qt event loop can run without one
+    error = "no QCoreApplication exists";
+    return nullptr;
+  }
   std::unique_ptr<WebSocketTransport> transport(new WebSocketTransport());
   transport->thread_->setObjectName("cdp-websocket");
   transport->thread_->start();

@@ -182,9 +182,12 @@ TEST_F(BrowserLifeTest, AStopEndsTheWaitForAnotherThreadsStartAndTheStartItself)
   EXPECT_TRUE(eventually([&] { return !processAlive(pid); }));  // an abandoned start leaves nothing behind
 }
 
-TEST_F(BrowserLifeTest, WithoutABrowserNothingStarts) {
+TEST_F(BrowserLifeTest, StartsThatCannotWorkFailAtOnce) {
   CdpEngine engine;
-  EXPECT_FALSE(engine.startBrowser(site_.url("/marker"), options("none")).sessionId);
+  ASSERT_TRUE(engine.globalInit(""));
+  EXPECT_FALSE(engine.startBrowser(site_.url("/marker"), {"", "800,600", "1,1"}).sessionId);  // no profile
+  EXPECT_TRUE(engine.connectStarted().empty());
+  // Without a browser.
   const char* path = std::getenv("PATH");
   const std::string saved = path ? path : "";
   ::setenv("PATH", dir_.file("nothing-here").c_str(), 1);
