@@ -9,13 +9,17 @@ namespace vidralo::cdp {
 
 CdpPage::CdpPage(CdpConnection& connection, std::string sessionId, std::chrono::milliseconds timeLimit, Log log)
     : connection_(connection), sessionId_(std::move(sessionId)), timeLimit_(timeLimit), log_(std::move(log)) {
-  dialogSubscription_ = connection_.subscribe(sessionId_, [this](const CdpEvent& event) {
-    if (event.method != "Page.javascriptDialogOpening") return;
-    // Posted, not called: an event handler must never wait for the browser.
-    connection_.post("Page.handleJavaScriptDialog",
-                     JsonObject().boolean("accept", true).text("promptText", stringMember(event.params, "defaultPrompt")).str(),
-                     sessionId_);
-  });
+  // Captures no `this`: a handler already on its way may still run while
+  // this page is being destroyed on another thread.
+  dialogSubscription_ =
+      connection_.subscribe(sessionId_, [connection = &connection_, session = sessionId_](const CdpEvent& event) {
+        if (event.method != "Page.javascriptDialogOpening") return;
+        // Posted, not called: an event handler must never wait for the browser.
+        connection->post(
+            "Page.handleJavaScriptDialog",
+            JsonObject().boolean("accept", true).text("promptText", stringMember(event.params, "defaultPrompt")).str(),
+            session);
+      });
   command("Page.enable");
 }
 

@@ -29,8 +29,6 @@ std::unique_ptr<WebSocketTransport> WebSocketTransport::open(const std::string& 
   // No Origin header: the browser refuses WebSocket clients that send one
   // unless --remote-allow-origins names it.
   transport->socket_ = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, transport->home_);
-  // Page texts and DOM trees can be large; the protocol has no framing limit.
-  transport->socket_->setMaxAllowedIncomingMessageSize(256 * 1024 * 1024);
   transport->home_->moveToThread(transport->thread_.get());
   // The idiomatic end of a worker object: deleted on its own thread as that
   // thread finishes.
