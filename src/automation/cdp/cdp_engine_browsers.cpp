@@ -1,7 +1,6 @@
 // CdpEngine: starting, adopting, listing and closing browsers.
 #include <unistd.h>
 
-#include <condition_variable>
 #include <filesystem>
 
 #include "automation/cdp/browser_launch.h"
@@ -9,6 +8,7 @@
 #include "automation/cdp/cdp_json.h"
 #include "automation/cdp/devtools_http.h"
 #include "automation/cdp/engine_records.h"
+#include "automation/cdp/start_lock.h"
 #include "automation/cdp/websocket_transport.h"
 #include "common/pumped_wait.h"
 #include "common/stop.h"
@@ -21,51 +21,6 @@ constexpr std::chrono::milliseconds kConnectTimeLimit{10000};
 constexpr std::chrono::milliseconds kProbeTimeLimit{2000};
 constexpr std::chrono::milliseconds kBrowserCloseTimeLimit{3000};
 constexpr std::size_t kLogTailBytes = 2000;
-
-// Held for the whole of every browser start in the process: two starts at
-// once would race for the same profile and for the user's screen. A thread
-// whose stop is requested gives up waiting for it.
-class StartLock {
- public:
-  static StartLock& instance() {
-    static StartLock lock;
-    return lock;
-  }
-
-  bool acquire() {
-    std::unique_lock lock(mutex_);
-    if (!free_.wait(lock, currentStopToken(), [this] { return !busy_; })) return false;
-    busy_ = true;
-    return true;
-  }
-
-  void release() {
-    {
-      std::lock_guard lock(mutex_);
-      busy_ = false;
-    }
-    free_.notify_one();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable_any free_;
-  bool busy_ = false;
-};
-
-class StartLockHeld {
- public:
-  StartLockHeld() : held_(StartLock::instance().acquire()) {}
-  ~StartLockHeld() {
-    if (held_) StartLock::instance().release();
-  }
-  StartLockHeld(const StartLockHeld&) = delete;
-  StartLockHeld& operator=(const StartLockHeld&) = delete;
-  explicit operator bool() const { return held_; }
-
- private:
-  bool held_;
-};
 
 std::string firstPageTarget(const CdpReply& targets) {
   const rapidjson::Value* infos = member(targets.result(), "targetInfos");
