@@ -11,7 +11,6 @@
 #include "automation/cdp/start_lock.h"
 #include "automation/cdp/websocket_transport.h"
 #include "common/pumped_wait.h"
-#include "common/stop.h"
 
 namespace vidralo::cdp {
 namespace {
