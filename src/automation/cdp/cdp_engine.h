@@ -38,7 +38,8 @@ class CdpEngine final : public BrowserEngine {
     std::chrono::milliseconds startTimeLimit{20000};
     // Each protocol command of a page or element operation.
     std::chrono::milliseconds commandTimeLimit{10000};
-    // A navigation, and waitPageLoaded (on appClock()).
+    // A navigation command (real time), and waitPageLoaded (counted on
+    // appClock(), so that a test clock compresses it like every other wait).
     std::chrono::milliseconds loadTimeLimit{30000};
     // How long a closing browser may take before it is killed.
     std::chrono::milliseconds closeGrace{5000};
