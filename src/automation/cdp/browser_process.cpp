@@ -54,6 +54,26 @@ bool waitForEnd(pid_t pid, std::chrono::milliseconds limit) {
   return true;
 }
 
+bool hasArgument(const std::vector<std::string>& arguments, std::string_view argument) {
+  for (const std::string& each : arguments) {
+    if (each == argument) return true;
+    // Browser helpers rewrite their process title: the whole command line
+    // then stands in one text, its arguments separated by blanks.
+    const std::string spaced = " " + std::string(argument);
+    for (std::size_t at = each.find(spaced); at != std::string::npos; at = each.find(spaced, at + 1)) {
+      const std::size_t end = at + spaced.size();
+      if (end == each.size() || each[end] == ' ') return true;
+    }
+  }
+  return false;
+}
+
+bool isHelper(const std::vector<std::string>& arguments) {
+  for (const std::string& each : arguments)
+    if (each.starts_with("--type=") || each.find(" --type=") != std::string::npos) return true;
+  return false;
+}
+
 }  // namespace
 
 bool processAlive(pid_t pid) {
@@ -68,23 +88,14 @@ bool processAlive(pid_t pid) {
 
 std::vector<pid_t> processesWithArgument(std::string_view argument) {
   std::vector<pid_t> found;
-  for (pid_t pid : allProcesses()) {
-    for (const std::string& each : commandLine(pid)) {
-      if (each == argument) {
-        found.push_back(pid);
-        break;
-      }
-    }
-  }
+  for (pid_t pid : allProcesses())
+    if (hasArgument(commandLine(pid), argument)) found.push_back(pid);
   return found;
 }
 
 pid_t findBrowserProcess(const std::string& profileDirectory) {
-  for (pid_t pid : processesWithArgument("--user-data-dir=" + profileDirectory)) {
-    bool helper = false;
-    for (const std::string& argument : commandLine(pid)) helper = helper || argument.starts_with("--type=");
-    if (!helper && processAlive(pid)) return pid;
-  }
+  for (pid_t pid : processesWithArgument("--user-data-dir=" + profileDirectory))
+    if (!isHelper(commandLine(pid)) && processAlive(pid)) return pid;
   return 0;
 }
 

@@ -21,12 +21,13 @@ constexpr std::chrono::milliseconds kProbeTimeLimit{2000};
 constexpr std::chrono::milliseconds kBrowserCloseTimeLimit{3000};
 constexpr std::size_t kLogTailBytes = 2000;
 
-std::string firstPageTarget(const CdpReply& targets) {
+std::vector<std::string> pageTargets(const CdpReply& targets) {
+  std::vector<std::string> pages;
   const rapidjson::Value* infos = member(targets.result(), "targetInfos");
-  if (!infos || !infos->IsArray()) return {};
+  if (!infos || !infos->IsArray()) return pages;
   for (const auto& info : infos->GetArray())
-    if (stringMember(info, "type") == "page") return stringMember(info, "targetId");
-  return {};
+    if (stringMember(info, "type") == "page") pages.push_back(stringMember(info, "targetId"));
+  return pages;
 }
 
 }  // namespace
@@ -152,9 +153,14 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::connect(const std::string& webSoc
     } else if (event.method == "Target.targetDestroyed") {
       targetGone(raw, stringMember(event.params, "targetId"), {});
     } else if (event.method == "Target.targetCrashed") {
-      log("crashed: page " + stringMember(event.params, "targetId") + " of browser " + std::to_string(raw->id) +
-          " (" + stringMember(event.params, "status") + ")");
-      targetGone(raw, stringMember(event.params, "targetId"), {});
+      const std::string targetId = stringMember(event.params, "targetId");
+      log("crashed: page " + targetId + " of browser " + std::to_string(raw->id) + " (" +
+          stringMember(event.params, "status") + ")");
+      {
+        std::lock_guard lock(mutex_);
+        raw->crashedTargets.insert(targetId);
+      }
+      targetGone(raw, targetId, {});
     }
   });
   const CdpReply discover = browser->connection->call("Target.setDiscoverTargets",
@@ -193,12 +199,26 @@ std::shared_ptr<CdpEngine::Page> CdpEngine::pageOf(const std::shared_ptr<Browser
 
 std::shared_ptr<CdpEngine::Page> CdpEngine::attach(const std::shared_ptr<Browser>& browser) {
   CdpConnection& connection = *browser->connection;
-  std::string targetId = firstPageTarget(connection.call("Target.getTargets", "{}", {}, config_.commandTimeLimit));
+  std::string targetId;
+  std::vector<std::string> crashed;
+  {
+    const std::vector<std::string> pages =
+        pageTargets(connection.call("Target.getTargets", "{}", {}, config_.commandTimeLimit));
+    std::lock_guard lock(mutex_);
+    for (const std::string& page : pages) {
+      if (browser->crashedTargets.count(page)) crashed.push_back(page);
+      else if (targetId.empty()) targetId = page;
+    }
+  }
   if (targetId.empty()) {
     const CdpReply created = connection.call("Target.createTarget", JsonObject().text("url", "about:blank").str(), {},
                                              config_.commandTimeLimit);
     targetId = stringMember(created.result(), "targetId");
   }
+  // A crashed page is replaced by a fresh one rather than revived; closed
+  // only now, since closing a browser's last page may end the browser.
+  for (const std::string& page : crashed)
+    connection.post("Target.closeTarget", JsonObject().text("targetId", page).str());
   if (targetId.empty()) return nullptr;
   const CdpReply attached =
       connection.call("Target.attachToTarget", JsonObject().text("targetId", targetId).boolean("flatten", true).str(),

@@ -20,7 +20,9 @@ CdpPage::CdpPage(CdpConnection& connection, std::string sessionId, std::chrono::
             JsonObject().boolean("accept", true).text("promptText", stringMember(event.params, "defaultPrompt")).str(),
             session);
       });
-  command("Page.enable");
+  // Posted: a page that is still busy (or frozen) must not hold up the
+  // attach; the browser keeps the order of the commands that follow.
+  connection_.post("Page.enable", "{}", sessionId_);
 }
 
 CdpPage::~CdpPage() { connection_.unsubscribe(dialogSubscription_); }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "automation/cdp/cdp_connection.h"
@@ -19,6 +20,9 @@ struct CdpEngine::Browser {
   pid_t pid = 0;  // 0 when it could not be found
   int port = 0;
   std::unique_ptr<CdpConnection> connection;
+  // Pages whose renderer died: they answer no page command until reloaded,
+  // so they are never attached to again (guarded by the engine's mutex).
+  std::set<std::string> crashedTargets;
 
   bool alive() const { return connection && connection->isOpen(); }
 };

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "automation/cdp/browser_launch.h"
 #include "automation/cdp/browser_process.h"
 #include "automation/cdp/cdp_engine.h"
 #include "browser_helpers.h"
@@ -73,6 +74,34 @@ TEST_F(BrowserLifeTest, AKilledBrowserFailsItsPendingCommandAndReadsAsGone) {
   EXPECT_TRUE(engine.connectStarted().empty());
   engine.closeBrowser(started.sessionId);
   EXPECT_TRUE(eventually([&] { return !test::profileHasProcesses(dir_.file("killed")); }));
+}
+
+TEST_F(BrowserLifeTest, ACrashedPageReadsAsGoneAndTheBrowserHandsOutANewSession) {
+  LogLines log;
+  CdpEngine engine;
+  engine.setLogCallback(log.callback());
+  ASSERT_TRUE(engine.globalInit(""));
+  const StartedBrowser started = engine.startBrowser(site_.url("/marker"), options("crash"));
+  ASSERT_TRUE(engine.waitPageLoaded(started.sessionId, "视频拖拽"));
+
+  const std::vector<pid_t> ofProfile = processesWithArgument("--user-data-dir=" + dir_.file("crash"));
+  for (pid_t renderer : processesWithArgument("--type=renderer"))
+    if (std::find(ofProfile.begin(), ofProfile.end(), renderer) != ofProfile.end()) ::kill(renderer, SIGKILL);
+  EXPECT_TRUE(eventually([&] { return !engine.isConnected(started.sessionId); }));
+  EXPECT_FALSE(log.starting("crashed").empty());
+
+  const std::vector<RunningBrowser> running = engine.connectStarted();
+  ASSERT_EQ(running.size(), 1u);
+  EXPECT_EQ(running[0].browserId, started.browserId);
+  EXPECT_NE(running[0].sessionId, started.sessionId);
+  engine.navigate(running[0].sessionId, site_.url("/form"));
+  EXPECT_TRUE(engine.waitPageLoaded(running[0].sessionId, "ready:form"));
+  // The dead tab was replaced, not talked to: no command went unanswered.
+  const auto endpoint = readActivePort(dir_.file("crash"));
+  ASSERT_TRUE(endpoint);
+  EXPECT_TRUE(eventually([&] { return test::pageTargets(endpoint->port) == 1; }));
+  EXPECT_TRUE(log.starting("Protocol error").empty());
+  engine.closeBrowsers();
 }
 
 TEST_F(BrowserLifeTest, StartsAreSerialisedAndARunningBrowserIsAdoptedNotStartedTwice) {
