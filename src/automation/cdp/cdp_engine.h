@@ -5,10 +5,9 @@
 // browser with one flat protocol session per page, and performs the page
 // and element operations of BrowserEngine.
 //
-// Needs a QCoreApplication or QApplication: each connection reads on a Qt
-// thread of its own. Every call may come from any thread; none blocks for
-// longer than its time limit, and a call made on a thread whose stop was
-// requested returns at once.
+// Every call may come from any thread; none blocks for longer than its time
+// limit, and a call made on a thread whose stop was requested returns at
+// once.
 #include <sys/types.h>
 
 #include <chrono>

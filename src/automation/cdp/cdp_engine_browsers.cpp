@@ -9,7 +9,7 @@
 #include "automation/cdp/devtools_http.h"
 #include "automation/cdp/engine_records.h"
 #include "automation/cdp/start_lock.h"
-#include "automation/cdp/websocket_transport.h"
+#include "automation/cdp/socket_transport.h"
 #include "common/pumped_wait.h"
 
 namespace vidralo::cdp {
@@ -128,7 +128,7 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::launch(const std::string& profile
 std::shared_ptr<CdpEngine::Browser> CdpEngine::connect(const std::string& webSocketUrl, int port,
                                                        const std::string& profile, pid_t pid) {
   std::string error;
-  std::unique_ptr<WebSocketTransport> transport = WebSocketTransport::open(webSocketUrl, kConnectTimeLimit, error);
+  std::unique_ptr<SocketTransport> transport = SocketTransport::open(webSocketUrl, kConnectTimeLimit, error);
   if (!transport) {
     log("connect failed: " + webSocketUrl + ": " + error);
     return nullptr;
