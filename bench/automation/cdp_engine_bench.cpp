@@ -5,7 +5,6 @@
 #include <httplib.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -48,8 +47,7 @@ void report(const char* what, const std::vector<double>& samples, double target)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  QCoreApplication application(argc, argv);
+int main() {
   httplib::Server server;
   server.Get("/upload", [](const httplib::Request&, httplib::Response& response) {
     response.set_content(kPage, "text/html; charset=utf-8");
