@@ -1,13 +1,10 @@
 #include "app/job_toggle.h"
 
 #include "app/program.h"
+#include "app/runtime/runtime.h"
 
 namespace vidralo {
 
-void toggleJob(Program& program) {
-  ControlModel& controls = program.controls();
-  const bool running = controls.caption(ControlId::开始) == "停止";
-  controls.setCaption(ControlId::开始, running ? "开始" : "停止");
-}
+void toggleJob(Program& program) { program.runtime().toggleJob(); }
 
 }  // namespace vidralo

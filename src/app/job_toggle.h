@@ -1,6 +1,5 @@
 #pragma once
-// The button 开始 and the hot key Ctrl+Alt+K. Until the publishing job is
-// attached here, a toggle only switches the button between "开始" and "停止".
+// The button 开始 and the hot key Ctrl+Alt+K: both start or stop the job.
 namespace vidralo {
 
 class Program;

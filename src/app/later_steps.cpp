@@ -1,15 +1,31 @@
 #include "app/later_steps.h"
 
+#include "app/app_info.h"
+#include "app/program.h"
+#include "app/runtime/runtime.h"
+
 namespace vidralo {
 
-void prepareLibraries() {}
+void prepareLibraries(Program& program) { program.runtime().deployEngine(); }
+
 void openStartWindow() {}
 void startUpdateCheckThread(Program&) {}
-void initialiseEngine(Program&, bool) {}
-void reportBrowserVersion(Program&) {}
+
+void initialiseEngine(Program& program, bool manual) { program.runtime().initEngine(manual); }
+
+void reportBrowserVersion(Program& program) { program.runtime().reportBrowserVersion(appInfo().version); }
+
 void restartProgram(Program&) {}
-void closeAllBrowsers(Program&) {}
+
+void closeAllBrowsers(Program& program) {
+  // Closing waits for each browser to end; the window stays responsive.
+  program.startThread([&program] { program.runtime().closeAllBrowsers(); });
+}
+
 void testRedial(Program&) {}
-void openAccountBrowser(Program&, int, const std::string&) {}
+
+void openAccountBrowser(Program& program, int row, const std::string& accountId) {
+  program.runtime().openAccountBrowser(row, accountId);
+}
 
 }  // namespace vidralo

@@ -8,9 +8,10 @@ namespace vidralo {
 
 class Program;
 
-// Before any window: the window skin, the JSON library, and the browser
-// engine with its version check and run directory.
-void prepareLibraries();
+// Before any window is shown: the browser engine's version check, run
+// directory and log. The JSON library is linked in and the window skin is
+// Qt's own, so neither needs a file next to the executable.
+void prepareLibraries(Program& program);
 // The start window with its online start sequence.
 void openStartWindow();
 // The thread that writes the version line into part 3 of the status bar.

@@ -1,3 +1,11 @@
+#include "app/runtime/headless_run.h"
 #include "app/startup.h"
+#include "common/program_dir.h"
 
-int main(int argc, char** argv) { return vidralo::startProgram(argc, argv); }
+int main(int argc, char** argv) {
+  if (vidralo::isHeadlessRun(argc, argv)) {
+    vidralo::initProgramDirectory(argc, argv);
+    return vidralo::runHeadless(argc, argv);
+  }
+  return vidralo::startProgram(argc, argv);
+}

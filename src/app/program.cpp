@@ -1,19 +1,34 @@
 #include "app/program.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include "app/global_hot_key.h"
 #include "app/job_toggle.h"
 #include "app/main_window.h"
 #include "app/message_dialogs.h"
+#include "app/runtime/runtime.h"
 #include "app/window_handlers.h"
 #include "settings/close_sequence.h"
 
 namespace vidralo {
+namespace {
+
+// The primary screen, or the usual full-HD size where there is none.
+ScreenSize primaryScreenSize() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return {};
+  return {screen->size().width(), screen->size().height()};
+}
+
+}  // namespace
 
 Program::Program(Options options)
     : window_(std::make_unique<MainWindow>(controls_)),
       ownDialogs_(options.dialogs ? nullptr : std::make_unique<MessageDialogs>(window_.get())),
       dialogs_(options.dialogs ? options.dialogs : ownDialogs_.get()),
       accounts_{controls_, *dialogs_, accountStore_, categories_},
+      runtime_(std::make_unique<Runtime>(controls_, *dialogs_, accountStore_, primaryScreenSize())),
       hotKey_(std::make_unique<GlobalHotKey>(window_.get(), [this] { toggleJob(*this); })),
       close_(std::move(options.close)) {
   wireMainWindow(*this);
@@ -22,6 +37,7 @@ Program::Program(Options options)
 Program::~Program() {
   // The threads work on the controls and the window, so they end first.
   threads_.clear();
+  runtime_.reset();
   hotKey_.reset();
   window_.reset();
 }

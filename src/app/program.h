@@ -16,6 +16,7 @@ namespace vidralo {
 
 class GlobalHotKey;
 class MainWindow;
+class Runtime;
 
 class Program {
  public:
@@ -39,6 +40,8 @@ class Program {
   Dialogs& dialogs() { return *dialogs_; }
   GlobalHotKey& hotKey() { return *hotKey_; }
   AccountContext& accounts() { return accounts_; }
+  // The browser engine and the job.
+  Runtime& runtime() { return *runtime_; }
   // The settings file, set during start-up; every save and restore takes it.
   std::string& settingsPath() { return settingsPath_; }
 
@@ -58,6 +61,7 @@ class Program {
   std::unique_ptr<Dialogs> ownDialogs_;
   Dialogs* dialogs_;
   AccountContext accounts_;
+  std::unique_ptr<Runtime> runtime_;
   std::unique_ptr<GlobalHotKey> hotKey_;
   std::string settingsPath_;
   std::function<void(bool)> close_;

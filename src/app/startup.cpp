@@ -48,11 +48,11 @@ int startProgram(int argc, char** argv) {
   QApplication application(argc, argv);
   registerGuiMessagePump();
 
-  prepareLibraries();
   setAppInfo(makeAppInfo());
+  Program program;
+  prepareLibraries(program);
   openStartWindow();
 
-  Program program;
   onMainWindowCreated(program);
   if (screenshot) return saveScreenshot(program.window(), *screenshot);
   program.window().show();

@@ -77,8 +77,8 @@ void EngineStartup::deployEngine() {
   if (!environment_.isAdministrator()) appendErrorLog(noAdministratorEntry());
 }
 
-void EngineStartup::initEngine(bool manual, SessionId jobSession) {
-  if (jobSession > 0) return;
+bool EngineStartup::initEngine(bool manual, SessionId jobSession) {
+  if (jobSession > 0) return true;
   if (!trimmer_.joinable()) {
     trimmer_ = std::jthread([this](std::stop_token token) {
       StopScope scope(token);
@@ -92,9 +92,10 @@ void EngineStartup::initEngine(bool manual, SessionId jobSession) {
   const bool ready = engine_.globalInit(isFile(browserPath) ? browserPath : std::string());
   if (!ready) {
     dialogs_.message("请下载安装谷歌浏览器后再使用");
-    return;
+    return false;
   }
   if (manual) dialogs_.message("初始化成功");
+  return true;
 }
 
 void EngineStartup::reportBrowserVersion(SessionId session, const std::string& programVersion) {

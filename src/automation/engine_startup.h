@@ -45,8 +45,8 @@ class EngineStartup {
   // runs). Starts the trimmer the first time. Initialises the engine with
   // the browser named in 编辑框_google when that file exists, else with one
   // the engine discovers; tells the operator when that fails and, when
-  // `manual`, when it succeeds.
-  void initEngine(bool manual, SessionId jobSession);
+  // `manual`, when it succeeds. True when the engine is ready for starts.
+  bool initEngine(bool manual, SessionId jobSession);
 
   // 标签_版本 shows the browser's version report of `session` and the
   // program's version.

@@ -41,6 +41,8 @@ class JobRunner {
   // A job thread is still running (a stopped one may take until its engine
   // call returns).
   bool isRunning() const;
+  // The page the job works on (0 before its first browser).
+  SessionId sessionId() const { return session_.sessionId(); }
   // Blocks until no job thread runs. For tests and shutdown, not the GUI.
   void waitUntilIdle();
 

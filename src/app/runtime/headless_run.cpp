@@ -1,0 +1,132 @@
+#include "app/runtime/headless_run.h"
+
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "accounts/account_context.h"
+#include "accounts/account_list.h"
+#include "app/runtime/console_dialogs.h"
+#include "app/runtime/progress_printer.h"
+#include "app/runtime/runtime.h"
+#include "common/app_config.h"
+#include "common/program_dir.h"
+#include "settings/control_state_store.h"
+#include "settings/directories.h"
+#include "settings/process_end.h"
+
+namespace vidralo {
+namespace {
+
+constexpr int kExitBadArguments = 2;
+constexpr int kExitNoPlatform = 3;
+constexpr int kExitNoBrowser = 4;
+
+// Set by the job's end and by SIGINT/SIGTERM; the main thread waits on it.
+class RunEnd {
+ public:
+  void jobEnded() { set(ended_); }
+  void signalled() { set(signalled_); }
+  // True when a signal, false when the job ended by itself.
+  bool wait() {
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return ended_ || signalled_; });
+    return signalled_;
+  }
+
+ private:
+  void set(bool& flag) {
+    std::lock_guard lock(mutex_);
+    flag = true;
+    wake_.notify_all();
+  }
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool ended_ = false;
+  bool signalled_ = false;
+};
+
+// SIGINT and SIGTERM are blocked in every thread (they inherit the mask) and
+// taken by one waiting thread, so no handler runs inside library code.
+sigset_t terminationSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
+}
+
+void restoreSettings(ControlModel& controls, std::string& settingsPath) {
+  settingsPath = programPath("\\data\\setsoft.ini");
+  ensureDirectory(programPath("\\data\\list"));
+  controls.setText(ControlId::编辑框_随机封面目录, programPath("\\img"));
+  restoreEditBoxes(controls, settingsPath);
+  restoreRadioButtons(controls, settingsPath);
+}
+
+[[noreturn]] void saveAndEnd(ControlModel& controls, std::string& settingsPath) {
+  saveControlStates(controls, settingsPath, "");
+  std::fflush(stdout);
+  std::fflush(stderr);
+  endOwnProcess(0);
+}
+
+}  // namespace
+
+int runHeadless(int argc, char** argv) {
+  const sigset_t signals = terminationSignals();
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  std::string error;
+  const auto settings = parseHeadlessArguments(std::vector<std::string>(argv + 1, argv + argc), error);
+  if (!settings) {
+    std::fprintf(stderr, "%s\n用法：vidralo --headless [--dir DIR] [--set NAME=VALUE]...\n", error.c_str());
+    return kExitBadArguments;
+  }
+  QCoreApplication application(argc, argv);
+
+  ControlModel controls;
+  ConsoleDialogs dialogs;
+  AccountStore store;
+  CategoryCatalogue categories;
+  AccountContext accounts{controls, dialogs, store, categories};
+  std::string settingsPath;
+  restoreSettings(controls, settingsPath);
+  applyControlSettings(controls, *settings);
+
+  if (uploadPageUrl().empty()) {
+    std::fprintf(stderr, "未配置平台地址：请在 %s 的 [hosts] 中写入 platform = https://平台主机\n",
+                 configFilePath().c_str());
+    return kExitNoPlatform;
+  }
+  Runtime runtime(controls, dialogs, store, ScreenSize{});
+  runtime.deployEngine();
+  if (!runtime.initEngine(false)) return kExitNoBrowser;
+  controls.setCaption(ControlId::标签15, programPath("\\"));
+  reloadAccounts(accounts);
+  std::printf("Vidralo 无窗口运行：%d 个账号，上传页 %s\n", controls.rowCount(),
+              runtime.sessionSettings().uploadPageUrl.c_str());
+  std::fflush(stdout);
+
+  RunEnd end;
+  std::thread([&end, signals] {
+    int received = 0;
+    sigwait(&signals, &received);
+    end.signalled();
+  }).detach();
+
+  ProgressPrinter printer(controls, stdout);
+  runtime.job().setJobEndedCallback([&end] { end.jobEnded(); });
+  runtime.toggleJob();
+  if (end.wait() && runtime.job().isRunning()) {
+    runtime.toggleJob();  // as a click on 停止
+    runtime.job().waitUntilIdle();
+  }
+  saveAndEnd(controls, settingsPath);
+}
+
+}  // namespace vidralo

@@ -1,0 +1,33 @@
+#include "app/runtime/progress_printer.h"
+
+#include "log/date_time.h"
+
+namespace vidralo {
+
+ProgressPrinter::ProgressPrinter(ControlModel& controls, std::FILE* out)
+    : controls_(controls), out_(out), subscription_(controls.subscribe([this](const ControlChange& c) { onChange(c); })) {}
+
+ProgressPrinter::~ProgressPrinter() { controls_.unsubscribe(subscription_); }
+
+void ProgressPrinter::onChange(const ControlChange& change) {
+  if (change.property == ControlProperty::Cell) {
+    if (change.column != 列_状态 && change.column != 列_正在发布 && change.column != 列_今天已发) return;
+    const std::string account = "账号 " + controls_.cell(change.row, 列_账号标识);
+    const std::string column(accountColumns()[static_cast<std::size_t>(change.column)].title);
+    print(account, column, controls_.cell(change.row, change.column));
+    return;
+  }
+  if (change.property == ControlProperty::Caption &&
+      (change.id == ControlId::分组框_控制 || change.id == ControlId::分组框6)) {
+    print(std::string(controlName(change.id)), "标题", controls_.caption(change.id));
+  }
+}
+
+void ProgressPrinter::print(const std::string& subject, const std::string& what, const std::string& value) {
+  const std::string line = formatDateTime() + " [" + subject + "] " + what + ": " + value + "\n";
+  std::lock_guard lock(mutex_);
+  std::fputs(line.c_str(), out_);
+  std::fflush(out_);
+}
+
+}  // namespace vidralo

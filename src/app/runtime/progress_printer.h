@@ -1,0 +1,31 @@
+#pragma once
+// Prints the job's progress of a run without a window: every change of the
+// account list's status cells (状态, 正在发布, 今天已发) and of the captions
+// of 分组框_控制 and 分组框6, one line each, with a time stamp and the
+// account, e.g.
+//   2026-12-09 07:01:02 [账号 101] 状态: 延时3秒后继续
+#include <cstdio>
+#include <mutex>
+
+#include "controls/control_model.h"
+
+namespace vidralo {
+
+class ProgressPrinter {
+ public:
+  ProgressPrinter(ControlModel& controls, std::FILE* out);
+  ~ProgressPrinter();
+  ProgressPrinter(const ProgressPrinter&) = delete;
+  ProgressPrinter& operator=(const ProgressPrinter&) = delete;
+
+ private:
+  void onChange(const ControlChange& change);
+  void print(const std::string& subject, const std::string& what, const std::string& value);
+
+  ControlModel& controls_;
+  std::FILE* out_;
+  std::mutex mutex_;
+  int subscription_;
+};
+
+}  // namespace vidralo

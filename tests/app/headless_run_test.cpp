@@ -1,0 +1,207 @@
+// The headless run from the command line, exactly as an operator types it:
+// the real executable, the real Chromium and the simulated upload page.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "app/runtime/headless_run.h"
+#include "automation/browser_session.h"
+#include "automation/cdp/cdp_engine.h"
+#include "common/gbk.h"
+#include "common/program_dir.h"
+#include "simulator/simulated_platform.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace vidralo {
+namespace {
+
+using namespace std::chrono_literals;
+
+// One run of the executable with its output in files.
+class CommandRun {
+ public:
+  // `environment`: "NAME=VALUE" texts; empty: this process's environment.
+  CommandRun(const test::TempDir& dir, std::vector<std::string> arguments, std::vector<std::string> environment = {})
+      : out_(dir.file("stdout.txt")), err_(dir.file("stderr.txt")) {
+    arguments.insert(arguments.begin(), VIDRALO_EXECUTABLE);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> envp;
+    for (std::string& variable : environment) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environment.empty() ? environ : envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~CommandRun() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // The exit code, or -1 when the program did not end within `limit`.
+  int wait(std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(50ms);
+    }
+    return -1;
+  }
+  bool waitForOutput(const std::string& text, std::chrono::seconds limit) const {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (output().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(100ms);
+    }
+    return false;
+  }
+  void signal(int number) const { kill(pid_, number); }
+  std::string output() const { return test::readFile(out_); }
+  std::string errors() const { return test::readFile(err_); }
+
+ private:
+  std::string out_, err_;
+  pid_t pid_ = -1;
+  bool exited_ = false;
+};
+
+class HeadlessRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(platform.start());
+    dir.write("config.ini", "[hosts]\nplatform = " + platform.origin() + "\n");
+  }
+  void TearDown() override { platform.stop(); }
+
+  // A record and a folder of videos; the profile logged in once, as the
+  // operator does by hand.
+  void addAccount(const std::string& id, const std::string& nickname, std::vector<std::size_t> sizes) {
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+      dir.write("videos" + id + "/" + std::string(1, static_cast<char>('a' + i)) + ".mp4", std::string(sizes[i], 'v'));
+    dir.write("data/list/" + id + ".json",
+              R"({"昵称":"","素材目录":")" + dir.file("videos" + id) + R"(","缓存id":")" + id + R"("})");
+    setProgramDirectory(dir.path());
+    cdp::CdpEngine engine{cdp::CdpEngine::Config{cdp::CdpEngine::Headless::On}};
+    engine.setRunDirectory(dir.path());
+    ASSERT_TRUE(engine.globalInit(""));
+    const StartedBrowser login = engine.startBrowser(platform.loginUrl(nickname), {profileDirectory(id), "960,1038", "1,1"});
+    ASSERT_TRUE(engine.waitPageLoaded(login.sessionId, "视频拖拽"));
+    engine.closeBrowsers();
+    setProgramDirectory("");
+  }
+
+  std::vector<std::string> command(std::vector<std::string> sets) const {
+    std::vector<std::string> arguments{"--headless", "--dir", dir.path()};
+    for (std::string& set : sets) {
+      arguments.push_back("--set");
+      arguments.push_back(std::move(set));
+    }
+    return arguments;
+  }
+
+  test::TempDir dir;
+  sim::SimulatedPlatform platform;
+};
+
+TEST_F(HeadlessRun, PublishesEveryVideoThenSavesAndExits) {
+  addAccount("501", "五零一", {1500, 2500});
+  addAccount("502", "五零二", {3500});
+  CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=1", "编辑框_单账号上传=2",
+                               "单选框_选择视频_顺序=真", "描述_标题库=真", "编辑框_标题库=第一\r\n第二\r\n第三"}));
+  ASSERT_EQ(run.wait(240s), 0) << run.errors();
+
+  const std::vector<sim::Publication> expected{
+      {"五零一", "a.mp4", 1500, "第一"}, {"五零一", "b.mp4", 2500, "第二"}, {"五零二", "a.mp4", 3500, "第三"}};
+  EXPECT_EQ(platform.publications(), expected);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("videos501/a.mp4")));
+  const std::string output = run.output();
+  EXPECT_NE(output.find("[账号 501] 今天已发: 2"), std::string::npos) << output;
+  EXPECT_NE(output.find("[账号 502] 今天已发: 1"), std::string::npos);
+  EXPECT_NE(output.find("[账号 501] 状态: 延时"), std::string::npos);
+  EXPECT_NE(output.find("[分组框_控制] 标题: 当前设置，每个账号发布2个视频后切换"), std::string::npos);
+  // The values given on the command line were saved as the close sequence does.
+  const std::string settings = gbkToUtf8(test::readFile(dir.file("data/setsoft.ini")));
+  EXPECT_NE(settings.find("编辑框_单账号上传=2"), std::string::npos);
+  EXPECT_NE(settings.find("描述_标题库=真"), std::string::npos);
+}
+
+TEST_F(HeadlessRun, TerminationDuringAnUploadStopsWithoutPublishingOrDisposing) {
+  addAccount("511", "五一一", {4000});
+  platform.setUploadNeverCompletes(true);
+  CommandRun run(dir, command({"编辑框_视频间隔=0", "编辑框_视频间隔1=0"}));
+  ASSERT_TRUE(run.waitForOutput("状态: 耗时：5/", 120s)) << run.output() << run.errors();
+  const auto stopAt = std::chrono::steady_clock::now();
+  run.signal(SIGTERM);
+  EXPECT_EQ(run.wait(60s), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - stopAt, 30s);
+  EXPECT_TRUE(platform.publications().empty());
+  EXPECT_TRUE(std::filesystem::exists(dir.file("videos511/a.mp4")));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("data/setsoft.ini")));
+}
+
+TEST_F(HeadlessRun, RefusesUnknownControlsAndKinds) {
+  for (const char* bad : {"编辑框_没有=1", "按钮2=真", "选择框_自动循环=是", "放弃秒"}) {
+    CommandRun run(dir, command({bad}));
+    EXPECT_EQ(run.wait(30s), 2) << bad;
+    EXPECT_FALSE(run.errors().empty()) << bad;
+  }
+  CommandRun stray(dir, {"--headless", "--dir", dir.path(), "--verbose"});
+  EXPECT_EQ(stray.wait(30s), 2);
+}
+
+TEST_F(HeadlessRun, WithoutAPlatformHostItSaysSoAndFails) {
+  dir.write("config.ini", "[hosts]\nplatform = \n");
+  CommandRun run(dir, command({}));
+  EXPECT_EQ(run.wait(30s), 3);
+  EXPECT_NE(run.errors().find("platform"), std::string::npos) << run.errors();
+}
+
+TEST_F(HeadlessRun, WithoutABrowserItSaysSoAndFails) {
+  // No browser on the PATH, and 编辑框_google names none.
+  CommandRun run(dir, command({"编辑框_google=" + dir.file("no-browser")}), {"PATH=" + dir.path(), "HOME=" + dir.path()});
+  EXPECT_EQ(run.wait(30s), 4);
+  EXPECT_NE(run.errors().find("请下载安装谷歌浏览器后再使用"), std::string::npos) << run.errors();
+}
+
+TEST(HeadlessArguments, SettingsKeepTheirOrderAndKind) {
+  std::string error;
+  const auto settings =
+      parseHeadlessArguments({"--headless", "--set", "放弃秒=30", "--set=描述_标题库=真", "--set", "编辑框_标题库=a=b"}, error);
+  ASSERT_TRUE(settings) << error;
+  ASSERT_EQ(settings->size(), 3u);
+  EXPECT_EQ((*settings)[2].value, "a=b");
+  ControlModel controls;
+  applyControlSettings(controls, *settings);
+  EXPECT_EQ(controls.text(ControlId::放弃秒), "30");
+  EXPECT_TRUE(controls.checked(ControlId::描述_标题库));
+  EXPECT_FALSE(controls.checked(ControlId::描述_文件名));
+  EXPECT_EQ(controls.text(ControlId::编辑框_标题库), "a=b");
+}
+
+}  // namespace
+}  // namespace vidralo
+
+int main(int argc, char** argv) {
+  QCoreApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
