@@ -3,6 +3,7 @@
 // on an existing profile up to the page's marker. Each start is followed by
 // a close that is not timed.
 #include <httplib.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,6 +49,7 @@ void report(const char* what, const std::vector<double>& samples, double target)
 }  // namespace
 
 int main() {
+  ::signal(SIGPIPE, SIG_IGN);  // the page server writes without MSG_NOSIGNAL
   httplib::Server server;
   server.Get("/upload", [](const httplib::Request&, httplib::Response& response) {
     response.set_content(kPage, "text/html; charset=utf-8");

@@ -33,24 +33,25 @@ CdpReply CdpPage::command(std::string_view method, std::string_view params) {
   return reply;
 }
 
-CdpReply CdpPage::evaluate(const std::string& expression, const rapidjson::Value*& value, bool byValue) {
-  value = nullptr;
-  CdpReply reply = command("Runtime.evaluate",
-                           JsonObject().text("expression", expression).boolean("returnByValue", byValue).str());
-  if (!reply.ok) return reply;
-  if (const rapidjson::Value* exception = member(reply.result(), "exceptionDetails")) {
+const rapidjson::Value* CdpPage::Evaluated::value() const { return remote ? member(*remote, "value") : nullptr; }
+
+CdpPage::Evaluated CdpPage::evaluate(const std::string& expression, bool byValue) {
+  Evaluated outcome;
+  outcome.reply = command("Runtime.evaluate",
+                          JsonObject().text("expression", expression).boolean("returnByValue", byValue).str());
+  if (!outcome.reply.ok) return outcome;
+  if (const rapidjson::Value* exception = member(outcome.reply.result(), "exceptionDetails")) {
     const rapidjson::Value* thrown = member(*exception, "exception");
     if (log_) log_("script failed: " + (thrown ? stringMember(*thrown, "description") : stringMember(*exception, "text")));
-    return reply;
+    return outcome;
   }
-  value = member(reply.result(), "result");
-  return reply;
+  outcome.remote = member(outcome.reply.result(), "result");
+  return outcome;
 }
 
 bool CdpPage::evaluateTrue(const std::string& expression) {
-  const rapidjson::Value* result = nullptr;
-  CdpReply reply = evaluate(expression, result);
-  const rapidjson::Value* value = result ? member(*result, "value") : nullptr;
+  const Evaluated outcome = evaluate(expression);
+  const rapidjson::Value* value = outcome.value();
   return value && value->IsBool() && value->GetBool();
 }
 
@@ -75,8 +76,7 @@ void CdpPage::overrideDialogs() {
   std::call_once(dialogsOverridden_, [this] {
     command("Page.addScriptToEvaluateOnNewDocument", JsonObject().text("source", scripts::dialogOverride()).str());
   });
-  const rapidjson::Value* ignored = nullptr;
-  evaluate(scripts::dialogOverride(), ignored);
+  evaluate(scripts::dialogOverride());
 }
 
 bool CdpPage::markerPresent(std::string_view marker) { return evaluateTrue(scripts::markerPresent(marker)); }
@@ -86,9 +86,8 @@ bool CdpPage::setTitle(std::string_view title) { return evaluateTrue(scripts::se
 bool CdpPage::elementExists(std::string_view selector) { return evaluateTrue(scripts::elementExists(selector)); }
 
 std::string CdpPage::elementText(std::string_view selector) {
-  const rapidjson::Value* result = nullptr;
-  CdpReply reply = evaluate(scripts::elementText(selector), result);
-  const rapidjson::Value* value = result ? member(*result, "value") : nullptr;
+  const Evaluated outcome = evaluate(scripts::elementText(selector));
+  const rapidjson::Value* value = outcome.value();
   return value && value->IsString() ? std::string(value->GetString(), value->GetStringLength()) : std::string();
 }
 
@@ -100,9 +99,8 @@ bool CdpPage::click(std::string_view selector, bool mouseEvents) {
 }
 
 bool CdpPage::clickWithMouse(std::string_view selector) {
-  const rapidjson::Value* result = nullptr;
-  CdpReply reply = evaluate(scripts::elementCentre(selector), result);
-  const rapidjson::Value* centre = result ? member(*result, "value") : nullptr;
+  const Evaluated outcome = evaluate(scripts::elementCentre(selector));
+  const rapidjson::Value* centre = outcome.value();
   if (!centre || !centre->IsObject()) return false;
   const rapidjson::Value* x = member(*centre, "x");
   const rapidjson::Value* y = member(*centre, "y");
@@ -117,9 +115,8 @@ bool CdpPage::clickWithMouse(std::string_view selector) {
 }
 
 bool CdpPage::input(std::string_view selector, const std::string& text) {
-  const rapidjson::Value* result = nullptr;
-  CdpReply reply = evaluate(scripts::prepareInput(selector), result);
-  const rapidjson::Value* state = result ? member(*result, "value") : nullptr;
+  const Evaluated outcome = evaluate(scripts::prepareInput(selector));
+  const rapidjson::Value* state = outcome.value();
   if (!state || !state->IsString()) return false;
   // Typed text replaces the selection and raises the events a keyboard
   // would; a field that takes no focus, or an empty text, is assigned.
@@ -136,9 +133,8 @@ bool CdpPage::uploadFile(const std::string& path) {
     if (log_) log_("upload: no such file " + path);
     return false;
   }
-  const rapidjson::Value* result = nullptr;
-  CdpReply reply = evaluate(scripts::elementObject("input[type=file]"), result, false);
-  const std::string objectId = result ? stringMember(*result, "objectId") : std::string();
+  const Evaluated outcome = evaluate(scripts::elementObject("input[type=file]"), false);
+  const std::string objectId = outcome.remote ? stringMember(*outcome.remote, "objectId") : std::string();
   if (objectId.empty()) {
     if (log_) log_("upload: the page has no file input");
     return false;

@@ -41,9 +41,17 @@ class CdpPage {
   bool uploadFile(const std::string& path);
 
  private:
-  // Runs `expression` in the page's main world. The returned reply holds the
-  // value; `value` points into it (null when the command or script failed).
-  CdpReply evaluate(const std::string& expression, const rapidjson::Value*& value, bool byValue = true);
+  // The outcome of a script: `remote` is the protocol's RemoteObject for its
+  // result, null when the command or the script failed. It points into
+  // `reply`, which keeps it alive.
+  struct Evaluated {
+    CdpReply reply;
+    const rapidjson::Value* remote = nullptr;
+    // The script's result as JSON (byValue scripts only); null if none.
+    const rapidjson::Value* value() const;
+  };
+  // Runs `expression` in the page's main world.
+  Evaluated evaluate(const std::string& expression, bool byValue = true);
   bool evaluateTrue(const std::string& expression);
   CdpReply command(std::string_view method, std::string_view params = "{}");
   bool clickWithMouse(std::string_view selector);

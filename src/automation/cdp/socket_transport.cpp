@@ -1,32 +1,22 @@
 #include "automation/cdp/socket_transport.h"
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QByteArray>
 #include <algorithm>
-#include <cerrno>
 #include <cctype>
-#include <cstring>
+#include <cerrno>
 
+#include "automation/cdp/loopback_socket.h"
 #include "automation/cdp/websocket_frames.h"
-#include "common/stop.h"
 
 namespace vidralo::cdp {
 namespace {
 
 // How long a write may wait for a browser that has stopped reading.
 constexpr int kSendTimeoutSeconds = 10;
-// Waits for the socket are cut into slices so that a stop is noticed.
-constexpr int kWaitSliceMs = 50;
 constexpr std::size_t kMaxHandshakeAnswer = 16 * 1024;
-
-using Deadline = std::chrono::steady_clock::time_point;
 
 struct Endpoint {
   std::string host, port, path;
@@ -43,75 +33,6 @@ bool parseUrl(const std::string& url, Endpoint& endpoint) {
   if (colon == std::string::npos || colon == 0 || colon + 1 == authority.size()) return false;
   endpoint.host = authority.substr(0, colon);
   endpoint.port = authority.substr(colon + 1);
-  return true;
-}
-
-// Waits until `fd` is ready for `events`; false at the deadline or a stop.
-bool waitFor(int fd, short events, Deadline deadline, std::string& error) {
-  while (true) {
-    if (stopRequested()) {
-      error = "stopped while connecting";
-      return false;
-    }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      error = "no WebSocket connection within time";
-      return false;
-    }
-    pollfd entry{fd, events, 0};
-    const int ready = ::poll(&entry, 1, static_cast<int>(std::min<std::int64_t>(left.count(), kWaitSliceMs)));
-    if (ready > 0) return true;
-    if (ready < 0 && errno != EINTR) {
-      error = std::string("poll failed: ") + std::strerror(errno);
-      return false;
-    }
-  }
-}
-
-int connectSocket(const Endpoint& endpoint, Deadline deadline, std::string& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(endpoint.host.c_str(), endpoint.port.c_str(), &hints, &found) != 0 || !found) {
-    error = "cannot resolve " + endpoint.host;
-    return -1;
-  }
-  const int fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  int result = fd < 0 ? -1 : ::connect(fd, found->ai_addr, found->ai_addrlen);
-  ::freeaddrinfo(found);
-  if (fd < 0) {
-    error = std::string("socket failed: ") + std::strerror(errno);
-    return -1;
-  }
-  if (result != 0 && errno == EINPROGRESS && waitFor(fd, POLLOUT, deadline, error)) {
-    int status = 0;
-    socklen_t length = sizeof status;
-    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &status, &length);
-    result = status == 0 ? 0 : -1;
-    if (status != 0) error = std::string("connect failed: ") + std::strerror(status);
-  } else if (result != 0 && error.empty()) {
-    error = std::string("connect failed: ") + std::strerror(errno);
-  }
-  if (result != 0) {
-    ::close(fd);
-    return -1;
-  }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  const int on = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);  // commands are small; send each at once
-  const timeval sendLimit{kSendTimeoutSeconds, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
-  return fd;
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
   return true;
 }
 
@@ -145,7 +66,7 @@ bool handshake(int fd, const Endpoint& endpoint, Deadline deadline, std::string&
   const std::string request = "GET " + endpoint.path + " HTTP/1.1\r\nHost: " + endpoint.host + ":" + endpoint.port +
                               "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: " + key +
                               "\r\nSec-WebSocket-Version: 13\r\n\r\n";
-  if (!writeAll(fd, request)) {
+  if (!sendAll(fd, request)) {
     error = "cannot send the WebSocket handshake";
     return false;
   }
@@ -156,7 +77,7 @@ bool handshake(int fd, const Endpoint& endpoint, Deadline deadline, std::string&
       error = "the WebSocket handshake answer is too long";
       return false;
     }
-    if (!waitFor(fd, POLLIN, deadline, error)) return false;
+    if (!waitReadable(fd, deadline, error)) return false;
     char chunk[4096];
     const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
     if (got < 0 && errno == EINTR) continue;
@@ -189,7 +110,7 @@ std::unique_ptr<SocketTransport> SocketTransport::open(const std::string& url, s
     return nullptr;
   }
   const Deadline deadline = std::chrono::steady_clock::now() + timeLimit;
-  const int fd = connectSocket(endpoint, deadline, error);
+  const int fd = connectSocket(endpoint.host, endpoint.port, deadline, std::chrono::seconds(kSendTimeoutSeconds), error);
   if (fd < 0) return nullptr;
   std::string early;
   if (!handshake(fd, endpoint, deadline, early, error)) {
@@ -232,7 +153,7 @@ bool SocketTransport::send(std::string message) {
 
 bool SocketTransport::writeFrame(const std::string& frame) {
   std::lock_guard lock(writeMutex_);
-  return writeAll(fd_, frame);
+  return sendAll(fd_, frame);
 }
 
 void SocketTransport::close() {

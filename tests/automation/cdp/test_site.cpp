@@ -1,6 +1,7 @@
 #include "test_site.h"
 
 #include <httplib.h>
+#include <signal.h>
 
 #include <chrono>
 
@@ -84,6 +85,9 @@ const std::string kPopupPage = page("popup", R"(<button id="open" style="width:2
 }  // namespace
 
 TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
+  // The server writes without MSG_NOSIGNAL; an answer to a browser that a
+  // test killed must not end the test process.
+  ::signal(SIGPIPE, SIG_IGN);
   auto serve = [this](const char* path, const std::string& body) {
     server_->Get(path, [&body](const httplib::Request&, httplib::Response& response) {
       response.set_content(body, "text/html; charset=utf-8");
