@@ -3,8 +3,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
@@ -18,11 +16,10 @@ constexpr std::size_t kMaxAnswer = 1024 * 1024;
 
 // The Content-Length of an answer head; none when it carries no such header
 // (the body then ends where the connection does).
-std::optional<std::size_t> contentLength(std::string head) {
-  std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return std::tolower(c); });
-  const std::size_t at = head.find("\r\ncontent-length:");
-  if (at == std::string::npos) return std::nullopt;
-  return static_cast<std::size_t>(std::strtoull(head.c_str() + at + 17, nullptr, 10));
+std::optional<std::size_t> contentLength(const std::string& head) {
+  const std::string value = headerValue(head, "Content-Length");
+  if (value.empty()) return std::nullopt;
+  return static_cast<std::size_t>(std::strtoull(value.c_str(), nullptr, 10));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -94,6 +95,21 @@ bool sendAll(int fd, std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
+}
+
+std::string headerValue(const std::string& head, std::string_view name) {
+  auto lowered = [](std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+  };
+  const std::size_t at = lowered(head).find("\r\n" + lowered(std::string(name)) + ":");
+  if (at == std::string::npos) return {};
+  std::size_t begin = at + 3 + name.size();
+  std::size_t end = head.find("\r\n", begin);
+  if (end == std::string::npos) end = head.size();
+  while (begin < end && head[begin] == ' ') ++begin;
+  while (end > begin && head[end - 1] == ' ') --end;
+  return head.substr(begin, end - begin);
 }
 
 }  // namespace vidralo::cdp

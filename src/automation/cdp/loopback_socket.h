@@ -20,4 +20,8 @@ bool waitReadable(int fd, Deadline deadline, std::string& error);
 
 bool sendAll(int fd, std::string_view bytes);
 
+// The value of header `name` (any case) in the head of an HTTP answer,
+// blanks around it removed; empty when the head has no such header.
+std::string headerValue(const std::string& head, std::string_view name);
+
 }  // namespace vidralo::cdp

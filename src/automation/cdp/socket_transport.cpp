@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <QByteArray>
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 
 #include "automation/cdp/loopback_socket.h"
@@ -34,24 +32,6 @@ bool parseUrl(const std::string& url, Endpoint& endpoint) {
   endpoint.host = authority.substr(0, colon);
   endpoint.port = authority.substr(colon + 1);
   return true;
-}
-
-std::string lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
-
-// The value of header `name` (lower case) in an HTTP answer head.
-std::string headerValue(const std::string& head, const std::string& name) {
-  const std::string lower = lowered(head);
-  const std::size_t at = lower.find("\r\n" + name + ":");
-  if (at == std::string::npos) return {};
-  std::size_t begin = at + 3 + name.size();
-  const std::size_t end = head.find("\r\n", begin);
-  while (begin < end && head[begin] == ' ') ++begin;
-  std::string value = head.substr(begin, end - begin);
-  while (!value.empty() && value.back() == ' ') value.pop_back();
-  return value;
 }
 
 // Sends the upgrade request and checks the answer; the bytes that followed
