@@ -1,86 +1,184 @@
 // The whole job against a real headless Chromium on the simulated upload
-// page: accounts logged in beforehand, videos published with titles from the
-// library, used videos deleted.
+// page: titles from the library or the file name, used videos deleted or
+// moved with their covers, the pause countdown, and videos that fail (a page
+// that never completes, a browser killed from outside).
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
 
-#include "automation/cdp/cdp_engine.h"
-#include "common/clock.h"
-#include "common/program_dir.h"
+#include "browser_job_fixture.h"
 #include "common/text_rules.h"
-#include "simulator/simulated_platform.h"
-#include "support/temp_dir.h"
 #include "upload/file_ops.h"
 #include "upload/job_runner.h"
 
 namespace vidralo {
 namespace {
 
-class JobBrowserTest : public ::testing::Test {
+using test::BrowserJobTest;
+using test::CellHistory;
+
+class JobBrowserTest : public BrowserJobTest {
  protected:
-  void SetUp() override {
-    setProgramDirectory(dir.file("program"));
-    ASSERT_TRUE(platform.start());
-    engine.setRunDirectory(programDirectory());
-    ASSERT_TRUE(engine.globalInit("")) << "no Chromium found";
-    // The page runs in real time; a mild speed-up still leaves it time to
-    // answer between the job's steps.
-    previousClock = setClock(std::make_shared<ScaledClock>(4, std::chrono::system_clock::now()));
+  // One turn per account, no pauses, no loop: the job ends by itself.
+  void publishOnceThrough(int videosPerAccount) {
+    controls.setChecked(ControlId::选择框_切换账号, true);
+    controls.setText(ControlId::编辑框_单账号上传, numberToText(videosPerAccount));
+    controls.setText(ControlId::编辑框_视频间隔, "0");
+    controls.setText(ControlId::编辑框_视频间隔1, "0");
+    controls.setChecked(ControlId::选择框_自动循环, false);
+    controls.setChecked(ControlId::单选框_选择视频_顺序, true);
   }
-  void TearDown() override {
-    setClock(previousClock);
-    engine.closeBrowsers();
-    platform.stop();
-    setProgramDirectory("");
+  void runJob() {
+    JobRunner runner(controls, engine, sessionSettings());
+    runner.toggleJob();
+    runner.waitUntilIdle();
   }
-
-  // Logs the account's profile in, as an operator does once by hand.
-  void addAccount(const std::string& id, const std::string& nickname, std::size_t firstSize) {
-    StartOptions options{profileDirectory(id), "960,1038", "1,1"};
-    const StartedBrowser login = engine.startBrowser(platform.loginUrl(nickname), options);
-    ASSERT_NE(login.sessionId, 0u);
-    ASSERT_TRUE(engine.waitPageLoaded(login.sessionId, "视频拖拽"));
-    engine.closeBrowser(login.sessionId);
-    dir.write("videos" + id + "/a.mp4", std::string(firstSize, 'a'));
-    dir.write("videos" + id + "/b.mp4", std::string(firstSize + 1, 'b'));
-    controls.appendRow({numberToText(controls.rowCount() + 1), "", dir.file("videos" + id), id});
+  static std::vector<std::string> fileNamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
   }
-
-  test::TempDir dir;
-  sim::SimulatedPlatform platform;
-  cdp::CdpEngine engine{cdp::CdpEngine::Config{cdp::CdpEngine::Headless::On}};
-  ControlModel controls;
-  std::shared_ptr<const Clock> previousClock;
 };
 
 TEST_F(JobBrowserTest, TwoAccountsPublishTwoVideosEachWithLibraryTitles) {
-  addAccount("301", "甲号", 1000);
-  addAccount("302", "乙号", 300000);
-  controls.setChecked(ControlId::选择框_切换账号, true);
-  controls.setText(ControlId::编辑框_单账号上传, "2");
-  controls.setText(ControlId::编辑框_视频间隔, "0");
-  controls.setText(ControlId::编辑框_视频间隔1, "0");
-  controls.setChecked(ControlId::选择框_自动循环, false);
-  controls.setChecked(ControlId::单选框_选择视频_顺序, true);
+  addAccount("301", "甲号", {{"a.mp4", 1000}, {"b.mp4", 1001}});
+  addAccount("302", "乙号", {{"a.mp4", 300000}, {"b.mp4", 300001}});
+  publishOnceThrough(2);
   controls.setChecked(ControlId::描述_标题库, true);
   controls.setText(ControlId::编辑框_标题库, "标题一\r\n标题二\r\n标题三\r\n标题四");
   controls.setText(ControlId::放弃秒, "120");
 
-  JobRunner runner(controls, engine, SessionSettings{platform.uploadPageUrl(), 1920, 1080, {}});
-  runner.toggleJob();
-  runner.waitUntilIdle();
+  runJob();
 
   const std::vector<sim::Publication> expected{{"甲号", "a.mp4", 1000, "标题一"},
                                                {"甲号", "b.mp4", 1001, "标题二"},
                                                {"乙号", "a.mp4", 300000, "标题三"},
                                                {"乙号", "b.mp4", 300001, "标题四"}};
   EXPECT_EQ(platform.publications(), expected);
-  for (const char* video : {"videos301/a.mp4", "videos301/b.mp4", "videos302/a.mp4", "videos302/b.mp4"})
-    EXPECT_FALSE(fileExists(dir.file(video))) << video;
+  EXPECT_TRUE(fileNamesIn(videoFolder("301")).empty());
+  EXPECT_TRUE(fileNamesIn(videoFolder("302")).empty());
   EXPECT_EQ(controls.cell(0, 列_昵称), "甲号");
   EXPECT_EQ(controls.cell(1, 列_今天已发), "2");
   EXPECT_EQ(controls.text(ControlId::编辑框_账号序列), "3");
+}
+
+TEST_F(JobBrowserTest, MoveModeKeepsVideosWithTheirCoversAndCountsTheDayUp) {
+  addAccount("311", "丙号", {{"a.mp4", 2000}, {"b.mp4", 2001}});
+  publishOnceThrough(2);
+  controls.setText(ControlId::编辑框_视频间隔, "2");
+  controls.setText(ControlId::编辑框_视频间隔1, "2");
+  const std::string used = dir.file("used");
+  std::filesystem::create_directories(used);
+  controls.setChecked(ControlId::单选框_移动, true);
+  controls.setText(ControlId::编辑框_使用过视频目录, used);
+  dir.write("covers/cover.jpg", "JPEG-COVER");
+  controls.setChecked(ControlId::单选框_本地随机封面, true);
+  controls.setText(ControlId::编辑框_随机封面目录, dir.file("covers"));
+  CellHistory status(controls, 0, 列_状态);
+  CellHistory count(controls, 0, 列_今天已发);
+
+  runJob();
+
+  ASSERT_EQ(platform.publications().size(), 2u);
+  EXPECT_EQ(fileNamesIn(used), (std::vector<std::string>{"a.jpg", "a.mp4", "b.jpg", "b.mp4"}));
+  EXPECT_EQ(test::readFile(used + "/a.mp4").size(), 2000u);
+  EXPECT_EQ(test::readFile(used + "/b.mp4").size(), 2001u);
+  EXPECT_EQ(test::readFile(used + "/a.jpg"), "JPEG-COVER");
+  EXPECT_EQ(test::readFile(used + "/b.jpg"), "JPEG-COVER");
+  EXPECT_TRUE(fileNamesIn(videoFolder("311")).empty());
+  EXPECT_EQ(fileNamesIn(dir.file("covers")), std::vector<std::string>{"cover.jpg"}) << "covers are copied";
+
+  EXPECT_EQ(count.texts(), (std::vector<std::string>{"1", "2"}));
+  const std::vector<std::string> countdown{"延时2秒后继续", "延时1秒后继续", "延时0秒后继续"};
+  std::vector<std::string> twice = countdown;
+  twice.insert(twice.end(), countdown.begin(), countdown.end());
+  EXPECT_EQ(status.textsStartingWith("延时"), twice);
+  EXPECT_EQ(controls.cell(0, 列_状态), "") << "cleared after the countdown";
+}
+
+TEST_F(JobBrowserTest, FileNameTitleIsWhatThePageKeepsAfterCancel) {
+  addAccount("321", "丁号", {{"春天的花.mp4", 1500}});
+  publishOnceThrough(1);
+  controls.setChecked(ControlId::描述_文件名, true);
+  controls.setText(ControlId::编辑框_标题库, "库标题一\r\n库标题二");
+  const std::string poolCaption = controls.caption(ControlId::标签5);
+
+  runJob();
+
+  // The page fills in the file's base name and the cancel button keeps it;
+  // the library is never touched.
+  const std::vector<sim::Publication> expected{{"丁号", "春天的花.mp4", 1500, "春天的花"}};
+  EXPECT_EQ(platform.publications(), expected);
+  EXPECT_EQ(controls.caption(ControlId::标签5), poolCaption) << "the title pool was never filled";
+}
+
+TEST_F(JobBrowserTest, UploadThatNeverCompletesIsAbandonedAndItsBrowserClosed) {
+  // The log-in browser stays open and is taken over, so the video reaches
+  // the upload wait well within its limit.
+  addAccount("331", "戊号", {{"stuck.mp4", 5000}}, /*keepBrowserOpen=*/true);
+  const std::string profile = profileDirectory("331");
+  ASSERT_NE(test::mainBrowserProcess(profile), 0);
+  platform.setUploadNeverCompletes(true);
+  publishOnceThrough(1);
+  controls.setChecked(ControlId::选择框_自动放弃, true);
+  controls.setText(ControlId::放弃秒, "8");
+  CellHistory status(controls, 0, 列_状态);
+
+  runJob();
+
+  EXPECT_EQ(controls.cell(0, 列_状态), "上传失败");
+  EXPECT_TRUE(status.contains("耗时：9/8")) << "counted past the limit";
+  EXPECT_TRUE(status.textsStartingWith("延时").empty());
+  EXPECT_TRUE(platform.publications().empty());
+  EXPECT_TRUE(fileExists(videoFolder("331") + "/stuck.mp4")) << "a failed video is kept";
+  EXPECT_EQ(controls.cell(0, 列_今天已发), "");
+  EXPECT_TRUE(test::noProcessLeftOn(profile)) << "the abandoned video's browser is closed";
+}
+
+TEST_F(JobBrowserTest, BrowserKilledDuringUploadFailsTheVideoAndTheNextOneStartsAFreshBrowser) {
+  addAccount("341", "己号", {{"big.mp4", 200000}}, /*keepBrowserOpen=*/true);
+  const std::string profile = profileDirectory("341");
+  const pid_t killed = test::mainBrowserProcess(profile);
+  ASSERT_NE(killed, 0);
+  // About ten seconds for the whole file: the kill comes in the middle.
+  platform.setUploadThrottle(20000);
+  publishOnceThrough(2);
+  controls.setChecked(ControlId::选择框_自动放弃, true);
+  controls.setText(ControlId::放弃秒, "40");
+  const std::string video = videoFolder("341") + "/big.mp4";
+  std::atomic<bool> keptWhenFailed{false};
+  CellHistory status(controls, 0, 列_状态, [&](const std::string& text) {
+    if (text == "上传失败") keptWhenFailed = fileExists(video);
+  });
+  std::atomic<pid_t> publishingBrowser{0};
+  CellHistory count(controls, 0, 列_今天已发, [&](const std::string& text) {
+    if (text == "1") publishingBrowser = test::mainBrowserProcess(profile);
+  });
+
+  JobRunner runner(controls, engine, sessionSettings());
+  runner.toggleJob();
+  // Six seconds on the job's clock: the file has been handed to the page
+  // and is being sent.
+  ASSERT_TRUE(status.waitFor("耗时：6/40", 30));
+  ASSERT_EQ(::kill(killed, SIGKILL), 0);
+  platform.setUploadThrottle(0);
+  runner.waitUntilIdle();
+
+  EXPECT_TRUE(status.contains("上传失败"));
+  EXPECT_TRUE(keptWhenFailed) << "nothing disposed for the failed video";
+  // The same file, picked again, is published once by a new browser.
+  const std::vector<sim::Publication> expected{{"己号", "big.mp4", 200000, "big"}};
+  EXPECT_EQ(platform.publications(), expected);
+  EXPECT_NE(publishingBrowser.load(), 0);
+  EXPECT_NE(publishingBrowser.load(), killed);
+  EXPECT_EQ(controls.cell(0, 列_今天已发), "1");
+  EXPECT_FALSE(fileExists(video));
+  EXPECT_TRUE(test::noProcessLeftOn(profile));
 }
 
 }  // namespace

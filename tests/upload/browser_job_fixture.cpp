@@ -1,0 +1,178 @@
+#include "browser_job_fixture.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "common/program_dir.h"
+#include "common/text_rules.h"
+
+namespace vidralo::test {
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(50);
+
+std::string readProcFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A zombie has ended; only its parent has not collected it yet.
+bool isZombie(const std::string& pid) {
+  const std::string stat = readProcFile("/proc/" + pid + "/stat");
+  const std::size_t close = stat.rfind(')');
+  return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] == 'Z' || stat[close + 2] == 'X';
+}
+
+// Polls `done` in real time until it holds or `seconds` have passed.
+bool pollUntil(const std::function<bool()>& done, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  return true;
+}
+
+struct ProcessLine {
+  pid_t pid;
+  std::string commandLine;  // arguments separated by blanks
+};
+
+std::vector<ProcessLine> processesMentioning(const std::string& text) {
+  std::vector<ProcessLine> found;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string line = readProcFile("/proc/" + name + "/cmdline");
+    std::replace(line.begin(), line.end(), '\0', ' ');
+    if (line.find(text) == std::string::npos || isZombie(name)) continue;
+    found.push_back({static_cast<pid_t>(std::stol(name)), line});
+  }
+  return found;
+}
+
+}  // namespace
+
+void BrowserJobTest::SetUp() {
+  setProgramDirectory(dir.file("program"));
+  ASSERT_TRUE(platform.start());
+  engine.setRunDirectory(programDirectory());
+  ASSERT_TRUE(engine.globalInit("")) << "no Chromium found";
+  // The page runs in real time; a mild speed-up still leaves it time to
+  // answer between the job's steps.
+  previousClock_ = setClock(nullptr);
+  useClockFactor(4);
+}
+
+void BrowserJobTest::TearDown() {
+  engine.closeBrowsers();
+  setClock(previousClock_);
+  platform.stop();
+  setProgramDirectory("");
+}
+
+void BrowserJobTest::useClockFactor(double factor) {
+  installedClocks_.push_back(std::make_shared<ScaledClock>(factor, std::chrono::system_clock::now()));
+  setClock(installedClocks_.back());
+}
+
+void BrowserJobTest::addAccount(const std::string& id, const std::string& nickname,
+                                const std::vector<VideoFile>& videos, bool keepBrowserOpen) {
+  const StartOptions options{profileDirectory(id), "960,1038", "1,1"};
+  const StartedBrowser login = engine.startBrowser(platform.loginUrl(nickname), options);
+  ASSERT_NE(login.sessionId, 0u);
+  ASSERT_TRUE(engine.waitPageLoaded(login.sessionId, "视频拖拽"));
+  // Closed in order, so that the browser writes the log-in cookie to the
+  // profile: a browser killed later must not take the log-in with it.
+  engine.closeBrowser(login.sessionId);
+  if (keepBrowserOpen) {
+    const StartedBrowser open = engine.startBrowser(platform.uploadPageUrl(), options);
+    ASSERT_NE(open.sessionId, 0u);
+    ASSERT_TRUE(engine.waitPageLoaded(open.sessionId, "视频拖拽"));
+  }
+  std::filesystem::create_directories(videoFolder(id));
+  for (const VideoFile& video : videos)
+    dir.write("videos" + id + "/" + video.name, std::string(video.size, static_cast<char>('a' + video.size % 26)));
+  controls.appendRow({numberToText(controls.rowCount() + 1), "", videoFolder(id), id});
+}
+
+SessionSettings BrowserJobTest::sessionSettings() const {
+  return SessionSettings{platform.uploadPageUrl(), 1920, 1080, {}};
+}
+
+CellHistory::CellHistory(ControlModel& controls, int row, int column, std::function<void(const std::string&)> onChange)
+    : controls_(controls), row_(row), column_(column), onChange_(std::move(onChange)) {
+  handle_ = controls_.subscribe([this](const ControlChange& change) {
+    if (change.property != ControlProperty::Cell || change.row != row_ || change.column != column_) return;
+    const std::string text = controls_.cell(row_, column_);
+    {
+      std::lock_guard lock(mutex_);
+      texts_.push_back(text);
+    }
+    changed_.notify_all();
+    if (onChange_) onChange_(text);
+  });
+}
+
+CellHistory::~CellHistory() { controls_.unsubscribe(handle_); }
+
+std::vector<std::string> CellHistory::texts() const {
+  std::lock_guard lock(mutex_);
+  return texts_;
+}
+
+std::vector<std::string> CellHistory::textsStartingWith(const std::string& prefix) const {
+  std::vector<std::string> matching;
+  for (const std::string& text : texts())
+    if (text.starts_with(prefix)) matching.push_back(text);
+  return matching;
+}
+
+bool CellHistory::contains(const std::string& text) const {
+  const std::vector<std::string> all = texts();
+  return std::find(all.begin(), all.end(), text) != all.end();
+}
+
+bool CellHistory::waitFor(const std::string& text, int seconds) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::seconds(seconds),
+                           [&] { return std::find(texts_.begin(), texts_.end(), text) != texts_.end(); });
+}
+
+std::vector<pid_t> processesOnProfile(const std::string& profileDirectory) {
+  std::vector<pid_t> pids;
+  for (const ProcessLine& process : processesMentioning(profileDirectory)) pids.push_back(process.pid);
+  return pids;
+}
+
+pid_t mainBrowserProcess(const std::string& profileDirectory) {
+  for (const ProcessLine& process : processesMentioning("--user-data-dir=" + profileDirectory))
+    if (process.commandLine.find("--type=") == std::string::npos) return process.pid;
+  return 0;
+}
+
+bool noProcessLeftOn(const std::string& profileDirectory, int seconds) {
+  return pollUntil([&] { return processesOnProfile(profileDirectory).empty(); }, seconds);
+}
+
+int procEntryCount(const char* folder) {
+  int count = 0;
+  std::error_code error;
+  for (auto it = std::filesystem::directory_iterator(folder, error); !error && it != std::filesystem::directory_iterator();
+       it.increment(error))
+    ++count;
+  return count;
+}
+
+int settledCount(const std::function<int()>& count, int expected, int seconds) {
+  int last = count();
+  pollUntil([&] { return (last = count()) == expected; }, seconds);
+  return last;
+}
+
+}  // namespace vidralo::test
