@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -35,7 +36,8 @@ constexpr int kVideos = 20;
 constexpr double kTimeFactor = 2.0;  // waits pass twice as fast; the page runs in real time
 
 // Counts the upload-status readings, each of which carries a prescribed
-// 2-second wait; everything else goes straight to the real engine.
+// 2-second wait, and times every call on the way to the real engine, so the
+// benchmark can say where the overhead goes.
 class CountingEngine final : public BrowserEngine {
  public:
   explicit CountingEngine(BrowserEngine& inner) : inner_(inner) {}
@@ -45,32 +47,73 @@ class CountingEngine final : public BrowserEngine {
   void setLogCallback(LogCallback c) override { inner_.setLogCallback(std::move(c)); }
   std::string version() const override { return inner_.version(); }
   bool globalInit(const std::string& p) override { return inner_.globalInit(p); }
-  StartedBrowser startBrowser(const std::string& u, const StartOptions& o) override { return inner_.startBrowser(u, o); }
-  std::vector<RunningBrowser> connectStarted() override { return inner_.connectStarted(); }
-  void closeBrowser(SessionId s) override { inner_.closeBrowser(s); }
+  StartedBrowser startBrowser(const std::string& u, const StartOptions& o) override {
+    return timed("startBrowser", [&] { return inner_.startBrowser(u, o); });
+  }
+  std::vector<RunningBrowser> connectStarted() override {
+    return timed("connectStarted", [&] { return inner_.connectStarted(); });
+  }
+  void closeBrowser(SessionId s) override { timed("closeBrowser", [&] { inner_.closeBrowser(s); }); }
   void closeBrowsers() override { inner_.closeBrowsers(); }
-  bool isConnected(SessionId s) override { return inner_.isConnected(s); }
-  void closeOtherPages(SessionId s) override { inner_.closeOtherPages(s); }
-  void activatePage(SessionId s) override { inner_.activatePage(s); }
-  std::string pageUrl(SessionId s) override { return inner_.pageUrl(s); }
-  void overrideDialogs(SessionId s) override { inner_.overrideDialogs(s); }
-  void navigate(SessionId s, const std::string& u) override { inner_.navigate(s, u); }
-  void refresh(SessionId s) override { inner_.refresh(s); }
-  bool pageIsLoaded(SessionId s, const std::string& m) override { return inner_.pageIsLoaded(s, m); }
-  bool waitPageLoaded(SessionId s, const std::string& m) override { return inner_.waitPageLoaded(s, m); }
-  void setWindowTitle(SessionId s, const std::string& t) override { inner_.setWindowTitle(s, t); }
-  bool elementExists(SessionId s, const std::string& q) override { return inner_.elementExists(s, q); }
+  bool isConnected(SessionId s) override { return timed("isConnected", [&] { return inner_.isConnected(s); }); }
+  void closeOtherPages(SessionId s) override { timed("closeOtherPages", [&] { inner_.closeOtherPages(s); }); }
+  void activatePage(SessionId s) override { timed("activatePage", [&] { inner_.activatePage(s); }); }
+  std::string pageUrl(SessionId s) override { return timed("pageUrl", [&] { return inner_.pageUrl(s); }); }
+  void overrideDialogs(SessionId s) override { timed("overrideDialogs", [&] { inner_.overrideDialogs(s); }); }
+  void navigate(SessionId s, const std::string& u) override { timed("navigate", [&] { inner_.navigate(s, u); }); }
+  void refresh(SessionId s) override { timed("refresh", [&] { inner_.refresh(s); }); }
+  bool pageIsLoaded(SessionId s, const std::string& m) override {
+    return timed("pageIsLoaded", [&] { return inner_.pageIsLoaded(s, m); });
+  }
+  bool waitPageLoaded(SessionId s, const std::string& m) override {
+    return timed("waitPageLoaded", [&] { return inner_.waitPageLoaded(s, m); });
+  }
+  void setWindowTitle(SessionId s, const std::string& t) override {
+    timed("setWindowTitle", [&] { inner_.setWindowTitle(s, t); });
+  }
+  bool elementExists(SessionId s, const std::string& q) override {
+    return timed("elementExists", [&] { return inner_.elementExists(s, q); });
+  }
   std::string elementText(SessionId s, const std::string& q) override {
     if (q == ".video-status") ++statusReads;
-    return inner_.elementText(s, q);
+    return timed("elementText", [&] { return inner_.elementText(s, q); });
   }
-  bool click(SessionId s, const std::string& q, bool m) override { return inner_.click(s, q, m); }
-  bool input(SessionId s, const std::string& q, const std::string& t) override { return inner_.input(s, q, t); }
-  bool uploadFile(SessionId s, const std::string& p) override { return inner_.uploadFile(s, p); }
+  bool click(SessionId s, const std::string& q, bool m) override {
+    return timed("click", [&] { return inner_.click(s, q, m); });
+  }
+  bool input(SessionId s, const std::string& q, const std::string& t) override {
+    return timed("input", [&] { return inner_.input(s, q, t); });
+  }
+  bool uploadFile(SessionId s, const std::string& p) override {
+    return timed("uploadFile", [&] { return inner_.uploadFile(s, p); });
+  }
   std::string versionJson(SessionId s) override { return inner_.versionJson(s); }
 
+  // Total milliseconds per operation.
+  std::map<std::string, double> totals() const {
+    std::lock_guard lock(mutex_);
+    return totals_;
+  }
+
  private:
+  template <typename Call>
+  auto timed(const char* name, Call call) -> decltype(call()) {
+    const auto start = SteadyClock::now();
+    struct Record {
+      CountingEngine& self;
+      const char* name;
+      SteadyClock::time_point start;
+      ~Record() {
+        std::lock_guard lock(self.mutex_);
+        self.totals_[name] += std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count();
+      }
+    } record{*this, name, start};
+    return call();
+  }
+
   BrowserEngine& inner_;
+  mutable std::mutex mutex_;
+  std::map<std::string, double> totals_;
 };
 
 // A program directory with one logged-in account and `videos` videos.
@@ -146,6 +189,10 @@ void perVideoOverhead(sim::SimulatedPlatform& platform) {
   }
   std::printf("per-video overhead: median %.1f ms over %zu videos (target <= 100 ms); published %zu\n",
               median(overheads), overheads.size(), platform.publications().size());
+  std::printf("engine time per video, by operation:");
+  for (const auto& [name, total] : engine.totals())
+    std::printf(" %s %.1f ms;", name.c_str(), total / static_cast<double>(kVideos + 1));
+  std::printf("\n");
   std::filesystem::remove_all(root);
 }
 
@@ -191,11 +238,13 @@ void headlessMemory(sim::SimulatedPlatform& platform) {
 }  // namespace
 }  // namespace vidralo
 
-int main() {
+// Arguments: "overhead", "memory" or nothing for both.
+int main(int argc, char** argv) {
+  const std::string only = argc > 1 ? argv[1] : "";
   vidralo::sim::SimulatedPlatform platform;
   if (!platform.start()) return 1;
-  vidralo::perVideoOverhead(platform);
-  vidralo::headlessMemory(platform);
+  if (only.empty() || only == "overhead") vidralo::perVideoOverhead(platform);
+  if (only.empty() || only == "memory") vidralo::headlessMemory(platform);
   platform.stop();
   return 0;
 }
