@@ -56,6 +56,7 @@ int main() {
   });
   const int port = server.bind_to_any_port("127.0.0.1");
   std::thread serving([&] { server.listen_after_bind(); });
+  while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));  // or stop() is lost
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/upload";
 
   const std::filesystem::path profile =

@@ -11,6 +11,7 @@
 #include <httplib.h>
 #include <rapidjson/document.h>
 
+#include "automation/browser_engine.h"
 #include "automation/cdp/browser_process.h"
 
 namespace vidralo::cdp::test {
@@ -23,6 +24,19 @@ inline bool eventually(const std::function<bool()>& condition, std::chrono::seco
   }
   return true;
 }
+
+// Closes the engine's browsers when a test ends, also after a failed
+// assertion, so that no browser outlives its test.
+class BrowsersClosedAtEnd {
+ public:
+  explicit BrowsersClosedAtEnd(BrowserEngine& engine) : engine_(engine) {}
+  ~BrowsersClosedAtEnd() { engine_.closeBrowsers(); }
+  BrowsersClosedAtEnd(const BrowsersClosedAtEnd&) = delete;
+  BrowsersClosedAtEnd& operator=(const BrowsersClosedAtEnd&) = delete;
+
+ private:
+  BrowserEngine& engine_;
+};
 
 // Processes of any kind (browser, renderer, GPU...) on `profile`.
 inline bool profileHasProcesses(const std::string& profile) {

@@ -52,6 +52,7 @@ class BrowserLifeTest : public ::testing::Test {
 
 TEST_F(BrowserLifeTest, AKilledBrowserFailsItsPendingCommandAndReadsAsGone) {
   CdpEngine engine;
+  test::BrowsersClosedAtEnd closing(engine);
   ASSERT_TRUE(engine.globalInit(""));
   const StartedBrowser started = engine.startBrowser(site_.url("/marker"), options("killed"));
   ASSERT_NE(started.sessionId, 0u);
@@ -79,6 +80,7 @@ TEST_F(BrowserLifeTest, AKilledBrowserFailsItsPendingCommandAndReadsAsGone) {
 TEST_F(BrowserLifeTest, ACrashedPageReadsAsGoneAndTheBrowserHandsOutANewSession) {
   LogLines log;
   CdpEngine engine;
+  test::BrowsersClosedAtEnd closing(engine);
   engine.setLogCallback(log.callback());
   ASSERT_TRUE(engine.globalInit(""));
   const StartedBrowser started = engine.startBrowser(site_.url("/marker"), options("crash"));
@@ -107,6 +109,7 @@ TEST_F(BrowserLifeTest, ACrashedPageReadsAsGoneAndTheBrowserHandsOutANewSession)
 TEST_F(BrowserLifeTest, StartsAreSerialisedAndARunningBrowserIsAdoptedNotStartedTwice) {
   LogLines log;
   CdpEngine first;
+  test::BrowsersClosedAtEnd closingFirst(first);
   first.setLogCallback(log.callback());
   ASSERT_TRUE(first.globalInit(""));
 
@@ -131,6 +134,7 @@ TEST_F(BrowserLifeTest, StartsAreSerialisedAndARunningBrowserIsAdoptedNotStarted
   ASSERT_GT(running, 0);
   LogLines laterLog;
   CdpEngine later;
+  test::BrowsersClosedAtEnd closingLater(later);
   later.setLogCallback(laterLog.callback());
   ASSERT_TRUE(later.globalInit(""));
   const StartedBrowser adopted = later.startBrowser(site_.url("/form"), options("a"));

@@ -115,6 +115,9 @@ TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
   });
   port_ = server_->bind_to_any_port("127.0.0.1");
   thread_ = std::thread([this] { server_->listen_after_bind(); });
+  // stop() does nothing to a server that is not running yet, and the join
+  // in the destructor would then wait for ever.
+  while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 TestSite::~TestSite() {
