@@ -51,6 +51,13 @@ class PageTest : public ::testing::Test {
     ASSERT_TRUE(engine_->waitPageLoaded(session_, "ready:" + name)) << name;
   }
 
+  // The form page, with its frame loaded too (the frame's own marker is
+  // found through the page).
+  void openForm() {
+    open("form");
+    ASSERT_TRUE(engine_->waitPageLoaded(session_, "ready:frame"));
+  }
+
   bool textBecomes(const std::string& selector, const std::string& expected) {
     return eventually([&] { return engine_->elementText(session_, selector) == expected; });
   }
@@ -83,8 +90,7 @@ TEST_F(PageTest, TheStartedBrowserShowsTheStartPageAndItsLateMarker) {
 }
 
 TEST_F(PageTest, ElementsAreFoundInThePageAndInItsFrames) {
-  open("form");
-  ASSERT_TRUE(engine_->waitPageLoaded(session_, "ready:frame"));  // the marker of the frame's own page
+  openForm();
   EXPECT_TRUE(engine_->elementExists(session_, ".user-name"));
   EXPECT_EQ(engine_->elementText(session_, ".user-name"), "小明 \"引号\" <b>");
   EXPECT_TRUE(engine_->elementExists(session_, ".inner"));
@@ -101,7 +107,7 @@ TEST_F(PageTest, ElementsAreFoundInThePageAndInItsFrames) {
 }
 
 TEST_F(PageTest, MouseClicksAreTrustedAndReachElementsOutOfViewOrInFrames) {
-  open("form");
+  openForm();
   EXPECT_TRUE(engine_->click(session_, "#far", true));
   EXPECT_TRUE(textBecomes("#clicks", "far:true"));
   EXPECT_TRUE(engine_->click(session_, "#far", false));
@@ -117,7 +123,7 @@ TEST_F(PageTest, MouseClicksAreTrustedAndReachElementsOutOfViewOrInFrames) {
 }
 
 TEST_F(PageTest, TypedTextReplacesTheContentAndThePageSeesItsEvents) {
-  open("form");
+  openForm();
   const std::string title = "新标题 \"引号\" </script> \\ 😀";
   EXPECT_TRUE(engine_->input(session_, ".textarea", title));
   EXPECT_EQ(engine_->elementText(session_, ".textarea"), title);
