@@ -9,6 +9,7 @@
 
 #include "common/program_dir.h"
 #include "common/text_rules.h"
+#include "upload/job_runner.h"
 
 namespace vidralo::test {
 namespace {
@@ -70,6 +71,7 @@ void BrowserJobTest::SetUp() {
 }
 
 void BrowserJobTest::TearDown() {
+  runner_.reset();
   engine.closeBrowsers();
   setClock(previousClock_);
   platform.stop();
@@ -103,6 +105,25 @@ void BrowserJobTest::addAccount(const std::string& id, const std::string& nickna
 
 SessionSettings BrowserJobTest::sessionSettings() const {
   return SessionSettings{platform.uploadPageUrl(), 1920, 1080, {}};
+}
+
+void BrowserJobTest::publishOnceThrough(int videosPerAccount) {
+  controls.setChecked(ControlId::选择框_切换账号, true);
+  controls.setText(ControlId::编辑框_单账号上传, numberToText(videosPerAccount));
+  controls.setText(ControlId::编辑框_视频间隔, "0");
+  controls.setText(ControlId::编辑框_视频间隔1, "0");
+  controls.setChecked(ControlId::选择框_自动循环, false);
+  controls.setChecked(ControlId::单选框_选择视频_顺序, true);
+}
+
+void BrowserJobTest::runJob() {
+  // One runner for every job of the test, as the program has one.
+  if (!runner_) runner_ = std::make_unique<JobRunner>(controls, engine, sessionSettings());
+  // After a job that ended by itself the button still reads "停止": the
+  // first click only resets it, as it does for the operator.
+  if (controls.caption(ControlId::开始) == "停止") runner_->toggleJob();
+  runner_->toggleJob();
+  runner_->waitUntilIdle();
 }
 
 CellHistory::CellHistory(ControlModel& controls, int row, int column, std::function<void(const std::string&)> onChange)

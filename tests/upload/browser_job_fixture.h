@@ -21,6 +21,7 @@
 #include "controls/control_model.h"
 #include "simulator/simulated_platform.h"
 #include "support/temp_dir.h"
+#include "upload/job_runner.h"
 
 namespace vidralo::test {
 
@@ -46,12 +47,19 @@ class BrowserJobTest : public ::testing::Test {
   std::string videoFolder(const std::string& id) const { return dir.file("videos" + id); }
   SessionSettings sessionSettings() const;
 
+  // One turn per account, sequential order, no pauses, no loop: the job
+  // ends by itself.
+  void publishOnceThrough(int videosPerAccount);
+  // Starts a job and waits until it has ended.
+  void runJob();
+
   TempDir dir;
   sim::SimulatedPlatform platform;
   cdp::CdpEngine engine{cdp::CdpEngine::Config{cdp::CdpEngine::Headless::On}};
   ControlModel controls;
 
  private:
+  std::unique_ptr<JobRunner> runner_;
   std::shared_ptr<const Clock> previousClock_;
   std::vector<std::shared_ptr<const Clock>> installedClocks_;
 };

@@ -23,20 +23,6 @@ using test::CellHistory;
 
 class JobBrowserTest : public BrowserJobTest {
  protected:
-  // One turn per account, no pauses, no loop: the job ends by itself.
-  void publishOnceThrough(int videosPerAccount) {
-    controls.setChecked(ControlId::选择框_切换账号, true);
-    controls.setText(ControlId::编辑框_单账号上传, numberToText(videosPerAccount));
-    controls.setText(ControlId::编辑框_视频间隔, "0");
-    controls.setText(ControlId::编辑框_视频间隔1, "0");
-    controls.setChecked(ControlId::选择框_自动循环, false);
-    controls.setChecked(ControlId::单选框_选择视频_顺序, true);
-  }
-  void runJob() {
-    JobRunner runner(controls, engine, sessionSettings());
-    runner.toggleJob();
-    runner.waitUntilIdle();
-  }
   static std::vector<std::string> fileNamesIn(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
