@@ -8,8 +8,6 @@
 // Every call may come from any thread; none blocks for longer than its time
 // limit, and a call made on a thread whose stop was requested returns at
 // once.
-#include <sys/types.h>
-
 #include <chrono>
 #include <map>
 #include <memory>
