@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "controls/control_spec.h"
+#include "controls/control_info.h"
 
 namespace vidralo {
 

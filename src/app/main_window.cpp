@@ -104,36 +104,36 @@ void MainWindow::run(const std::map<ControlId, Handler>& handlers, ControlId id)
 }
 
 void MainWindow::buildControls() {
-  for (const ControlSpec& spec : controlTable()) {
-    QWidget* created = createWidget(spec, parentWidget(spec));
-    widgets_[indexOf(spec.id)] = created;
+  for (const ControlInfo& info : controlTable()) {
+    QWidget* created = createWidget(info, parentWidget(info));
+    widgets_[indexOf(info.id)] = created;
     if (!created) continue;
-    created->setObjectName(toQt(spec.name));
-    created->setProperty(kControlIdProperty, static_cast<int>(spec.id));
-    if (auto rect = controlGeometry(spec.id)) created->setGeometry(*rect);
-    connectEdits(spec, created);
+    created->setObjectName(toQt(info.name));
+    created->setProperty(kControlIdProperty, static_cast<int>(info.id));
+    if (auto rect = controlGeometry(info.id)) created->setGeometry(*rect);
+    connectEdits(info, created);
   }
 }
 
-QWidget* MainWindow::parentWidget(const ControlSpec& spec) const {
-  if (spec.parent == kMainWindowParent) return centralWidget();
-  return widget(*findControl(spec.parent));
+QWidget* MainWindow::parentWidget(const ControlInfo& info) const {
+  if (info.parent == kMainWindowParent) return centralWidget();
+  return widget(*findControl(info.parent));
 }
 
-QWidget* MainWindow::createWidget(const ControlSpec& spec, QWidget* parent) {
-  switch (spec.kind) {
+QWidget* MainWindow::createWidget(const ControlInfo& info, QWidget* parent) {
+  switch (info.kind) {
     case ControlKind::Button: return new QPushButton(parent);
     case ControlKind::TabControl: return new QTabWidget(parent);
     case ControlKind::TabPage: {
       auto* page = new QWidget;
-      static_cast<QTabWidget*>(parent)->addTab(page, toQt(spec.caption));
+      static_cast<QTabWidget*>(parent)->addTab(page, toQt(info.caption));
       return page;
     }
     case ControlKind::GroupBox: return new QGroupBox(parent);
     case ControlKind::Label: {
       auto* label = new QLabel(parent);
       label->setTextFormat(Qt::PlainText);
-      const auto rect = controlGeometry(spec.id);
+      const auto rect = controlGeometry(info.id);
       if (rect && rect->height() > kSingleLineHeight) {
         label->setWordWrap(true);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -163,18 +163,18 @@ QWidget* MainWindow::createWidget(const ControlSpec& spec, QWidget* parent) {
     }
     case ControlKind::Timer: {
       auto* timer = new QTimer(this);
-      timer->setObjectName(toQt(spec.name));
-      timers_[spec.id] = timer;
-      connect(timer, &QTimer::timeout, this, [this, id = spec.id] { run(timerHandlers_, id); });
+      timer->setObjectName(toQt(info.name));
+      timers_[info.id] = timer;
+      connect(timer, &QTimer::timeout, this, [this, id = info.id] { run(timerHandlers_, id); });
       return nullptr;
     }
   }
   return nullptr;
 }
 
-void MainWindow::connectEdits(const ControlSpec& spec, QWidget* created) {
-  const ControlId id = spec.id;
-  switch (spec.kind) {
+void MainWindow::connectEdits(const ControlInfo& info, QWidget* created) {
+  const ControlId id = info.id;
+  switch (info.kind) {
     case ControlKind::Button:
       connect(static_cast<QPushButton*>(created), &QPushButton::clicked, this, [this, id] { run(clickHandlers_, id); });
       break;

@@ -63,13 +63,13 @@ class MainWindow : public QMainWindow {
 
  private:
   void buildControls();
-  QWidget* createWidget(const ControlSpec& spec, QWidget* parent);
-  QWidget* parentWidget(const ControlSpec& spec) const;
+  QWidget* createWidget(const ControlInfo& info, QWidget* parent);
+  QWidget* parentWidget(const ControlInfo& info) const;
   void placeGapEdits();
   void buildStatusBar();
   void buildAccountList(QTableView* list);
   void buildAccountMenu();
-  void connectEdits(const ControlSpec& spec, QWidget* widget);
+  void connectEdits(const ControlInfo& info, QWidget* widget);
   void showAccountMenu(const QPoint& position);
   void selectRowInModel(int row);
 

@@ -46,15 +46,15 @@ void MainWindow::applyBatch(const ChangeBatch& batch) {
 }
 
 void MainWindow::showAllControls() {
-  for (const ControlSpec& spec : controlTable()) showControl(spec.id);
+  for (const ControlInfo& info : controlTable()) showControl(info.id);
   showSelectedRow();
 }
 
 void MainWindow::showControl(ControlId id) {
-  const ControlSpec& spec = controlSpec(id);
+  const ControlInfo& info = controlInfo(id);
   QWidget* shown = widget(id);
   QScopedValueRollback guard(showingModel_, true);
-  switch (spec.kind) {
+  switch (info.kind) {
     case ControlKind::Button: static_cast<QPushButton*>(shown)->setText(toQt(controls_.caption(id))); break;
     case ControlKind::TabControl: {
       auto* tabs = static_cast<QTabWidget*>(shown);
@@ -63,7 +63,7 @@ void MainWindow::showControl(ControlId id) {
       break;
     }
     case ControlKind::TabPage: {
-      auto* tabs = static_cast<QTabWidget*>(widget(*findControl(spec.parent)));
+      auto* tabs = static_cast<QTabWidget*>(widget(*findControl(info.parent)));
       tabs->setTabText(tabs->indexOf(shown), toQt(controls_.caption(id)));
       break;
     }

@@ -22,14 +22,14 @@ ControlModel::ControlModel()
     : states_(controlTable().size()),
       statusParts_(kStatusBarParts),
       listeners_(std::make_shared<const std::vector<std::pair<int, Listener>>>()) {
-  for (const ControlSpec& spec : controlTable()) {
-    State& state = states_[indexOf(spec.id)];
-    state.caption = std::string(spec.caption);
-    if (spec.kind == ControlKind::CheckBox || spec.kind == ControlKind::RadioButton)
-      state.checked = spec.initial == "真";
+  for (const ControlInfo& info : controlTable()) {
+    State& state = states_[indexOf(info.id)];
+    state.caption = std::string(info.caption);
+    if (info.kind == ControlKind::CheckBox || info.kind == ControlKind::RadioButton)
+      state.checked = info.initial == "真";
     else
-      state.text = std::string(spec.initial);
-    if (spec.kind == ControlKind::TabControl) state.index = 0;
+      state.text = std::string(info.initial);
+    if (info.kind == ControlKind::TabControl) state.index = 0;
   }
 }
 
@@ -69,10 +69,10 @@ void ControlModel::setChecked(ControlId id, bool value) {
   {
     std::lock_guard lock(mutex_);
     states_[indexOf(id)].checked = value;
-    const ControlSpec& spec = controlSpec(id);
-    if (value && spec.kind == ControlKind::RadioButton) {
-      for (const ControlSpec& other : controlTable()) {
-        if (other.id == id || other.kind != ControlKind::RadioButton || other.parent != spec.parent) continue;
+    const ControlInfo& info = controlInfo(id);
+    if (value && info.kind == ControlKind::RadioButton) {
+      for (const ControlInfo& other : controlTable()) {
+        if (other.id == id || other.kind != ControlKind::RadioButton || other.parent != info.parent) continue;
         State& state = states_[indexOf(other.id)];
         if (!state.checked) continue;
         state.checked = false;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/control_spec.h"
+#include "controls/control_info.h"
 
 namespace vidralo {
 

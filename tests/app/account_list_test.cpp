@@ -9,7 +9,7 @@
 
 #include "app/account_table_model.h"
 #include "app_fixture.h"
-#include "controls/control_spec.h"
+#include "controls/control_info.h"
 
 namespace vidralo::test {
 namespace {

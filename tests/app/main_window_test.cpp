@@ -16,7 +16,7 @@
 #include "app/global_hot_key.h"
 #include "app_fixture.h"
 #include "common/program_dir.h"
-#include "controls/control_spec.h"
+#include "controls/control_info.h"
 
 namespace vidralo::test {
 namespace {
@@ -28,26 +28,26 @@ using MainWindowTest = StartedProgram;
 
 // What the window must show for a control on a first run, where start-up
 // replaces the form value.
-std::string expectedFirstRunText(const ControlSpec& spec) {
-  if (spec.id == ControlId::编辑框_随机封面目录) return programDirectory() + "/img";
-  if (spec.id == ControlId::标签15) return programDirectory() + "/";
-  return std::string(isEditBox(spec.kind) ? spec.initial : spec.caption);
+std::string expectedFirstRunText(const ControlInfo& info) {
+  if (info.id == ControlId::编辑框_随机封面目录) return programDirectory() + "/img";
+  if (info.id == ControlId::标签15) return programDirectory() + "/";
+  return std::string(isEditBox(info.kind) ? info.initial : info.caption);
 }
 
 TEST_F(MainWindowTest, EveryControlShowsItsFirstRunValue) {
   start();
-  for (const ControlSpec& spec : controlTable()) {
-    SCOPED_TRACE(std::string(spec.name));
-    const QString name = qt(spec.name);
-    const QString expected = lines(expectedFirstRunText(spec));
-    const bool checked = spec.initial == "真";
-    switch (spec.kind) {
-      case ControlKind::Button: EXPECT_EQ(find<QPushButton>(spec.name.data())->text(), expected); break;
-      case ControlKind::Label: EXPECT_EQ(find<QLabel>(spec.name.data())->text(), expected); break;
-      case ControlKind::GroupBox: EXPECT_EQ(find<QGroupBox>(spec.name.data())->title(), expected); break;
-      case ControlKind::EditBox: EXPECT_EQ(find<QLineEdit>(spec.name.data())->text(), expected); break;
+  for (const ControlInfo& info : controlTable()) {
+    SCOPED_TRACE(std::string(info.name));
+    const QString name = qt(info.name);
+    const QString expected = lines(expectedFirstRunText(info));
+    const bool checked = info.initial == "真";
+    switch (info.kind) {
+      case ControlKind::Button: EXPECT_EQ(find<QPushButton>(info.name.data())->text(), expected); break;
+      case ControlKind::Label: EXPECT_EQ(find<QLabel>(info.name.data())->text(), expected); break;
+      case ControlKind::GroupBox: EXPECT_EQ(find<QGroupBox>(info.name.data())->title(), expected); break;
+      case ControlKind::EditBox: EXPECT_EQ(find<QLineEdit>(info.name.data())->text(), expected); break;
       case ControlKind::MultiLineEdit:
-        EXPECT_EQ(find<QPlainTextEdit>(spec.name.data())->toPlainText(), expected);
+        EXPECT_EQ(find<QPlainTextEdit>(info.name.data())->toPlainText(), expected);
         break;
       case ControlKind::CheckBox:
       case ControlKind::RadioButton: {
@@ -56,12 +56,12 @@ TEST_F(MainWindowTest, EveryControlShowsItsFirstRunValue) {
         EXPECT_EQ(button->isChecked(), checked);
         break;
       }
-      case ControlKind::ComboBox: EXPECT_EQ(find<QComboBox>(spec.name.data())->count(), 0); break;
+      case ControlKind::ComboBox: EXPECT_EQ(find<QComboBox>(info.name.data())->count(), 0); break;
       case ControlKind::TabPage: {
         auto* page = program->window().findChild<QWidget*>(name);
-        auto* tabs = program->window().findChild<QTabWidget*>(qt(spec.parent));
-        const auto pages = tabPages(*findControl(spec.parent));
-        const auto position = std::find(pages.begin(), pages.end(), spec.id) - pages.begin();
+        auto* tabs = program->window().findChild<QTabWidget*>(qt(info.parent));
+        const auto pages = tabPages(*findControl(info.parent));
+        const auto position = std::find(pages.begin(), pages.end(), info.id) - pages.begin();
         EXPECT_EQ(tabs->indexOf(page), position);
         EXPECT_EQ(tabs->tabText(tabs->indexOf(page)), expected);
         break;

@@ -11,9 +11,9 @@ namespace {
 
 TEST(ControlTable, NamesAreUniqueAndFindable) {
   std::set<std::string_view> names;
-  for (const ControlSpec& spec : controlTable()) {
-    EXPECT_TRUE(names.insert(spec.name).second) << spec.name;
-    EXPECT_EQ(findControl(spec.name), spec.id);
+  for (const ControlInfo& info : controlTable()) {
+    EXPECT_TRUE(names.insert(info.name).second) << info.name;
+    EXPECT_EQ(findControl(info.name), info.id);
   }
   EXPECT_EQ(controlName(ControlId::编辑框_视频素材目录), "编辑框_视频素材目录");
   EXPECT_FALSE(findControl("编辑框_没有这个").has_value());
@@ -30,8 +30,8 @@ TEST(ControlTable, StoredKindsHaveTheExpectedCounts) {
 
 TEST(ControlTable, TabPagesComeInWindowOrder) {
   std::vector<std::string_view> first, second;
-  for (ControlId id : tabPages(ControlId::选择夹1)) first.push_back(controlSpec(id).caption);
-  for (ControlId id : tabPages(ControlId::选择夹2)) second.push_back(controlSpec(id).caption);
+  for (ControlId id : tabPages(ControlId::选择夹1)) first.push_back(controlInfo(id).caption);
+  for (ControlId id : tabPages(ControlId::选择夹2)) second.push_back(controlInfo(id).caption);
   EXPECT_EQ(first, (std::vector<std::string_view>{"主界面", "设置", "浏览器", "换ip", "自定义标题库"}));
   EXPECT_EQ(second,
             (std::vector<std::string_view>{"发布设置", "封面图选项", "话题设置", "视频标题设置", "上传视频设置"}));

@@ -18,7 +18,7 @@ std::optional<ControlSetting> parseSetting(const std::string& assignment, std::s
     error = "没有名为 " + name + " 的控件";
     return std::nullopt;
   }
-  const ControlKind kind = controlSpec(*id).kind;
+  const ControlKind kind = controlInfo(*id).kind;
   if (kind == ControlKind::CheckBox || kind == ControlKind::RadioButton) {
     if (value != "真" && value != "假") {
       error = name + " 只能设为 真 或 假：" + value;
@@ -60,7 +60,7 @@ std::optional<std::vector<ControlSetting>> parseHeadlessArguments(const std::vec
 
 void applyControlSettings(ControlModel& controls, const std::vector<ControlSetting>& settings) {
   for (const ControlSetting& setting : settings) {
-    if (isEditBox(controlSpec(setting.id).kind))
+    if (isEditBox(controlInfo(setting.id).kind))
       controls.setText(setting.id, setting.value);
     else
       controls.setChecked(setting.id, setting.value == "真");

@@ -8,7 +8,7 @@
 
 namespace vidralo {
 
-struct ControlSpec {
+struct ControlInfo {
   ControlId id;
   std::string_view name;
   ControlKind kind;
@@ -17,13 +17,13 @@ struct ControlSpec {
   std::string_view initial;  // first-run text, or "真"/"假" for check and radio
 };
 
-struct ColumnSpec {
+struct ColumnInfo {
   std::string_view title;
   int width;
 };
 
-std::span<const ControlSpec> controlTable();
-const ControlSpec& controlSpec(ControlId id);
+std::span<const ControlInfo> controlTable();
+const ControlInfo& controlInfo(ControlId id);
 std::string_view controlName(ControlId id);
 std::optional<ControlId> findControl(std::string_view name);
 
@@ -34,7 +34,7 @@ std::vector<ControlId> controlsOfKind(ControlKind kind);
 // The pages of a tab control, in order.
 std::vector<ControlId> tabPages(ControlId tabControl);
 
-std::span<const ColumnSpec> accountColumns();
+std::span<const ColumnInfo> accountColumns();
 
 bool isEditBox(ControlKind kind);
 
