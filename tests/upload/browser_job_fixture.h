@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,13 @@
 #include "simulator/simulated_platform.h"
 #include "support/temp_dir.h"
 #include "upload/job_runner.h"
+
+namespace vidralo::sim {
+// Readable publications in test failures.
+inline void PrintTo(const Publication& p, std::ostream* out) {
+  *out << "{" << p.nickname << ", " << p.fileName << ", " << p.byteSize << ", " << p.title << "}";
+}
+}  // namespace vidralo::sim
 
 namespace vidralo::test {
 

@@ -113,11 +113,17 @@ TEST_F(JobBrowserTest, UploadThatNeverCompletesIsAbandonedAndItsBrowserClosed) {
   publishOnceThrough(1);
   controls.setChecked(ControlId::选择框_自动放弃, true);
   controls.setText(ControlId::放弃秒, "8");
-  CellHistory status(controls, 0, 列_状态);
+  // The end of the account's turn closes its browser anyway: the browser
+  // must already be gone when the failure is shown.
+  std::atomic<pid_t> browserWhenFailed{-1};
+  CellHistory status(controls, 0, 列_状态, [&](const std::string& text) {
+    if (text == "上传失败") browserWhenFailed = test::mainBrowserProcess(profile);
+  });
 
   runJob();
 
   EXPECT_EQ(controls.cell(0, 列_状态), "上传失败");
+  EXPECT_EQ(browserWhenFailed.load(), 0) << "closed when the video was abandoned";
   EXPECT_TRUE(status.contains("耗时：9/8")) << "counted past the limit";
   EXPECT_TRUE(status.textsStartingWith("延时").empty());
   EXPECT_TRUE(platform.publications().empty());
