@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -199,9 +198,3 @@ TEST(HeadlessArguments, SettingsKeepTheirOrderAndKind) {
 
 }  // namespace
 }  // namespace vidralo
-
-int main(int argc, char** argv) {
-  QCoreApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

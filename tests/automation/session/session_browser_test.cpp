@@ -1,7 +1,6 @@
 // The session against a real headless Chromium on the simulated upload page.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -232,9 +231,3 @@ TEST_F(SessionBrowserTest, ALogInBrowserOfAnotherAccountIsNeverTakenOver) {
 
 }  // namespace
 }  // namespace vidralo
-
-int main(int argc, char** argv) {
-  QCoreApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
