@@ -88,7 +88,7 @@ pid_t startRenamedSleep(const test::TempDir& dir, const std::string& name) {
   return child;
 }
 
-TEST(EndProcessByName, EndsAnotherProcessByItsFileNameButNeverItself) {
+TEST(EndProcessByName, EndsAnotherProcessByItsFileName) {
   test::TempDir dir;
   const pid_t child = startRenamedSleep(dir, "vidralo-probe");
   ASSERT_GT(child, 0);
@@ -100,10 +100,28 @@ TEST(EndProcessByName, EndsAnotherProcessByItsFileNameButNeverItself) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_FALSE(endProcessByName("no-such-program-anywhere", false));
+}
 
+// Runs only inside the uniquely named copy started below: no other process
+// carries that name, so the own name must find nothing.
+TEST(EndProcessByName, OwnNameInsideAUniqueCopy) {
+  if (!std::getenv("VIDRALO_OWN_NAME_CHECK")) GTEST_SKIP() << "runs inside the copy only";
   const std::string ownName = std::filesystem::read_symlink("/proc/self/exe").filename().string();
   EXPECT_FALSE(endProcessByName(ownName, true));
-  EXPECT_FALSE(endProcessByName("no-such-program-anywhere", false));
+  EXPECT_FALSE(endProcessByName(ownName, false));
+}
+
+TEST(EndProcessByName, NeverEndsTheOwnProcess) {
+  // Other cases of this test program run in parallel under the same name, so
+  // the check runs in a copy whose name is this process's alone.
+  test::TempDir dir;
+  const std::string copy = dir.file("vidralo-own-name-" + std::to_string(::getpid()));
+  std::filesystem::copy_file("/proc/self/exe", copy);
+  std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+  const std::string command = "VIDRALO_OWN_NAME_CHECK=1 '" + copy +
+                              "' --gtest_filter=EndProcessByName.OwnNameInsideAUniqueCopy > /dev/null 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
 }
 
 }  // namespace
