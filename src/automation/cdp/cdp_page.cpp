@@ -81,7 +81,12 @@ void CdpPage::overrideDialogs() {
 
 bool CdpPage::markerPresent(std::string_view marker) { return evaluateTrue(scripts::markerPresent(marker)); }
 
-bool CdpPage::setTitle(std::string_view title) { return evaluateTrue(scripts::setTitle(title)); }
+void CdpPage::setTitle(std::string_view title) {
+  // The title is a progress line that nobody reads back: the job need not
+  // wait for the page to answer. Commands of one session run in order, so a
+  // later title still replaces an earlier one.
+  connection_.post("Runtime.evaluate", JsonObject().text("expression", scripts::setTitle(title)).str(), sessionId_);
+}
 
 bool CdpPage::elementExists(std::string_view selector) { return evaluateTrue(scripts::elementExists(selector)); }
 

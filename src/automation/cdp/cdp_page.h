@@ -31,7 +31,7 @@ class CdpPage {
   // Also replaces alert/confirm/prompt in this and every later document.
   void overrideDialogs();
   bool markerPresent(std::string_view marker);
-  bool setTitle(std::string_view title);
+  void setTitle(std::string_view title);
 
   bool elementExists(std::string_view selector);
   std::string elementText(std::string_view selector);
