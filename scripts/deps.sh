@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-websockets-dev libqt6websockets6-dev
+  qt6-base-dev
   libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   chromium
