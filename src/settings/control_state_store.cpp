@@ -56,30 +56,29 @@ std::string defaultSettingsPath() {
   return programPath("\\data\\setsoft.ini");
 }
 
-void saveEditBoxes(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
+// One load and one write of the file for any number of kinds; the file
+// comes out as it would after one save per kind.
+template <typename... Put>
+void saveKinds(const ControlModel& window, std::string& settingsPath, std::string_view excluded, Put... put) {
   IniProfile profile(resolvedPath(settingsPath));
-  putEditBoxes(window, profile, excluded);
+  (put(window, profile, excluded), ...);
   profile.save();
+}
+
+void saveEditBoxes(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
+  saveKinds(window, settingsPath, excluded, putEditBoxes);
 }
 
 void saveRadioButtons(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
-  IniProfile profile(resolvedPath(settingsPath));
-  putRadioButtons(window, profile, excluded);
-  profile.save();
+  saveKinds(window, settingsPath, excluded, putRadioButtons);
 }
 
 void saveComboBoxes(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
-  IniProfile profile(resolvedPath(settingsPath));
-  putComboBoxes(window, profile, excluded);
-  profile.save();
+  saveKinds(window, settingsPath, excluded, putComboBoxes);
 }
 
 void saveControlStates(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
-  IniProfile profile(resolvedPath(settingsPath));
-  putEditBoxes(window, profile, excluded);
-  putRadioButtons(window, profile, excluded);
-  putComboBoxes(window, profile, excluded);
-  profile.save();
+  saveKinds(window, settingsPath, excluded, putEditBoxes, putRadioButtons, putComboBoxes);
 }
 
 void restoreEditBoxes(ControlModel& window, std::string& settingsPath) {
