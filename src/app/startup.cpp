@@ -13,9 +13,8 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/qt_text.h"
+#include "app/runtime/startup_controls.h"
 #include "common/program_dir.h"
-#include "settings/control_state_store.h"
-#include "settings/directories.h"
 
 namespace vidralo {
 namespace {
@@ -64,13 +63,7 @@ void onMainWindowCreated(Program& program) {
   ControlModel& controls = program.controls();
   program.window().setCaption(mainWindowCaption(appInfo()));
   startUpdateCheckThread(program);
-  program.settingsPath() = programPath("\\data\\setsoft.ini");
-  // A folder that cannot be created is not an error here; saving an account
-  // reports it later.
-  ensureDirectory(programPath("\\data\\list"));
-  controls.setText(ControlId::编辑框_随机封面目录, programPath("\\img"));
-  restoreEditBoxes(controls, program.settingsPath());
-  restoreRadioButtons(controls, program.settingsPath());
+  restoreControlsAtStart(controls, program.settingsPath());
   initialiseEngine(program, false);
   controls.setCaption(ControlId::标签15, programPath("\\"));
   program.hotKey().registerKey();

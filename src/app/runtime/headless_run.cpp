@@ -13,10 +13,10 @@
 #include "app/runtime/console_dialogs.h"
 #include "app/runtime/progress_printer.h"
 #include "app/runtime/runtime.h"
+#include "app/runtime/startup_controls.h"
 #include "common/app_config.h"
 #include "common/program_dir.h"
 #include "settings/control_state_store.h"
-#include "settings/directories.h"
 #include "settings/process_end.h"
 
 namespace vidralo {
@@ -60,14 +60,6 @@ sigset_t terminationSignals() {
   return set;
 }
 
-void restoreSettings(ControlModel& controls, std::string& settingsPath) {
-  settingsPath = programPath("\\data\\setsoft.ini");
-  ensureDirectory(programPath("\\data\\list"));
-  controls.setText(ControlId::编辑框_随机封面目录, programPath("\\img"));
-  restoreEditBoxes(controls, settingsPath);
-  restoreRadioButtons(controls, settingsPath);
-}
-
 [[noreturn]] void saveAndEnd(ControlModel& controls, std::string& settingsPath) {
   saveControlStates(controls, settingsPath, "");
   std::fflush(stdout);
@@ -95,7 +87,7 @@ int runHeadless(int argc, char** argv) {
   CategoryCatalogue categories;
   AccountContext accounts{controls, dialogs, store, categories};
   std::string settingsPath;
-  restoreSettings(controls, settingsPath);
+  restoreControlsAtStart(controls, settingsPath);
   applyControlSettings(controls, *settings);
 
   if (uploadPageUrl().empty()) {

@@ -1,0 +1,19 @@
+#include "app/runtime/startup_controls.h"
+
+#include "common/program_dir.h"
+#include "settings/control_state_store.h"
+#include "settings/directories.h"
+
+namespace vidralo {
+
+void restoreControlsAtStart(ControlModel& controls, std::string& settingsPath) {
+  settingsPath = programPath("\\data\\setsoft.ini");
+  // A folder that cannot be created is not an error here; saving an account
+  // reports it later.
+  ensureDirectory(programPath("\\data\\list"));
+  controls.setText(ControlId::编辑框_随机封面目录, programPath("\\img"));
+  restoreEditBoxes(controls, settingsPath);
+  restoreRadioButtons(controls, settingsPath);
+}
+
+}  // namespace vidralo
