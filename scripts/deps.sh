@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   chromium
   fonts-wqy-microhei libxcb1-dev
-  procps psmisc ccache
+  procps psmisc ccache iproute2
 )
 
 missing=()

@@ -3,6 +3,7 @@
 // on a thread of its own from start() until the object goes away.
 #include <httplib.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 #include <utility>
@@ -26,8 +27,9 @@ class LoopbackServer {
 
   void start() {
     port_ = server_.bind_to_any_port("127.0.0.1");
-    // The socket listens from here on: early connections wait in its queue.
     thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // A stop() before the server runs would be lost and the join would hang.
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 
   int port() const { return port_; }
