@@ -22,8 +22,6 @@ void closeAllBrowsers(Program& program) {
   program.startThread([&program] { program.runtime().closeAllBrowsers(); });
 }
 
-void testRedial(Program&) {}
-
 void openAccountBrowser(Program& program, int row, const std::string& accountId) {
   program.runtime().openAccountBrowser(row, accountId);
 }

@@ -25,8 +25,6 @@ void reportBrowserVersion(Program& program);
 void restartProgram(Program& program);
 // 按钮2: closes every browser the engine started.
 void closeAllBrowsers(Program& program);
-// 按钮23: hangs up and redials on a thread of its own.
-void testRedial(Program& program);
 // The log-in browser of an account (row -1: no row).
 void openAccountBrowser(Program& program, int row, const std::string& accountId);
 

@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/qt_text.h"
+#include "app/runtime/runtime.h"
 #include "app/startup.h"
 #include "settings/control_state_store.h"
 
@@ -43,7 +44,8 @@ void wireButtons(Program& program, MainWindow& window) {
   window.onClick(C::按钮_手动初始化, [&program] { initialiseEngine(program, true); });
   window.onClick(C::按钮11, [&program] { reportBrowserVersion(program); });
   window.onClick(C::标签15, [&program] { openFolderOfCaption(program); });
-  window.onClick(C::按钮23, [&program] { testRedial(program); });
+  // The redial blocks on the network for up to minutes: a thread of its own.
+  window.onClick(C::按钮23, [&program] { program.startThread([&program] { program.runtime().testRedial(); }); });
 
   window.onItemSelected(C::组合框_一级分类, [&accounts] { fillSubCategories(accounts.controls, accounts.categories); });
   window.onTextChanged(C::编辑框_视频素材目录, [&controls] { onMaterialFolderChanged(controls); });

@@ -17,6 +17,8 @@
 #include "common/gbk.h"
 #include "common/program_dir.h"
 #include "simulator/simulated_platform.h"
+#include "support/ip_lookup_site.h"
+#include "support/stand_in_dial_tools.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -155,6 +157,36 @@ TEST_F(HeadlessRun, TerminationDuringAnUploadStopsWithoutPublishingOrDisposing) 
   EXPECT_TRUE(platform.publications().empty());
   EXPECT_TRUE(std::filesystem::exists(dir.file("videos511/a.mp4")));
   EXPECT_TRUE(std::filesystem::exists(dir.file("data/setsoft.ini")));
+}
+
+TEST_F(HeadlessRun, ChangesTheIpAfterEachAccountAndPrintsTheRedialStatus) {
+  addAccount("521", "五二一", {1200});
+  addAccount("522", "五二二", {1300});
+  test::IpLookupSite lookup;
+  dir.write("config.ini", "[hosts]\nplatform = " + platform.origin() + "\niplookup = " + lookup.origin() + "\n");
+  // NetworkManager's stand-in dials; its link is the loopback interface.
+  dir.write("nm-running", "running\n");
+  std::vector<std::string> environment{"VIDRALO_STANDIN=" + dir.path()};
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    const std::string text = *variable;
+    environment.push_back(text.starts_with("PATH=") ? "PATH=" + test::installStandInDialTools(dir) + ":" + text.substr(5)
+                                                    : text);
+  }
+  CommandRun run(dir,
+                 command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0", "选择框_换ip=真",
+                          "宽带_账号=op", "宽带_密码=s3cret"}),
+                 environment);
+  ASSERT_EQ(run.wait(240s), 0) << run.errors();
+
+  EXPECT_EQ(platform.publications().size(), 2u);
+  const std::string output = run.output();
+  std::size_t changes = 0;
+  for (std::size_t at = 0; (at = output.find("[宽带_提示] 提示: 当前ip：203.0.113.7 / 重播成功新ip：127.0.0.1\n", at)) !=
+                           std::string::npos;
+       ++at)
+    ++changes;
+  EXPECT_EQ(changes, 2u) << output;
+  EXPECT_EQ(test::readFile(dir.file("calls")).find("s3cret"), std::string::npos);
 }
 
 TEST_F(HeadlessRun, RefusesUnknownControlsAndKinds) {

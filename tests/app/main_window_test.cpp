@@ -17,6 +17,7 @@
 #include "app_fixture.h"
 #include "common/program_dir.h"
 #include "controls/control_info.h"
+#include "support/stand_in_dial_tools.h"
 
 namespace vidralo::test {
 namespace {
@@ -93,6 +94,21 @@ TEST_F(MainWindowTest, StartButtonTogglesItsCaption) {
   EXPECT_TRUE(eventually([&] { return button->text() == "停止"; }));
   QTest::mouseClick(button, Qt::LeftButton);
   EXPECT_EQ(program->controls().caption(ControlId::开始), "开始");
+}
+
+TEST_F(MainWindowTest, RedialTestButtonRedialsOnAThreadAndShowsTheNewAddress) {
+  // The stand-in NetworkManager dials; its link is the loopback interface.
+  const std::string previousPath = std::getenv("PATH");
+  ::setenv("PATH", (installStandInDialTools(directory) + ":" + previousPath).c_str(), 1);
+  ::setenv("VIDRALO_STANDIN", directory.path().c_str(), 1);
+  directory.write("nm-running", "running\n");
+  start();
+  QTest::mouseClick(find<QPushButton>("按钮23"), Qt::LeftButton);
+  EXPECT_TRUE(eventually([&] { return find<QLabel>("宽带_提示")->text() == lines("当前ip：\r\n重播成功新ip：127.0.0.1"); }))
+      << find<QLabel>("宽带_提示")->text().toStdString();
+  program.reset();
+  ::setenv("PATH", previousPath.c_str(), 1);
+  ::unsetenv("VIDRALO_STANDIN");
 }
 
 TEST_F(MainWindowTest, WithoutAGlobalGrabTheHotKeyWorksInTheProgramsWindows) {

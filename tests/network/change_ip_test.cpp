@@ -11,7 +11,7 @@
 #include "common/program_dir.h"
 #include "common/stop.h"
 #include "fake_dial_platform.h"
-#include "ip_lookup_site.h"
+#include "support/ip_lookup_site.h"
 #include "network/broadband_dialer.h"
 #include "support/temp_dir.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/program_dir.h"
-#include "ip_lookup_site.h"
+#include "support/ip_lookup_site.h"
 #include "support/temp_dir.h"
 
 namespace vidralo {

@@ -21,6 +21,11 @@ void ProgressPrinter::onChange(const ControlChange& change) {
       (change.id == ControlId::分组框_控制 || change.id == ControlId::分组框6)) {
     print(std::string(controlName(change.id)), "标题", controls_.caption(change.id));
   }
+  if (change.property == ControlProperty::Caption && change.id == ControlId::宽带_提示) {
+    std::string text = controls_.caption(change.id);
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
+    print(std::string(controlName(change.id)), "提示", text);
+  }
 }
 
 void ProgressPrinter::print(const std::string& subject, const std::string& what, const std::string& value) {

@@ -1,6 +1,8 @@
 #include "app/runtime/runtime.h"
 
 #include "common/app_config.h"
+#include "network/change_ip.h"
+#include "network/system_dial_platform.h"
 
 namespace vidralo {
 
@@ -35,7 +37,9 @@ Runtime::Runtime(ControlModel& controls, Dialogs& dialogs, AccountStore& account
       engine_(engineConfigFromFile()),
       startup_(engine_, controls, dialogs),
       sessionSettings_(makeSessionSettings(accounts, screen)),
-      job_(controls, engine_, sessionSettings_) {}
+      job_(controls, engine_, sessionSettings_) {
+  job_.setIpChanger([&controls] { changeIpBetweenAccounts(controls, *systemDialPlatform()); });
+}
 
 void Runtime::deployEngine() { startup_.deployEngine(); }
 
@@ -46,6 +50,8 @@ void Runtime::reportBrowserVersion(const std::string& programVersion) {
 }
 
 void Runtime::closeAllBrowsers() { engine_.closeBrowsers(); }
+
+void Runtime::testRedial() { testRedialUnlessRunning(controls_, *systemDialPlatform()); }
 
 void Runtime::openAccountBrowser(int row, const std::string& accountId) {
   vidralo::openAccountBrowser(engine_, controls_, sessionSettings_, row, accountId);

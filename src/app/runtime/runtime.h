@@ -43,6 +43,8 @@ class Runtime {
   // job's session.
   void openAccountBrowser(int row, const std::string& accountId);
   void toggleJob() { job_.toggleJob(); }
+  // 按钮23: hangs up and redials now, unless an IP change is running.
+  void testRedial();
 
  private:
   // The job's page, else the first browser this engine runs, else 0.

@@ -1,0 +1,24 @@
+#pragma once
+// Stand-ins for the dial-up tools nmcli, pon and poff that answer as the real
+// ones do. Their state lives in the folder named by the environment variable
+// VIDRALO_STANDIN:
+//   calls           every call, one "TOOL ARGS" line each
+//   active          the names of the active NetworkManager connections
+//   nm-running      "running" makes nmcli report NetworkManager as running
+//   secret, secret-mode, secret-path
+//                   a copy of the last password or options file handed over,
+//                   its mode and its path
+//   run/ppp-NAME.pid, proc/4242/cmdline
+//                   pppd's link file and process entry after pon (the link
+//                   is the loopback interface), removed by poff
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace vidralo::test {
+
+// Writes the stand-ins into dir/bin and returns that folder, to be put in
+// front of the PATH.
+std::string installStandInDialTools(const TempDir& dir);
+
+}  // namespace vidralo::test
