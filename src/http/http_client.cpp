@@ -181,6 +181,18 @@ HttpResponse run(const Exchange& exchange, bool mergeReturnedCookies) {
   return response;
 }
 
+// What both operations' options name alike.
+template <class Options>
+Exchange exchangeFor(const Options& options) {
+  Exchange exchange;
+  exchange.url = options.url;
+  exchange.method = options.method;
+  exchange.body = options.postBytes.empty() ? options.postText : options.postBytes;
+  exchange.noRedirect = options.noRedirect;
+  exchange.proxy = options.proxy;
+  return exchange;
+}
+
 std::vector<std::string> headerLinesToSend(const std::vector<std::string>& lines, bool normalise) {
   if (!normalise) return lines;
   std::vector<std::string> normalised;
@@ -197,12 +209,7 @@ const char* httpVerb(int method) {
 }
 
 HttpResponse HttpClient::request(const HttpRequestOptions& options) {
-  Exchange exchange;
-  exchange.url = options.url;
-  exchange.method = options.method;
-  exchange.body = options.postBytes.empty() ? options.postText : options.postBytes;
-  exchange.noRedirect = options.noRedirect;
-  exchange.proxy = options.proxy;
+  Exchange exchange = exchangeFor(options);
   exchange.timeLimitSeconds = options.timeoutSeconds == -1 ? 0 : options.timeoutSeconds < 1 ? 15 : options.timeoutSeconds;
   if (!options.proxyUser.empty() && !options.proxyPassword.empty()) {
     if (options.credentialTarget == 1) {
@@ -233,12 +240,7 @@ HttpResponse HttpClient::request(const HttpRequestOptions& options) {
 }
 
 HttpResponse HttpClient::fetch(const HttpFetchOptions& options) {
-  Exchange exchange;
-  exchange.url = options.url;
-  exchange.method = options.method;
-  exchange.body = options.postBytes.empty() ? options.postText : options.postBytes;
-  exchange.noRedirect = options.noRedirect;
-  exchange.proxy = options.proxy;
+  Exchange exchange = exchangeFor(options);
   exchange.timeLimitSeconds = options.timeoutSeconds > 0 ? options.timeoutSeconds : 30;
   exchange.serverUser = options.serverUser;
   exchange.serverPassword = options.serverPassword;
