@@ -169,6 +169,17 @@ TEST_F(HttpClientTest, EachDefaultLineIsSentOnceAndYieldsToTheCallersLineInAnyCa
   }
 }
 
+TEST_F(HttpClientTest, HeaderLinesAreNormalisedAndDefaultsCanBeLeftOut) {
+  const std::string normalised =
+      HttpClient::fetch({.url = url("/echo"), .extraHeaders = "  X-Spaced  :v1\nX-Other:  v2  "}).body;
+  EXPECT_EQ(countOf(normalised, "\nX-Spaced: v1\n"), 1) << normalised;
+  EXPECT_EQ(countOf(normalised, "\nX-Other: v2\n"), 1) << normalised;
+  const std::string bare = HttpClient::request({.url = url("/echo"), .completeHeaders = false}).body;
+  EXPECT_EQ(countOf(bare, "Referer:"), 0) << bare;
+  EXPECT_EQ(countOf(bare, "Accept-Language:"), 0) << bare;
+  EXPECT_EQ(countOf(bare, "Connection: keep-alive\n"), 1) << bare;
+}
+
 TEST_F(HttpClientTest, MethodCodesChooseTheVerbAndOutOfRangeIsGet) {
   EXPECT_TRUE(HttpClient::fetch({.url = url("/echo"), .method = 1, .postText = "a=1"}).body.starts_with("POST\n"));
   EXPECT_TRUE(HttpClient::request({.url = url("/echo"), .method = 9}).body.starts_with("GET\n"));
