@@ -57,6 +57,16 @@ std::string utf8ToGbk(std::string_view utf8) {
   return convert("GBK", "UTF-8", utf8, "?", true);
 }
 
+std::string utf8ToGb18030(std::string_view utf8) {
+  if (isAscii(utf8)) return std::string(utf8);
+  return convert("GB18030", "UTF-8", utf8, "?", true);
+}
+
+std::string gb18030ToUtf8(std::string_view gb18030) {
+  if (isAscii(gb18030)) return std::string(gb18030);
+  return convert("UTF-8", "GB18030", gb18030, "\xEF\xBF\xBD", false);
+}
+
 bool isValidUtf8(std::string_view text) {
   std::size_t i = 0;
   const std::size_t n = text.size();

@@ -12,6 +12,12 @@ std::string gbkToUtf8(std::string_view gbk);
 // Characters GBK cannot represent, and invalid UTF-8 bytes, become '?'.
 std::string utf8ToGbk(std::string_view utf8);
 
+// GB18030: byte for byte GBK for every character GBK has, and four-byte
+// sequences for every other character, so nothing is lost. Invalid UTF-8
+// bytes become '?'; invalid GB18030 bytes become U+FFFD.
+std::string utf8ToGb18030(std::string_view utf8);
+std::string gb18030ToUtf8(std::string_view gb18030);
+
 bool isValidUtf8(std::string_view text);
 
 // A file's bytes as program text: a UTF-8 byte-order mark is dropped, valid

@@ -1,5 +1,6 @@
 #include "app/runtime/runtime.h"
 
+#include "accounts/record_files.h"
 #include "common/app_config.h"
 
 namespace vidralo {
@@ -35,7 +36,9 @@ Runtime::Runtime(ControlModel& controls, Dialogs& dialogs, AccountStore& account
       engine_(engineConfigFromFile()),
       startup_(engine_, controls, dialogs),
       sessionSettings_(makeSessionSettings(accounts, screen)),
-      job_(controls, engine_, sessionSettings_) {}
+      job_(controls, engine_, sessionSettings_) {
+  job_.setRecordCheck([](const std::string& accountId) { return hasUnreadableRecord(accountId); });
+}
 
 void Runtime::deployEngine() { startup_.deployEngine(); }
 
