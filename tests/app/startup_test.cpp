@@ -38,6 +38,17 @@ TEST_F(StartupTest, FirstStartCreatesTheRecordFolderButNotTheCoverFolder) {
   EXPECT_EQ(program->controls().caption(ControlId::标签15), directory.path() + "/");
 }
 
+TEST_F(StartupTest, TemporaryFilesLeftByAKillDuringASaveAreRemoved) {
+  const std::vector<std::string> leftovers{"data/.setsoft.ini.a1B2c3.vidralo-tmp",
+                                           "data/.运行日志2026年12月9日.txt.x9Y8z7.vidralo-tmp",
+                                           "data/list/.100.json.Qw3rTy.vidralo-tmp"};
+  for (const std::string& leftover : leftovers) directory.write(leftover, std::string(100000, 'x'));
+  directory.write("data/list/100.json", "{}");
+  start();
+  for (const std::string& leftover : leftovers) EXPECT_FALSE(fs::exists(directory.file(leftover))) << leftover;
+  EXPECT_TRUE(fs::exists(directory.file("data/list/100.json")));
+}
+
 TEST_F(StartupTest, StoredValuesOverrideTheStartUpDefaults) {
   directory.write("data/setsoft.ini", utf8ToGbk("[编辑框]\r\n编辑框_随机封面目录=D:\\封面\r\n编辑框_账号标识=\r\n"
                                                 "[单选框]\r\n单选框_移动=真\r\n单选框_删除=假\r\n"));
