@@ -1,5 +1,7 @@
 // Start-up and the close paths: folders, saved values against defaults, the
 // one-shot tick, the program folder link, and the process end.
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QImage>
@@ -86,6 +88,14 @@ TEST_F(StartupTest, SavedEditBoxesAndRadioButtonsSurviveARestartButCheckBoxesDoN
   EXPECT_TRUE(find<QRadioButton>("描述_标题库")->isChecked());
   EXPECT_FALSE(find<QRadioButton>("描述_文件名")->isChecked());
   EXPECT_TRUE(find<QCheckBox>("选择框_自动循环")->isChecked());
+}
+
+TEST_F(StartupTest, SettingsThatCannotBeSavedAreReportedInAMessageBox) {
+  const std::string settings = directory.write("data/setsoft.ini", "");
+  ::chmod(settings.c_str(), 0444);
+  start();
+  QTest::mouseClick(find<QPushButton>("按钮_保存账号"), Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"设置无法保存：" + settings});
 }
 
 TEST_F(StartupTest, OneShotTickFillsTheListShowsTitleSettingsAndStops) {
