@@ -184,7 +184,10 @@ bool Job::uploadOneVideo() {
 }
 
 void Job::recordPublication(const std::string& title) {
-  PublicationJournal().record({formatDateTime(), accountId_, {videoPath_, videoIdentity_}, title});
+  PublicationJournal journal;
+  // Without its entry the video is published again should its disposal fail.
+  if (!journal.record({formatDateTime(), accountId_, {videoPath_, videoIdentity_}, title}))
+    controls_.setStatusText(1, "发布记录无法写入：" + journal.path());
 }
 
 bool Job::withinTimeLimit() {

@@ -41,6 +41,7 @@ class PublicationJournal {
 
   // Appends one line and syncs it to disk; false when it could not be written.
   bool record(const JournalEntry& entry);
+  const std::string& path() const { return path_; }
 
   // The videos recorded whose file still exists. Entries whose file is gone
   // (disposed of at last) and lines that do not parse are dropped from the
