@@ -4,16 +4,13 @@
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
 
-#include <QSaveFile>
-#include <QString>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 
 #include "common/gbk.h"
 #include "common/text_rules.h"
+#include "log/file_replace.h"
 
 namespace vidralo {
 namespace {
@@ -84,14 +81,16 @@ AccountRecord& AccountRecord::operator=(AccountRecord&&) noexcept = default;
 
 AccountRecord::LoadResult AccountRecord::load(const std::string& path) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return LoadResult::Missing;
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes(std::istreambuf_iterator<char>(in), {});
-  const std::string text = decodeUtf8OrGbk(bytes);
+  if (std::filesystem::is_directory(path, error)) return LoadResult::Missing;
+  std::string bytes;
+  const ReadOutcome read = readWholeFile(path, bytes, kMaxRecordBytes);
+  if (read == ReadOutcome::Missing) return LoadResult::Missing;
+  std::string_view text = bytes;
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
   auto loaded = std::make_unique<Document>();
-  if (in.bad() || !nestingWithinLimit(text) || loaded->json.Parse(text.data(), text.size()).HasParseError() ||
-      !loaded->json.IsObject()) {
+  if (read != ReadOutcome::Read || !isValidUtf8(text) || !nestingWithinLimit(text) ||
+      loaded->json.Parse(text.data(), text.size()).HasParseError() || !loaded->json.IsObject()) {
     document_ = std::make_unique<Document>();
     return LoadResult::Unreadable;
   }
@@ -110,16 +109,7 @@ std::string AccountRecord::toJson() const {
 bool AccountRecord::save(const std::string& path) const {
   std::error_code error;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-  const std::string json = toJson();
-  // QSaveFile writes a temporary file beside the target and renames it over
-  // the target on commit.
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  if (file.write(json.data(), static_cast<qint64>(json.size())) != static_cast<qint64>(json.size())) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  return replaceFileContents(path, toJson(), 0644);
 }
 
 std::string AccountRecord::text(std::string_view key) const {

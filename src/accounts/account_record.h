@@ -20,6 +20,9 @@ inline constexpr std::string_view categoryIndex = "分类1选中项";
 inline constexpr std::string_view subCategoryIndex = "分类2选中项";
 }  // namespace recordKey
 
+// No real record comes near this size; a larger file is refused unread.
+inline constexpr std::size_t kMaxRecordBytes = 1024 * 1024;
+
 // The nickname a new account carries until its browser session reads the real one.
 inline constexpr std::string_view kNicknamePending = "自动获取";
 
@@ -39,8 +42,10 @@ class AccountRecord {
   AccountRecord(AccountRecord&&) noexcept;
   AccountRecord& operator=(AccountRecord&&) noexcept;
 
-  // Accepts a UTF-8 byte-order mark; a file that is not valid UTF-8 is read
-  // as GBK.
+  // Records are UTF-8, with or without a byte-order mark. A file that is not
+  // valid UTF-8, holds no JSON object or is larger than kMaxRecordBytes is
+  // Unreadable: guessing another encoding would lose its keys, and an
+  // account without its id would work under another account's profile.
   LoadResult load(const std::string& path);
   // Writes the whole object, creating missing folders. The file is replaced
   // in one step: a failed or interrupted save leaves the old content intact.

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "accounts/account_record.h"
 #include "common/program_dir.h"
 #include "common/text_rules.h"
 
@@ -13,9 +14,9 @@ std::string recordPath(std::string_view accountId) {
   return recordFolder() + nativeSuffix("\\") + std::string(accountId) + ".json";
 }
 
-bool isSafeAccountId(std::string_view accountId) {
-  return !accountId.empty() && accountId.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos &&
-         accountId.find("..") == std::string_view::npos;
+bool hasUnreadableRecord(std::string_view accountId) {
+  AccountRecord record;
+  return isSafeAccountId(accountId) && record.load(recordPath(accountId)) == AccountRecord::LoadResult::Unreadable;
 }
 
 std::string newAccountId() {

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/account_id.h"
+
 namespace vidralo {
 
 // The record folder under the program directory.
@@ -12,9 +14,9 @@ std::string recordFolder();
 // the id with isSafeAccountId first.
 std::string recordPath(std::string_view accountId);
 
-// An id that names a file inside the record folder: not empty, and without a
-// path separator, ".." or a zero byte.
-bool isSafeAccountId(std::string_view accountId);
+// A record file of the (safe) id exists but does not read as a record: not
+// UTF-8 JSON, too large, or not a regular file.
+bool hasUnreadableRecord(std::string_view accountId);
 
 // The message shown when an id would leave the record folder.
 inline constexpr std::string_view kUnsafeAccountIdMessage = "账号标识 不能包含 \"/\"、\"\\\" 或 \"..\"";

@@ -55,6 +55,7 @@ void Program::runCloseSequence(bool hideWindowFirst) {
   CloseActions actions;
   if (hideWindowFirst) actions.hideWindow = [this] { window_->hide(); };
   actions.releaseHotKey = [this] { hotKey_->release(); };
+  actions.reportSaveFailure = [this](const std::string& message) { dialogs_->message(message); };
   vidralo::runCloseSequence(controls_, settingsPath_, actions);
 }
 

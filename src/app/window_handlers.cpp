@@ -80,8 +80,8 @@ void openFolderOfCaption(Program& program) {
 }
 
 void saveAllSettings(Program& program) {
-  saveControlStates(program.controls(), program.settingsPath(), "");
-  program.dialogs().message("保存成功");
+  const bool saved = saveControlStates(program.controls(), program.settingsPath(), "");
+  program.dialogs().message(saved ? "保存成功" : settingsNotSavedText(program.settingsPath()));
 }
 
 }  // namespace vidralo

@@ -1,9 +1,12 @@
 #include "automation/browser_session.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
 
+#include "common/account_id.h"
 #include "common/program_dir.h"
 #include "common/pumped_wait.h"
 #include "common/text_rules.h"
@@ -20,6 +23,8 @@ constexpr int kTaskbarHeight = 42;
 constexpr int kBrowserCountPart = 2;
 constexpr int kMessagePart = 1;
 constexpr const char* kNoPlatformText = "未配置平台地址（config.ini [hosts] platform）";
+constexpr const char* kUnsafeIdText = "账号标识无效，未启动浏览器：";
+constexpr mode_t kOwnerOnly = 0700;
 
 std::string shortestDecimal(double value) {
   char buffer[32];
@@ -40,10 +45,26 @@ bool sameFolder(const std::string& a, const std::string& b) {
 
 std::string effectiveId(std::string accountId) { return accountId.empty() ? kDefaultAccountId : accountId; }
 
+// A folder that exists afterwards with owner-only permissions; one that was
+// already there (created by an earlier version, say) is narrowed too.
+void ownerOnlyFolder(const std::string& folder) {
+  ::mkdir(folder.c_str(), kOwnerOnly);
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & 077) != 0)
+    ::chmod(folder.c_str(), kOwnerOnly);
+}
+
 }  // namespace
 
 std::string profileDirectory(const std::string& accountId) {
-  return programPath("\\huancun\\vesko" + effectiveId(accountId));
+  const std::string id = effectiveId(accountId);
+  if (!isSafeAccountId(id)) return {};
+  return programPath("\\huancun\\vesko" + id);
+}
+
+void prepareProfileFolder(const std::string& profile) {
+  ownerOnlyFolder(programPath("\\huancun"));
+  ownerOnlyFolder(profile);
 }
 
 std::string windowSizeText(int screenWidth, int screenHeight) {
@@ -58,8 +79,13 @@ StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& controls,
     controls.setStatusText(kMessagePart, kNoPlatformText);
     return {};
   }
-  const StartOptions options{profileDirectory(accountId), windowSizeText(settings.screenWidth, settings.screenHeight),
-                             kWindowPosition};
+  const std::string profile = profileDirectory(accountId);
+  if (profile.empty()) {
+    controls.setStatusText(kMessagePart, kUnsafeIdText + accountId);
+    return {};
+  }
+  prepareProfileFolder(profile);
+  const StartOptions options{profile, windowSizeText(settings.screenWidth, settings.screenHeight), kWindowPosition};
   const StartedBrowser started = engine.startBrowser(settings.uploadPageUrl, options);
   if (started.sessionId == 0) return started;
 
@@ -92,6 +118,11 @@ void BrowserSession::ensureSession(int row, const std::string& accountId) {
   // other one is logged in as another account (an operator's log-in
   // browser, say), and publishing there would publish under that account.
   const std::string profile = profileDirectory(accountId);
+  if (profile.empty()) {
+    setIds({});
+    controls_.setStatusText(kMessagePart, kUnsafeIdText + accountId);
+    return;
+  }
   const auto own = std::find_if(running.begin(), running.end(),
                                 [&](const RunningBrowser& b) { return sameFolder(b.profileDirectory, profile); });
   const StartedBrowser current = own == running.end() ? StartedBrowser{} : StartedBrowser{own->browserId, own->sessionId};
@@ -107,10 +138,37 @@ void BrowserSession::ensureSession(int row, const std::string& accountId) {
       engine_.navigate(current.sessionId, settings_.uploadPageUrl);
       engine_.waitPageLoaded(current.sessionId, kPageMarker);
       PumpedWait(2, 1);
+    } else if (!startedThisRun(current.browserId)) {
+      reloadUploadPage(current.sessionId);
     }
     return;
   }
-  setIds(openAccountBrowser(engine_, controls_, settings_, row, accountId));
+  const StartedBrowser started = openAccountBrowser(engine_, controls_, settings_, row, accountId);
+  setIds(started);
+  std::lock_guard lock(mutex_);
+  if (started.browserId != 0) startedThisRun_.insert(started.browserId);
+}
+
+void BrowserSession::beginRun() {
+  std::lock_guard lock(mutex_);
+  startedThisRun_.clear();
+}
+
+bool BrowserSession::startedThisRun(BrowserId browser) const {
+  std::lock_guard lock(mutex_);
+  return startedThisRun_.contains(browser);
+}
+
+// The page on the upload address may still show the last publication, with
+// the last file in its input: handing it the same file again would start
+// nothing. A reload brings the empty upload form back.
+void BrowserSession::reloadUploadPage(SessionId session) {
+  engine_.overrideDialogs(session);
+  engine_.refresh(session);
+  // The old page answers for the marker until the reload has replaced it.
+  if (!PumpedWait(1, 1)) return;
+  engine_.waitPageLoaded(session, kPageMarker);
+  PumpedWait(2, 1);
 }
 
 void BrowserSession::closeSession() {

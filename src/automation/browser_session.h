@@ -4,6 +4,7 @@
 // switch of account.
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "automation/browser_engine.h"
@@ -24,7 +25,8 @@ struct SessionSettings {
 
 // Opens the account's browser on the upload page and reads its nickname into
 // the list row (-1: no row) and the record. The browser stays open; the ids
-// of the started browser are returned to the caller only.
+// of the started browser are returned to the caller only. An id that would
+// put the profile outside "\huancun" starts nothing (status bar message).
 StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings,
                                   int row, std::string accountId);
 
@@ -35,8 +37,13 @@ class BrowserSession {
 
   // Takes over the running browser of this account's profile, or starts the
   // account's own browser; afterwards sessionId() is the page to work on (it
-  // may still be 0 or dead, which the job detects).
+  // may still be 0 or dead, which the job detects). A browser this job run
+  // did not start (one left over from a crashed run, say) may still show
+  // its last publication, so its upload page is loaded afresh.
   void ensureSession(int row, const std::string& accountId);
+  // A new job run begins: every browser running now counts as not started
+  // by it.
+  void beginRun();
   void closeSession();
 
   SessionId sessionId() const;
@@ -48,13 +55,23 @@ class BrowserSession {
   BrowserEngine& engine_;
   ControlModel& controls_;
   SessionSettings settings_;
+  void reloadUploadPage(SessionId session);
+  bool startedThisRun(BrowserId browser) const;
+
   mutable std::mutex mutex_;
   SessionId sessionId_ = 0;
   BrowserId browserId_ = 0;
+  // The browsers started by the current job run.
+  std::set<BrowserId> startedThisRun_;
 };
 
-// "\huancun\vesko" + id under the program directory ("100" for an empty id).
+// "\huancun\vesko" + id under the program directory ("100" for an empty id);
+// empty for an id that would leave "\huancun" (see isSafeAccountId).
 std::string profileDirectory(const std::string& accountId);
+// Creates "\huancun" and the profile folder, both readable by their owner
+// only: a profile holds the platform log-in, and its DevToolsActivePort file
+// lets whoever reads it drive the logged-in browser.
+void prepareProfileFolder(const std::string& profile);
 // "width/2,height-42" written as the shortest decimal text ("682.5,1038").
 std::string windowSizeText(int screenWidth, int screenHeight);
 

@@ -45,17 +45,24 @@ bool isAscii(std::string_view text) {
   return true;
 }
 
+// Both code pages are ASCII for ASCII, which most texts are: no conversion.
+std::string toUtf8(const char* codePage, std::string_view text) {
+  return isAscii(text) ? std::string(text) : convert("UTF-8", codePage, text, "\xEF\xBF\xBD", false);
+}
+
+std::string fromUtf8(const char* codePage, std::string_view text) {
+  return isAscii(text) ? std::string(text) : convert(codePage, "UTF-8", text, "?", true);
+}
+
 }  // namespace
 
-std::string gbkToUtf8(std::string_view gbk) {
-  if (isAscii(gbk)) return std::string(gbk);
-  return convert("UTF-8", "GBK", gbk, "\xEF\xBF\xBD", false);
-}
+std::string gbkToUtf8(std::string_view gbk) { return toUtf8("GBK", gbk); }
 
-std::string utf8ToGbk(std::string_view utf8) {
-  if (isAscii(utf8)) return std::string(utf8);
-  return convert("GBK", "UTF-8", utf8, "?", true);
-}
+std::string utf8ToGbk(std::string_view utf8) { return fromUtf8("GBK", utf8); }
+
+std::string utf8ToGb18030(std::string_view utf8) { return fromUtf8("GB18030", utf8); }
+
+std::string gb18030ToUtf8(std::string_view gb18030) { return toUtf8("GB18030", gb18030); }
 
 std::string charsetToUtf8(std::string_view bytes, const std::string& charset) {
   return convert("UTF-8", charset.c_str(), bytes, "\xEF\xBF\xBD", false);

@@ -16,6 +16,12 @@ std::string utf8ToGbk(std::string_view utf8);
 // leaves the bytes as they are, invalid input becomes U+FFFD.
 std::string charsetToUtf8(std::string_view bytes, const std::string& charset);
 
+// GB18030: byte for byte GBK for every character GBK has, and four-byte
+// sequences for every other character, so nothing is lost. Invalid UTF-8
+// bytes become '?'; invalid GB18030 bytes become U+FFFD.
+std::string utf8ToGb18030(std::string_view utf8);
+std::string gb18030ToUtf8(std::string_view gb18030);
+
 bool isValidUtf8(std::string_view text);
 
 // A file's bytes as program text: a UTF-8 byte-order mark is dropped, valid

@@ -1,15 +1,22 @@
 #include "log/file_replace.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <string_view>
 
 namespace vidralo {
 namespace {
+
+// Temporary files are hidden and carry this ending, so that the ones a kill
+// left behind can be told from every file an operator keeps.
+constexpr std::string_view kTemporarySuffix = ".vidralo-tmp";
 
 // The file a path finally names, so that replacing a link's target does not
 // turn the link into a plain file.
@@ -64,8 +71,9 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, mode_t
   }
 
   const std::string directory = directoryOf(target);
-  std::string temporary = directory + "/." + target.substr(target.rfind('/') + 1) + ".XXXXXX";
-  int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  std::string temporary =
+      directory + "/." + target.substr(target.rfind('/') + 1) + ".XXXXXX" + std::string(kTemporarySuffix);
+  int fd = ::mkostemps(temporary.data(), static_cast<int>(kTemporarySuffix.size()), O_CLOEXEC);
   if (fd < 0) return false;
 
   bool ok = ::fchmod(fd, mode) == 0 && writeAllBytes(fd, bytes) && ::fsync(fd) == 0;
@@ -79,12 +87,27 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, mode_t
   return true;
 }
 
-ReadOutcome readWholeFile(const std::string& path, std::string& bytes) {
+int removeLeftoverTemporaryFiles(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return 0;
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (!name.starts_with('.') || !name.ends_with(kTemporarySuffix)) continue;
+    struct stat info {};
+    if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) continue;
+    if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
+}
+
+ReadOutcome readWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
   bytes.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::Missing : ReadOutcome::Failed;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > maxBytes) {
     ::close(fd);
     return ReadOutcome::Failed;
   }
@@ -93,7 +116,8 @@ ReadOutcome readWholeFile(const std::string& path, std::string& bytes) {
   while (true) {
     ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
+    // A file that grows past the limit while it is read counts as too large.
+    if (got < 0 || bytes.size() + static_cast<std::size_t>(std::max<ssize_t>(got, 0)) > maxBytes) {
       ::close(fd);
       bytes.clear();
       return ReadOutcome::Failed;

@@ -3,6 +3,8 @@
 // contents go to a temporary file beside the target, which then replaces the
 // target in one rename. A crash, a kill or a full disk leaves either the old
 // file or the new one.
+#include <cstddef>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -15,13 +17,20 @@ namespace vidralo {
 // alone. False, with the old file untouched, on any failure.
 bool replaceFileContents(const std::string& path, std::string_view bytes, mode_t newFileMode);
 
+// Removes the temporary files that replaceFileContents leaves in `folder`
+// when the program is killed during a save. Returns how many were removed.
+int removeLeftoverTemporaryFiles(const std::string& folder);
+
 // Writes every byte to the open descriptor `fd`; false on any failure.
 bool writeAllBytes(int fd, std::string_view bytes);
 
 enum class ReadOutcome { Read, Missing, Failed };
 
 // Reads the whole regular file at `path` into `bytes`. Missing: nothing
-// exists there; Failed: something exists but cannot be read as a file.
-ReadOutcome readWholeFile(const std::string& path, std::string& bytes);
+// exists there; Failed: something exists but cannot be read as a file, or
+// holds more than `maxBytes`. Never blocks on a FIFO and never reads a
+// device, whose contents may have no end.
+ReadOutcome readWholeFile(const std::string& path, std::string& bytes,
+                          std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
 }  // namespace vidralo

@@ -11,11 +11,14 @@ namespace vidralo {
 struct CloseActions {
   std::function<void()> hideWindow;     // empty when the window is being destroyed anyway
   std::function<void()> releaseHotKey;  // releases the start/stop hot key
+  // Tells the operator that the settings could not be saved (a message box
+  // in the window), before the process ends.
+  std::function<void(const std::string& message)> reportSaveFailure;
 };
 
 // Hides the window (when given), releases the hot key, saves edit boxes,
-// radio buttons and combo boxes with nothing excluded, and ends the process
-// with exit code 0. Does not return.
+// radio buttons and combo boxes with nothing excluded (a failed save is
+// reported first), and ends the process with exit code 0. Does not return.
 [[noreturn]] void runCloseSequence(const ControlModel& window, std::string& settingsPath,
                                    const CloseActions& actions);
 

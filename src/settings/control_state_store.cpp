@@ -59,26 +59,26 @@ std::string defaultSettingsPath() {
 // One load and one write of the file for any number of kinds; the file
 // comes out as it would after one save per kind.
 template <typename... Put>
-void saveKinds(const ControlModel& window, std::string& settingsPath, std::string_view excluded, Put... put) {
+bool saveKinds(const ControlModel& window, std::string& settingsPath, std::string_view excluded, Put... put) {
   IniProfile profile(resolvedPath(settingsPath));
   (put(window, profile, excluded), ...);
-  profile.save();
+  return profile.save();
 }
 
-void saveEditBoxes(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
-  saveKinds(window, settingsPath, excluded, putEditBoxes);
+bool saveEditBoxes(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
+  return saveKinds(window, settingsPath, excluded, putEditBoxes);
 }
 
-void saveRadioButtons(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
-  saveKinds(window, settingsPath, excluded, putRadioButtons);
+bool saveRadioButtons(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
+  return saveKinds(window, settingsPath, excluded, putRadioButtons);
 }
 
-void saveComboBoxes(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
-  saveKinds(window, settingsPath, excluded, putComboBoxes);
+bool saveComboBoxes(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
+  return saveKinds(window, settingsPath, excluded, putComboBoxes);
 }
 
-void saveControlStates(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
-  saveKinds(window, settingsPath, excluded, putEditBoxes, putRadioButtons, putComboBoxes);
+bool saveControlStates(const ControlModel& window, std::string& settingsPath, std::string_view excluded) {
+  return saveKinds(window, settingsPath, excluded, putEditBoxes, putRadioButtons, putComboBoxes);
 }
 
 void restoreEditBoxes(ControlModel& window, std::string& settingsPath) {

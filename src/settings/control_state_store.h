@@ -5,9 +5,9 @@
 // control. Check boxes are not kept.
 //
 // Every operation takes the settings path by reference and, when it is
-// empty, sets it to defaultSettingsPath() first. Failures are silent: a value
-// that cannot be written is lost, a value that cannot be read leaves the
-// control as it is.
+// empty, sets it to defaultSettingsPath() first. A save returns false when
+// the file could not be written (the old file then stays as it was); a value
+// that cannot be read leaves the control as it is.
 #include <string>
 #include <string_view>
 
@@ -19,18 +19,21 @@ inline constexpr std::string_view kEditBoxSection = "编辑框";
 inline constexpr std::string_view kRadioButtonSection = "单选框";
 inline constexpr std::string_view kComboBoxSection = "组合框";
 
+// What the operator is told when the settings file could not be written.
+inline std::string settingsNotSavedText(const std::string& settingsPath) { return "设置无法保存：" + settingsPath; }
+
 // Program directory + "\data\setsoft.ini"; creates "\data" when it is not a
 // directory yet.
 std::string defaultSettingsPath();
 
 // `excluded`: control names separated by "|"; a control whose name equals one
 // of them exactly is not saved.
-void saveEditBoxes(const ControlModel& window, std::string& settingsPath, std::string_view excluded);
-void saveRadioButtons(const ControlModel& window, std::string& settingsPath, std::string_view excluded);
-void saveComboBoxes(const ControlModel& window, std::string& settingsPath, std::string_view excluded);
+bool saveEditBoxes(const ControlModel& window, std::string& settingsPath, std::string_view excluded);
+bool saveRadioButtons(const ControlModel& window, std::string& settingsPath, std::string_view excluded);
+bool saveComboBoxes(const ControlModel& window, std::string& settingsPath, std::string_view excluded);
 
 // The three saves above in one write of the file, with the same result.
-void saveControlStates(const ControlModel& window, std::string& settingsPath, std::string_view excluded);
+bool saveControlStates(const ControlModel& window, std::string& settingsPath, std::string_view excluded);
 
 // A control without a stored value (or with an empty one) keeps its value.
 void restoreEditBoxes(ControlModel& window, std::string& settingsPath);

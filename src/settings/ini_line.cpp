@@ -56,15 +56,4 @@ bool parseKeyLine(std::string_view line, KeyLine& parsed) {
   return true;
 }
 
-std::string_view cutWholeChars(std::string_view gbk, std::size_t maxBytes) {
-  if (gbk.size() <= maxBytes) return gbk;
-  std::size_t end = 0;
-  while (end < maxBytes) {
-    const std::size_t length = charLength(gbk, end);
-    if (end + length > maxBytes) break;
-    end += length;
-  }
-  return gbk.substr(0, end);
-}
-
 }  // namespace vidralo::ini

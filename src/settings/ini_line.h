@@ -2,6 +2,8 @@
 // The pieces of one INI line, on GBK bytes. A GBK character is one byte below
 // 0x80 or a lead byte 0x81-0xFE with a trail byte 0x40-0xFE; trail bytes
 // include ASCII letters and brackets, so every scan walks whole characters.
+// The four-byte characters GB18030 adds consist of lead bytes and digits, so
+// they are walked byte by byte without ever matching "[", "]", "=" or a blank.
 #include <cstddef>
 #include <string_view>
 
@@ -28,8 +30,5 @@ struct KeyLine {
 
 // A line with "=" that is not a section line.
 bool parseKeyLine(std::string_view line, KeyLine& parsed);
-
-// At most `maxBytes` bytes, never ending in half a character.
-std::string_view cutWholeChars(std::string_view gbk, std::size_t maxBytes);
 
 }  // namespace vidralo::ini

@@ -59,12 +59,12 @@ std::size_t IniProfile::findKey(const Section& section, std::string_view gbkKey)
 
 std::string IniProfile::value(std::string_view section, std::string_view key) const {
   Section found;
-  if (!findSection(utf8ToGbk(section), found)) return {};
-  const std::size_t at = findKey(found, utf8ToGbk(key));
+  if (!findSection(utf8ToGb18030(section), found)) return {};
+  const std::size_t at = findKey(found, utf8ToGb18030(key));
   if (at == std::string::npos) return {};
   ini::KeyLine line;
   ini::parseKeyLine(lines_[at].text, line);
-  return gbkToUtf8(ini::cutWholeChars(line.value, kMaxProfileValueBytes));
+  return gb18030ToUtf8(line.value);
 }
 
 void IniProfile::insertLine(std::size_t at, std::string text) {
@@ -76,9 +76,9 @@ void IniProfile::insertLine(std::size_t at, std::string text) {
 bool IniProfile::setValue(std::string_view section, std::string_view key, std::string_view value) {
   if (hasLineBreak(section) || ini::trimBlanks(section) != section || !acceptableKey(key) || hasLineBreak(value))
     return false;
-  const std::string gbkSection = utf8ToGbk(section);
-  const std::string gbkKey = utf8ToGbk(key);
-  const std::string gbkValue = utf8ToGbk(value);
+  const std::string gbkSection = utf8ToGb18030(section);
+  const std::string gbkKey = utf8ToGb18030(key);
+  const std::string gbkValue = utf8ToGb18030(value);
   changed_ = true;
 
   Section found;

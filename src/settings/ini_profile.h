@@ -4,21 +4,21 @@
 // - "[section]" lines and "key=value" lines; section and key names compare
 //   without ASCII case (other characters exactly); blanks around names and
 //   values are not part of them; the first of duplicate sections or keys wins;
-// - a value reads back as at most kMaxProfileValueBytes bytes;
 // - a write changes the one key line and keeps every other line byte for
 //   byte; a new key goes to the end of its section, a new section to the end
 //   of the file; new lines end in CR LF;
-// - the file is GBK on disk; names and values are UTF-8 here.
-// Unlike the Windows functions, a write replaces the file atomically, and a
-// newly created file is readable by its owner only (it holds a password).
+// - the file is GB18030 on disk, which is byte for byte GBK for every
+//   character GBK has; names and values are UTF-8 here.
+// Unlike the Windows functions, a value reads back whole (they cut it at
+// 10239 bytes, and a cut value saved back is lost for good), a write
+// replaces the file atomically, and a newly created file is readable by its
+// owner only (it holds a password).
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vidralo {
-
-inline constexpr std::size_t kMaxProfileValueBytes = 10239;
 
 // One load of a profile file, read and changed in memory, written by save().
 // Several changes thus cost one file write with the same result as writing

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "common/account_id.h"
 #include "common/clock.h"
 #include "common/pumped_wait.h"
 #include "common/random_draw.h"
 #include "common/stop.h"
 #include "common/text_rules.h"
+#include "log/date_time.h"
 #include "upload/file_ops.h"
 #include "upload/upload_page.h"
 #include "upload/video_selection.h"
@@ -47,6 +49,7 @@ void Job::run() {
   // Stop ends the ticker too, even while the job thread is still inside an
   // engine call.
   std::stop_callback endTicker(currentStopToken(), [this] { ticker_.requestStop(); });
+  context_.session.beginRun();
   while (runRound()) {
   }
 }
@@ -84,6 +87,10 @@ bool Job::workOnAccount(int position, int perTurn) {
   row_ = position - 1;
   context_.jobRow = row_;
   int done = toInteger(controls_.cell(row_, 列_今天已发));
+  if (const std::string refusal = refusalFor(controls_.cell(row_, 列_账号标识)); !refusal.empty()) {
+    controls_.setCell(row_, 列_状态, refusal);
+    done = perTurn;
+  }
   for (int repetition = 0; repetition < perTurn; ++repetition) {
     if (perTurn - done < 1) break;
     if (!doVideo(done)) return false;
@@ -98,12 +105,21 @@ bool Job::workOnAccount(int position, int perTurn) {
   return !stopRequested();
 }
 
+std::string Job::refusalFor(const std::string& accountId) const {
+  // An empty id would work under the log-in default's profile, an unsafe one
+  // outside the profile folder: either way another account's log-in.
+  if (!isSafeAccountId(accountId)) return "账号标识无效，已跳过";
+  if (context_.recordUnreadable && context_.recordUnreadable(accountId)) return "记录无法读取，已跳过";
+  return {};
+}
+
 bool Job::doVideo(int& done) {
   std::string folder = controls_.cell(row_, 列_素材目录);
   if (!pathExists(folder)) folder = controls_.text(ControlId::编辑框_视频素材目录);
   videoPath_ = pickVideo(controls_, folder, row_);
   if (stopRequested()) return false;
-  if (videoPath_.empty() || !fileExists(videoPath_)) return PumpedWait(kStepPauseMs) && PumpedWait(kStepPauseMs);
+  if (videoPath_.empty() || !regularFileIdentity(videoPath_, videoIdentity_))
+    return PumpedWait(kStepPauseMs) && PumpedWait(kStepPauseMs);
 
   accountId_ = controls_.cell(row_, 列_账号标识);
   elapsedSeconds_ = 0;
@@ -131,14 +147,16 @@ bool Job::pauseAfterVideo() {
   const int high = std::max(0, setting(ControlId::编辑框_视频间隔1));
   const int pause = randomBetween(low, high);
   controls_.setCell(row_, 列_状态, countdownText(pause));
-  disposeVideo(controls_, videoPath_);
+  // The journal keeps a video that stays from being published again; the
+  // row says why it is still there.
+  const bool disposed = disposeVideo(controls_, {videoPath_, videoIdentity_});
   for (int k = 1; k <= pause; ++k) {
     controls_.setCell(row_, 列_状态, countdownText(pause - k));
     showInBrowserTitle(countdownText(pause - k));
     if (!PumpedWait(1, 1)) return false;
     pumpPendingMessages();
   }
-  controls_.setCell(row_, 列_状态, "");
+  controls_.setCell(row_, 列_状态, disposed ? "" : disposalFailedText(controls_));
   return true;
 }
 
@@ -159,7 +177,17 @@ bool Job::uploadOneVideo() {
   }
   if (!withinTimeLimit()) return false;
   if (!page.publish()) return false;
+  recordPublication(page.title());
+  // The publication is done and recorded: a stop here only skips the rest.
+  page.afterPublish();
   return withinTimeLimit();
+}
+
+void Job::recordPublication(const std::string& title) {
+  PublicationJournal journal;
+  // Without its entry the video is published again should its disposal fail.
+  if (!journal.record({formatDateTime(), accountId_, {videoPath_, videoIdentity_}, title}))
+    controls_.setStatusText(1, "发布记录无法写入：" + journal.path());
 }
 
 bool Job::withinTimeLimit() {

@@ -12,6 +12,7 @@
 #include "automation/browser_session.h"
 #include "controls/control_model.h"
 #include "upload/elapsed_ticker.h"
+#include "upload/publication_journal.h"
 #include "upload/titles.h"
 
 namespace vidralo {
@@ -26,6 +27,9 @@ struct JobContext {
   std::atomic<int>& jobRow;
   // Changes the public IP address between accounts, when wanted.
   std::function<void()> changeIp;
+  // True when the account's record file exists but cannot be read; such an
+  // account is passed over. Empty: records are not looked at.
+  std::function<bool(const std::string& accountId)> recordUnreadable;
 };
 
 class Job {
@@ -41,6 +45,11 @@ class Job {
   bool runRound();
   // One account's turn; false when stopped.
   bool workOnAccount(int position, int perTurn);
+  // Why the row's account must not be worked on (shown in its status
+  // column); empty when it may.
+  std::string refusalFor(const std::string& accountId) const;
+  // Appends the publication to the journal, before anything else happens.
+  void recordPublication(const std::string& title);
   // One repetition of an account's turn; false when stopped.
   bool doVideo(int& done);
   bool uploadOneVideo();
@@ -60,6 +69,7 @@ class Job {
   ElapsedTicker ticker_;
   int row_ = -1;
   std::string videoPath_;
+  FileIdentity videoIdentity_;
   std::string accountId_;
 };
 

@@ -45,9 +45,10 @@ void JobRunner::startJob(int abandonLimit) {
   // With no job thread left running, the retired ones are only returning.
   if (runningThreads_ == 0) finished = std::move(retired_);
   ++runningThreads_;
-  current_ = std::jthread([this, abandonLimit, changeIp = changeIp_](std::stop_token token) {
-    jobThread(std::move(token), abandonLimit, changeIp);
-  });
+  current_ = std::jthread(
+      [this, abandonLimit, changeIp = changeIp_, recordUnreadable = recordUnreadable_](std::stop_token token) {
+        jobThread(std::move(token), abandonLimit, changeIp, recordUnreadable);
+      });
 }
 
 void JobRunner::stopJob() {
@@ -57,10 +58,12 @@ void JobRunner::stopJob() {
   retired_.push_back(std::move(current_));
 }
 
-void JobRunner::jobThread(std::stop_token token, int abandonLimit, std::function<void()> changeIp) {
+void JobRunner::jobThread(std::stop_token token, int abandonLimit, std::function<void()> changeIp,
+                          std::function<bool(const std::string&)> recordUnreadable) {
   {
     StopScope scope(token);
-    Job job(JobContext{controls_, engine_, session_, titles_, jobRow_, std::move(changeIp)}, abandonLimit);
+    Job job(JobContext{controls_, engine_, session_, titles_, jobRow_, std::move(changeIp), std::move(recordUnreadable)},
+            abandonLimit);
     job.run();
   }
   std::function<void()> ended;
@@ -81,6 +84,11 @@ void JobRunner::setJobEndedCallback(std::function<void()> callback) {
 void JobRunner::setIpChanger(std::function<void()> changeIp) {
   std::lock_guard lock(mutex_);
   changeIp_ = std::move(changeIp);
+}
+
+void JobRunner::setRecordCheck(std::function<bool(const std::string& accountId)> recordUnreadable) {
+  std::lock_guard lock(mutex_);
+  recordUnreadable_ = std::move(recordUnreadable);
 }
 
 bool JobRunner::isRunning() const {

@@ -37,6 +37,9 @@ class JobRunner {
   // Changes the public IP address between accounts when 选择框_换ip is
   // checked; taken over by the next job started.
   void setIpChanger(std::function<void()> changeIp);
+  // Tells whether an account's record file exists but cannot be read; such
+  // accounts are passed over. Taken over by the next job started.
+  void setRecordCheck(std::function<bool(const std::string& accountId)> recordUnreadable);
 
   // A job thread is still running (a stopped one may take until its engine
   // call returns).
@@ -49,7 +52,8 @@ class JobRunner {
  private:
   void startJob(int abandonLimit);
   void stopJob();
-  void jobThread(std::stop_token token, int abandonLimit, std::function<void()> changeIp);
+  void jobThread(std::stop_token token, int abandonLimit, std::function<void()> changeIp,
+                 std::function<bool(const std::string&)> recordUnreadable);
 
   ControlModel& controls_;
   BrowserEngine& engine_;
@@ -66,6 +70,7 @@ class JobRunner {
   int runningThreads_ = 0;
   std::function<void()> jobEnded_;
   std::function<void()> changeIp_;
+  std::function<bool(const std::string&)> recordUnreadable_;
 };
 
 }  // namespace vidralo

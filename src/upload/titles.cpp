@@ -1,12 +1,11 @@
 #include "upload/titles.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "common/gbk.h"
 #include "common/random_draw.h"
 #include "common/text_rules.h"
+#include "log/file_replace.h"
 #include "upload/file_ops.h"
+#include "upload/video_selection.h"
 
 namespace vidralo {
 namespace {
@@ -25,13 +24,6 @@ std::vector<std::string> splitKeepingEmpty(std::string_view text, char separator
   return parts;
 }
 
-bool readWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
-
 }  // namespace
 
 std::vector<std::string> libraryTitles(std::string_view library) {
@@ -43,7 +35,7 @@ std::vector<std::string> libraryTitles(std::string_view library) {
       continue;
     }
     std::string bytes;
-    if (!readWholeFile(line, bytes)) continue;
+    if (readWholeFile(line, bytes, kMaxTitleFileBytes) != ReadOutcome::Read) continue;
     // Line breaks inside a title file belong to the titles; only commas split.
     for (std::string& title : splitKeepingEmpty(decodeUtf8OrGbk(bytes), ',')) titles.push_back(std::move(title));
   }
@@ -82,12 +74,24 @@ std::string replacePlaceholders(std::string text, std::initializer_list<Placehol
   return text;
 }
 
-std::string composeTitle(ControlModel& controls, TitlePool& pool, int row, const std::string& videoPath) {
+namespace {
+
+std::string untrimmedTitle(ControlModel& controls, TitlePool& pool, int row, const std::string& videoPath) {
   if (!controls.checked(ControlId::描述_标题模板)) return pool.nextTitle(controls);
   const std::string nick = controls.cell(row, 列_昵称);
   const std::string fileTitle(baseNameOf(videoPath));
   // The nickname goes in first, so a "{title}" inside it gets the file name.
   return replacePlaceholders(controls.text(ControlId::编辑框_简介模板内容), {{"{nick}", nick}, {"{title}", fileTitle}});
+}
+
+}  // namespace
+
+std::string composeTitle(ControlModel& controls, TitlePool& pool, int row, const std::string& videoPath) {
+  std::string title = untrimmedTitle(controls, pool, row, videoPath);
+  // Typing a huge text takes the browser connection down; no platform takes
+  // a title anywhere near this long.
+  title.resize(firstCharacters(title, kMaxTitleCharacters).size());
+  return title;
 }
 
 }  // namespace vidralo

@@ -31,9 +31,16 @@ class TitlePool {
   std::deque<std::string> titles_;
 };
 
+// Longest title file read; a larger one contributes nothing.
+inline constexpr std::size_t kMaxTitleFileBytes = 16 * 1024 * 1024;
+// Longest title typed, in characters; a longer one is cut to this length.
+inline constexpr std::size_t kMaxTitleCharacters = 10000;
+
 // The titles one library text yields, in order: each line (CR LF or LF) that
-// names a readable file contributes the file's comma-separated parts (UTF-8
-// or GBK, with or without a byte-order mark), any other line itself.
+// names a regular file of at most kMaxTitleFileBytes contributes the file's
+// comma-separated parts (UTF-8 or GBK, with or without a byte-order mark);
+// a line that names anything else that exists (a FIFO, a device, a larger
+// file) contributes nothing; any other line is itself a title.
 std::vector<std::string> libraryTitles(std::string_view library);
 
 using Placeholder = std::pair<std::string_view, std::string_view>;
@@ -44,7 +51,7 @@ std::string replacePlaceholders(std::string text, std::initializer_list<Placehol
 // The title for the video of list row `row` (not used when 描述_文件名 is
 // selected). With 描述_标题模板 the template is 编辑框_简介模板内容, with
 // "{nick}" for the row's nickname and "{title}" for the video's base name;
-// otherwise the next title of the pool.
+// otherwise the next title of the pool. Cut to kMaxTitleCharacters.
 std::string composeTitle(ControlModel& controls, TitlePool& pool, int row, const std::string& videoPath);
 
 }  // namespace vidralo

@@ -1,56 +1,77 @@
 #include "upload/upload_page.h"
 
+#include <algorithm>
+
 #include "common/pumped_wait.h"
 #include "common/stop.h"
+#include "upload/file_ops.h"
 
 namespace vidralo {
 
 using namespace page_selectors;
 
+namespace {
+// How often a wait looks whether the browser is still there.
+constexpr double kConnectionCheckSeconds = 0.2;
+}  // namespace
+
+bool UploadPage::wait(double seconds) {
+  for (double left = seconds; left > 0; left -= kConnectionCheckSeconds) {
+    if (!engine_.isConnected(session_)) return false;
+    if (!PumpedWait(std::min(left, kConnectionCheckSeconds) * 1000)) return false;
+  }
+  return engine_.isConnected(session_);
+}
+
 bool UploadPage::startUpload(const std::string& videoPath) {
   engine_.setWindowTitle(session_, "开始上传");
   engine_.uploadFile(session_, videoPath);
-  return PumpedWait(1, 1);
+  return wait(1);
 }
 
 bool UploadPage::fillDetails(ControlModel& controls, TitlePool& pool, int row, const std::string& videoPath) {
   engine_.setWindowTitle(session_, "设置标题");
   if (controls.checked(ControlId::描述_文件名)) {
     engine_.click(session_, kCancelButton, false);
+    title_ = baseNameOf(videoPath);
   } else {
     engine_.click(session_, kConfirmButton, false);
-    const std::string title = composeTitle(controls, pool, row, videoPath);
+    title_ = composeTitle(controls, pool, row, videoPath);
     if (stopRequested()) return false;
     // An empty title types nothing.
-    if (!title.empty()) engine_.input(session_, kTitleBox, title);
+    if (!title_.empty()) engine_.input(session_, kTitleBox, title_);
   }
-  if (!PumpedWait(1, 1)) return false;
+  if (!wait(1)) return false;
   engine_.setWindowTitle(session_, "标题结束");
   return true;
 }
 
 bool UploadPage::waitUploadComplete(const std::function<bool()>& withinTime) {
-  if (!PumpedWait(2, 1)) return false;
+  if (!wait(2)) return false;
   while (true) {
     const std::string status = engine_.elementText(session_, kVideoStatus);
-    if (!PumpedWait(2, 1)) return false;
+    if (!wait(2)) return false;
     engine_.setWindowTitle(session_, "当前进度：" + status);
     if (!withinTime()) return false;
     pumpPendingMessages();
     if (status == kUploadCompleteStatus) break;
   }
-  return PumpedWait(2, 1);
+  return wait(2);
 }
 
 bool UploadPage::publish() {
   engine_.setWindowTitle(session_, "开始发布");
   engine_.click(session_, kPublishButton, true);
-  if (!PumpedWait(1, 1)) return false;
+  if (!wait(1)) return false;
   engine_.click(session_, kConfirmButton, false);
-  if (!PumpedWait(1, 1)) return false;
+  return true;
+}
+
+bool UploadPage::afterPublish() {
+  if (!wait(1)) return false;
   engine_.setWindowTitle(session_, "已发表");
   engine_.refresh(session_);
-  return PumpedWait(1, 1);
+  return wait(1);
 }
 
 }  // namespace vidralo

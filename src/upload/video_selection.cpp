@@ -1,7 +1,10 @@
 #include "upload/video_selection.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <vector>
 
@@ -16,8 +19,12 @@ namespace {
 
 bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
+std::size_t drawPosition(std::size_t count, bool random) {
+  return random ? static_cast<std::size_t>(randomBetween(1, static_cast<int>(count)) - 1) : 0;
+}
+
 const std::string& pickAt(const std::vector<std::string>& files, bool random) {
-  return files[random ? static_cast<std::size_t>(randomBetween(1, static_cast<int>(files.size())) - 1) : 0];
+  return files[drawPosition(files.size(), random)];
 }
 
 // Cuts an overlong base name. Only the file name changes: cutting the same
@@ -31,10 +38,43 @@ std::string shortenedPath(const std::string& path) {
          std::string(name.substr(base.size()));
 }
 
-void moveInto(const std::string& folder, const std::string& path) {
-  std::string target = folder;
-  if (!target.empty() && target.back() != '/') target.push_back('/');
-  moveFileNoReplace(path, target + std::string(fileNameOf(path)));
+// `name` with " (n)" before its extension; n = 1 is the name itself.
+std::string numberedName(std::string_view name, int n) {
+  if (n == 1) return std::string(name);
+  const std::size_t dot = name.rfind('.');
+  const std::string_view base = dot == std::string_view::npos ? name : name.substr(0, dot);
+  const std::string_view extension = dot == std::string_view::npos ? std::string_view{} : name.substr(dot);
+  return std::string(base) + " (" + numberToText(n) + ")" + std::string(extension);
+}
+
+bool somethingAt(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+// Moves the video, and its cover when there is one, into `folder` under the
+// first numbering that is free for both.
+bool moveInto(std::string folder, const std::string& video, const std::string& cover) {
+  constexpr int kMaxNumber = 10000;
+  if (!folder.empty() && folder.back() != '/') folder.push_back('/');
+  const bool withCover = cover != video && somethingAt(cover);
+  for (int n = 1; n <= kMaxNumber; ++n) {
+    const std::string videoTarget = folder + numberedName(fileNameOf(video), n);
+    const std::string coverTarget = folder + numberedName(fileNameOf(cover), n);
+    if (somethingAt(videoTarget) || (withCover && somethingAt(coverTarget))) continue;
+    if (!moveFileNoReplace(video, videoTarget)) {
+      // Taken in the meantime: try the next number; any other failure stays.
+      if (somethingAt(videoTarget)) continue;
+      return false;
+    }
+    if (withCover) moveFileNoReplace(cover, coverTarget);
+    return true;
+  }
+  return false;
+}
+
+bool isPickable(const std::string& path, FileIdentity& identity) {
+  return regularFileIdentity(path, identity) && identity.size > 0;
 }
 
 }  // namespace
@@ -59,12 +99,36 @@ std::string_view firstCharacters(std::string_view text, std::size_t limit) {
 std::string pickVideo(ControlModel& controls, const std::string& folder, int row) {
   std::vector<std::string> files;
   listFiles(folder, "*.mp4", files, true, controls.checked(ControlId::选择框_读取子文件夹));
-  if (files.empty()) {
-    controls.setStatusText(1, "视频素材目录没有视频");
-    controls.setCell(row, 列_状态, "没有视频");
+  const bool random = controls.checked(ControlId::单选框_选择视频_随机);
+  std::vector<PublishedVideo> published;
+  if (!files.empty()) published = PublicationJournal().publishedVideos();
+  // Listing order is kept for the sequential pick: drawn files are taken out
+  // from the front, random ones anywhere.
+  std::reverse(files.begin(), files.end());
+  bool undisposed = false;
+  std::string path;
+  while (!files.empty()) {
+    const std::size_t at = files.size() - 1 - drawPosition(files.size(), random);
+    std::string candidate = std::move(files[at]);
+    files.erase(files.begin() + static_cast<std::ptrdiff_t>(at));
+    FileIdentity identity;
+    if (!isPickable(candidate, identity)) continue;
+    if (isRecorded(published, candidate, identity)) {
+      if (!disposeVideo(controls, {candidate, identity})) undisposed = true;
+      continue;
+    }
+    path = std::move(candidate);
+    break;
+  }
+  if (path.empty()) {
+    if (undisposed) {
+      controls.setCell(row, 列_状态, disposalFailedText(controls));
+    } else {
+      controls.setStatusText(1, "视频素材目录没有视频");
+      controls.setCell(row, 列_状态, "没有视频");
+    }
     return {};
   }
-  std::string path = pickAt(files, controls.checked(ControlId::单选框_选择视频_随机));
   if (isFileInUse(path)) return {};
   const std::string shortPath = shortenedPath(path);
   if (shortPath != path) {
@@ -100,16 +164,21 @@ std::string usedVideoFolder(ControlModel& controls) {
   return folder;
 }
 
-void disposeVideo(ControlModel& controls, const std::string& videoPath) {
-  const std::string cover = coverPathOf(videoPath);
+bool disposeVideo(ControlModel& controls, const PublishedVideo& video) {
+  FileIdentity current;
+  // Gone already, or replaced by another video of the same name.
+  if (!regularFileIdentity(video.path, current) || current != video.identity) return true;
+  const std::string cover = coverPathOf(video.path);
   if (controls.checked(ControlId::单选框_删除)) {
-    ::unlink(videoPath.c_str());
-    ::unlink(cover.c_str());
-    return;
+    if (::unlink(video.path.c_str()) != 0 && errno != ENOENT) return false;
+    if (cover != video.path) ::unlink(cover.c_str());
+    return true;
   }
-  const std::string folder = usedVideoFolder(controls);
-  moveInto(folder, videoPath);
-  if (cover != videoPath) moveInto(folder, cover);
+  return moveInto(usedVideoFolder(controls), video.path, cover);
+}
+
+std::string disposalFailedText(const ControlModel& controls) {
+  return controls.checked(ControlId::单选框_删除) ? "已发布，视频无法删除" : "已发布，视频无法移到已使用目录";
 }
 
 }  // namespace vidralo

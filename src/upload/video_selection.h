@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "controls/control_model.h"
+#include "upload/publication_journal.h"
 
 namespace vidralo {
 
@@ -13,10 +14,13 @@ namespace vidralo {
 inline constexpr std::size_t kVideoNameLimit = 30;
 
 // The next video of `folder` (with sub-folders when 选择框_读取子文件夹 is
-// checked), in random or listing order. A name longer than the limit is cut
-// and the file renamed for good. Empty when there is none, when it is still
-// being written, or when the rename failed; an empty folder is reported in
-// column 4 of `row` and the status bar.
+// checked), in random or listing order. Only non-empty regular files count.
+// A video the publication journal holds (same path, size and modification
+// time) is never picked: its disposal is tried again instead, and a failure
+// shown in column 4 of `row`. A name longer than the limit is cut and the
+// file renamed for good. Empty when there is none, when it is still being
+// written, or when the rename failed; an empty folder is reported in column
+// 4 of `row` and the status bar.
 std::string pickVideo(ControlModel& controls, const std::string& folder, int row);
 
 // The video's cover: ".mp4" replaced by ".jpg" in its file name
@@ -27,9 +31,15 @@ std::string coverPathOf(const std::string& videoPath);
 // 编辑框_随机封面目录 beside the video, unless a cover is already there.
 void prepareCover(ControlModel& controls, const std::string& videoPath);
 
-// Deletes, or moves to the used-video folder, the video and its cover.
-// Failures are silent; a video that could not be moved stays where it was.
-void disposeVideo(ControlModel& controls, const std::string& videoPath);
+// Deletes, or moves to the used-video folder, the published video and its
+// cover. A name already taken there gets a free one (name + " (2)" and so
+// on); nothing there is replaced. A file that took the video's name since
+// its publication (other size or time) is a new video and stays. False when
+// the published video is still in its folder.
+bool disposeVideo(ControlModel& controls, const PublishedVideo& video);
+
+// Column 4 after a publication whose video could not be disposed of.
+std::string disposalFailedText(const ControlModel& controls);
 
 // The folder used videos are moved to: 编辑框_使用过视频目录, or the program's
 // "\已使用视频" (created when missing) while that box is empty.

@@ -9,6 +9,7 @@
 #include "accounts/record_files.h"
 #include "common/gbk.h"
 #include "account_fixture.h"
+#include "support/small_tmpfs.h"
 #include "support/temp_dir.h"
 
 namespace vidralo::test {
@@ -37,18 +38,20 @@ TEST_F(RecordFileTest, RoundTripKeepsUnknownKeysAndReplacesKnownOnes) {
   EXPECT_NE(readFile(path).find("新昵称"), std::string::npos) << "written as UTF-8, not escaped";
 }
 
-TEST_F(RecordFileTest, AcceptsByteOrderMarkAndGbkBytes) {
+TEST_F(RecordFileTest, AcceptsByteOrderMarkAndRefusesWhatIsNotUtf8) {
   AccountRecord record;
   ASSERT_EQ(record.load(writeRecord("1.json", "\xEF\xBB\xBF{\"昵称\":\"甲\"}")), Load::Loaded);
   EXPECT_EQ(record.text(recordKey::nickname), "甲");
-  // A record saved as GBK by a text editor is not valid UTF-8.
-  ASSERT_EQ(record.load(writeRecord("2.json", utf8ToGbk("{\"昵称\":\"中文\"}"))), Load::Loaded);
-  EXPECT_EQ(record.text(recordKey::nickname), "中文");
-  // Bytes that are neither UTF-8 nor GBK still give valid program text.
-  ASSERT_EQ(record.load(writeRecord("3.json", "{\"x\":\"a\xFF\xFE" "b\"}")), Load::Loaded);
-  EXPECT_TRUE(isValidUtf8(record.text("x")));
-  EXPECT_TRUE(record.text("x").starts_with("a"));
-  EXPECT_TRUE(record.text("x").ends_with("b"));
+  // Read as GBK, one invalid byte made every key vanish, and the account
+  // worked under the profile of account 100.
+  const std::string damaged = "{\"昵称\":\"中文\xFF\",\"缓存id\":\"105\"}";
+  for (const std::string& bytes : {damaged, utf8ToGbk("{\"昵称\":\"中文\"}")}) {
+    EXPECT_EQ(record.load(writeRecord("2.json", bytes)), Load::Unreadable);
+    EXPECT_EQ(record.text(recordKey::accountId), "");
+  }
+  EXPECT_TRUE(hasUnreadableRecord("2"));
+  EXPECT_FALSE(hasUnreadableRecord("1"));
+  EXPECT_FALSE(hasUnreadableRecord("999")) << "a missing record is not a damaged one";
 }
 
 TEST_F(RecordFileTest, WrongValueTypesReadSensibly) {
@@ -82,12 +85,14 @@ TEST_F(RecordFileTest, MissingFileLeavesRecordAndNonObjectEmptiesIt) {
 
 TEST_F(RecordFileTest, HugeAndDeeplyNestedRecordsDoNotBreakLoading) {
   AccountRecord record;
-  const std::string big(2 * 1024 * 1024, 'x');
+  const std::string big(kMaxRecordBytes - 100, 'x');
   ASSERT_EQ(record.load(writeRecord("big.json", "{\"简介\":\"" + big + "\",\"昵称\":\"大\"}")), Load::Loaded);
   EXPECT_EQ(record.text(recordKey::description).size(), big.size());
   EXPECT_EQ(record.text(recordKey::nickname), "大");
+  EXPECT_EQ(record.load(writeRecord("big.json", "{\"简介\":\"" + big + "x" + big + "\"}")), Load::Unreadable)
+      << "a record over the limit is refused unread";
 
-  const std::string deep = "{\"x\":" + std::string(1000000, '[') + std::string(1000000, ']') + "}";
+  const std::string deep = "{\"x\":" + std::string(300000, '[') + std::string(300000, ']') + "}";
   EXPECT_EQ(record.load(writeRecord("deep.json", deep)), Load::Unreadable);
   // Brackets inside strings are text, not nesting.
   EXPECT_EQ(record.load(writeRecord("text.json", "{\"x\":\"" + std::string(5000, '[') + "\"}")), Load::Loaded);
@@ -111,6 +116,20 @@ TEST_F(RecordFileTest, FailedSaveKeepsOldContent) {
   record.setText(recordKey::nickname, "x");
   EXPECT_FALSE(record.save(recordPath("100")));
   EXPECT_EQ(readFile(dir.file("data/list")), "not a folder");
+}
+
+TEST_F(RecordFileTest, NicknameWriteBackOnAFullDiskKeepsTheOldRecord) {
+  const SmallTmpfs disk(dir.file("data"), 64 * 1024);
+  SKIP_UNLESS_MOUNTED(disk);
+  const std::string old = R"({"昵称":"旧","缓存id":"100","素材目录":"/v"})";
+  const std::string path = writeRecord("100.json", old);
+  ASSERT_TRUE(disk.fill("filler"));
+  EXPECT_FALSE(store.updateRecordKey("100", recordKey::nickname, std::string(8000, 'n')));
+  EXPECT_EQ(readFile(path), old);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(recordFolder()))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"100.json"}) << "the temporary file is removed";
 }
 
 TEST_F(RecordFileTest, FailedSaveInReadOnlyFolderKeepsOldContent) {

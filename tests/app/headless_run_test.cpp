@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -211,6 +214,86 @@ TEST_F(HeadlessRun, WithoutABrowserItSaysSoAndFails) {
   CommandRun run(dir, command({"编辑框_google=" + dir.file("no-browser")}), {"PATH=" + dir.path(), "HOME=" + dir.path()});
   EXPECT_EQ(run.wait(30s), 4);
   EXPECT_NE(run.errors().find("请下载安装谷歌浏览器后再使用"), std::string::npos) << run.errors();
+}
+
+// Ends the browsers a killed run left on profiles below `folder`.
+void endBrowsersBelow(const std::string& folder) {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string line = test::readFile("/proc/" + pid + "/cmdline");
+    std::replace(line.begin(), line.end(), '\0', ' ');
+    if (line.find("--user-data-dir=" + folder) != std::string::npos) kill(std::stoi(pid), SIGKILL);
+  }
+}
+
+std::vector<std::string> publishedNames(const sim::SimulatedPlatform& platform) {
+  std::vector<std::string> names;
+  for (const sim::Publication& publication : platform.publications()) names.push_back(publication.fileName);
+  return names;
+}
+
+TEST_F(HeadlessRun, AKillRightAfterTheConfirmClickDoesNotPublishTheVideoAgain) {
+  addAccount("521", "五二一", {1500, 2500});
+  const std::vector<std::string> sets{"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0",
+                                      "编辑框_单账号上传=2", "单选框_选择视频_顺序=真", "单选框_删除=真"};
+  const std::string journal = dir.file("data/published.jsonl");
+  {
+    CommandRun run(dir, command(sets));
+    const auto deadline = std::chrono::steady_clock::now() + 120s;
+    while ((platform.publications().empty() || test::readFile(journal).find("a.mp4") == std::string::npos) &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(5ms);
+    run.signal(SIGKILL);
+    ASSERT_EQ(run.wait(30s), 128 + SIGKILL) << run.output() << run.errors();
+  }
+  ASSERT_EQ(publishedNames(platform), std::vector<std::string>{"a.mp4"});
+  ASSERT_TRUE(std::filesystem::exists(dir.file("videos521/a.mp4"))) << "killed before the disposal";
+
+  CommandRun again(dir, command(sets));
+  EXPECT_EQ(again.wait(240s), 0) << again.errors();
+  endBrowsersBelow(dir.path());
+  EXPECT_EQ(publishedNames(platform), (std::vector<std::string>{"a.mp4", "b.mp4"}));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("videos521/a.mp4"))) << "disposed of by the next run";
+}
+
+TEST_F(HeadlessRun, DamagedRecordsAndUnsafeIdsNeverGetABrowserOnAnotherProfile) {
+  addAccount("531", "五三一", {1500});
+  const auto damaged = [&](const std::string& file, const std::string& nickname, const std::string& id) {
+    dir.write("videos" + file + "/a.mp4", std::string(900, 'd'));
+    dir.write("data/list/" + file + ".json", R"({"昵称":")" + nickname + R"(","素材目录":")" +
+                                                 dir.file("videos" + file) + R"(","缓存id":")" + id + R"("})");
+  };
+  damaged("532", "坏\xFF", "532");  // one byte that is not UTF-8
+  damaged("533", "", "/../../../x");
+  damaged("534", "", "");
+  CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0"}));
+  ASSERT_EQ(run.wait(240s), 0) << run.errors();
+
+  const std::vector<sim::Publication> expected{{"五三一", "a.mp4", 1500, "a"}};
+  EXPECT_EQ(platform.publications(), expected);
+  const std::string output = run.output();
+  EXPECT_NE(output.find("[账号 532] 状态: 记录无法读取，已跳过"), std::string::npos) << output;
+  EXPECT_NE(output.find("状态: 账号标识无效，已跳过"), std::string::npos) << output;
+  std::vector<std::string> profiles;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.file("huancun")))
+    profiles.push_back(entry.path().filename());
+  EXPECT_EQ(profiles, std::vector<std::string>{"vesko531"});
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(dir.file("huancun/vesko/../../../x")).lexically_normal()));
+  for (const std::string& folder : {dir.file("huancun"), dir.file("huancun/vesko531")}) {
+    struct stat info {};
+    ASSERT_EQ(stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u) << folder << ": the profile holds the log-in";
+  }
+}
+
+TEST_F(HeadlessRun, SettingsThatCannotBeSavedAreReported) {
+  const std::string settings = dir.write("data/setsoft.ini", "");
+  chmod(settings.c_str(), 0444);
+  CommandRun run(dir, command({"选择框_自动循环=假"}));
+  EXPECT_EQ(run.wait(60s), 6);
+  EXPECT_NE(run.errors().find("设置无法保存：" + settings), std::string::npos) << run.errors();
+  EXPECT_NE(gbkToUtf8(test::readFile(dir.file("logs/error.log"))).find("设置无法保存"), std::string::npos);
 }
 
 TEST(HeadlessArguments, SettingsKeepTheirOrderAndKind) {

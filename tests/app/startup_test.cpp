@@ -1,5 +1,7 @@
 // Start-up and the close paths: folders, saved values against defaults, the
 // one-shot tick, the program folder link, and the process end.
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QImage>
@@ -36,6 +38,17 @@ TEST_F(StartupTest, FirstStartCreatesTheRecordFolderButNotTheCoverFolder) {
   EXPECT_EQ(program->settingsPath(), directory.file("data/setsoft.ini"));
   EXPECT_EQ(program->controls().text(ControlId::编辑框_随机封面目录), directory.file("img"));
   EXPECT_EQ(program->controls().caption(ControlId::标签15), directory.path() + "/");
+}
+
+TEST_F(StartupTest, TemporaryFilesLeftByAKillDuringASaveAreRemoved) {
+  const std::vector<std::string> leftovers{"data/.setsoft.ini.a1B2c3.vidralo-tmp",
+                                           "data/.运行日志2026年12月9日.txt.x9Y8z7.vidralo-tmp",
+                                           "data/list/.100.json.Qw3rTy.vidralo-tmp"};
+  for (const std::string& leftover : leftovers) directory.write(leftover, std::string(100000, 'x'));
+  directory.write("data/list/100.json", "{}");
+  start();
+  for (const std::string& leftover : leftovers) EXPECT_FALSE(fs::exists(directory.file(leftover))) << leftover;
+  EXPECT_TRUE(fs::exists(directory.file("data/list/100.json")));
 }
 
 TEST_F(StartupTest, StoredValuesOverrideTheStartUpDefaults) {
@@ -75,6 +88,14 @@ TEST_F(StartupTest, SavedEditBoxesAndRadioButtonsSurviveARestartButCheckBoxesDoN
   EXPECT_TRUE(find<QRadioButton>("描述_标题库")->isChecked());
   EXPECT_FALSE(find<QRadioButton>("描述_文件名")->isChecked());
   EXPECT_TRUE(find<QCheckBox>("选择框_自动循环")->isChecked());
+}
+
+TEST_F(StartupTest, SettingsThatCannotBeSavedAreReportedInAMessageBox) {
+  const std::string settings = directory.write("data/setsoft.ini", "");
+  ::chmod(settings.c_str(), 0444);
+  start();
+  QTest::mouseClick(find<QPushButton>("按钮_保存账号"), Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"设置无法保存：" + settings});
 }
 
 TEST_F(StartupTest, OneShotTickFillsTheListShowsTitleSettingsAndStops) {

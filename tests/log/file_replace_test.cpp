@@ -84,6 +84,26 @@ TEST(ReplaceFileContentsDeathTest, FailedWriteKeepsTheOldFile) {
   EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
 
+// Killed by the file size limit in the middle of writing its temporary file.
+[[noreturn]] void killedDuringReplace(const std::string& path) {
+  const rlimit limit{4096, 4096};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  replaceFileContents(path, std::string(100000, 'x'), 0600);
+  ::_exit(0);
+}
+
+TEST(ReplaceFileContentsDeathTest, TemporaryFilesLeftByAKillAreRemovedAndNothingElse) {
+  test::TempDir dir;
+  const std::string path = dir.write("100.json", "old");
+  EXPECT_EXIT(killedDuringReplace(path), ::testing::KilledBySignal(SIGXFSZ), "");
+  ASSERT_EQ(entriesIn(dir.path()), 2u) << "the kill left the temporary file";
+  dir.write(".hidden", "kept");
+  dir.write("notes.vidralo-tmp", "kept: not one of ours");
+  EXPECT_EQ(removeLeftoverTemporaryFiles(dir.path()), 1);
+  EXPECT_EQ(readFile(path), "old");
+  EXPECT_EQ(entriesIn(dir.path()), 3u);
+}
+
 TEST(ReadWholeFile, TellsMissingFromUnreadable) {
   test::TempDir dir;
   std::string bytes = "stale";
@@ -94,6 +114,10 @@ TEST(ReadWholeFile, TellsMissingFromUnreadable) {
   dir.write("f", binary);
   EXPECT_EQ(readWholeFile(dir.file("f"), bytes), ReadOutcome::Read);
   EXPECT_EQ(bytes, binary);
+  EXPECT_EQ(readWholeFile(dir.file("f"), bytes, 5), ReadOutcome::Failed) << "larger than allowed";
+  EXPECT_EQ(readWholeFile("/dev/zero", bytes), ReadOutcome::Failed);
+  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  EXPECT_EQ(readWholeFile(dir.file("fifo"), bytes), ReadOutcome::Failed) << "returns at once";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,6 +57,19 @@ TEST(CloseSequenceDeathTest, SavesEverythingThenEndsTheProcessAtOnce) {
   EXPECT_EQ(saved.value("单选框", "单选框_删除"), "假");
   EXPECT_EQ(saved.value("组合框", "组合框_一级分类"), "电影<|>1<||>0<|>电影");
   setProgramDirectory(previousDirectory);
+}
+
+TEST(CloseSequenceDeathTest, ASaveThatFailsIsReportedBeforeTheEnd) {
+  test::TempDir dir;
+  markerFile = dir.file("marker");
+  std::string settingsPath = dir.write("setsoft.ini", "[编辑框]\r\n");
+  ::chmod(settingsPath.c_str(), 0444);
+  ControlModel window;
+  CloseActions actions;
+  actions.reportSaveFailure = [](const std::string& message) { appendMarker(message); };
+  EXPECT_EXIT(runCloseSequence(window, settingsPath, actions), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(readFile(markerFile), "设置无法保存：" + settingsPath + ";");
+  EXPECT_EQ(readFile(settingsPath), "[编辑框]\r\n");
 }
 
 TEST(CloseSequenceDeathTest, WorksWithoutAWindowToHide) {

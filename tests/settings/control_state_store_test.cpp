@@ -193,12 +193,18 @@ TEST_F(SettingsFile, SeparatorsInsideComboTextsDoNotComeBackWhole) {
   EXPECT_EQ(restarted.text(Id::组合框_一级分类), "dit");
 }
 
-TEST_F(SettingsFile, OverlongValuesAreCut) {
+TEST_F(SettingsFile, EmojiHangulAndLongValuesSurviveARestart) {
+  std::string library;
+  while (library.size() < 100 * 1024) library += "标题" + std::to_string(library.size()) + "\r\n";
   ControlModel window;
-  window.setText(Id::编辑框_标题库, std::string(12000, 't'));
+  window.setText(Id::编辑框_标题库, library);
+  window.setText(Id::编辑框_视频素材目录, "/srv/視頻/🎬");
+  window.setText(Id::编辑框_固定标签, "한국어 태그");
   ControlModel restarted;
   saveAndRestore(window, restarted);
-  EXPECT_EQ(restarted.text(Id::编辑框_标题库), std::string(kMaxProfileValueBytes, 't'));
+  EXPECT_EQ(restarted.text(Id::编辑框_标题库), library);
+  EXPECT_EQ(restarted.text(Id::编辑框_视频素材目录), "/srv/視頻/🎬");
+  EXPECT_EQ(restarted.text(Id::编辑框_固定标签), "한국어 태그");
 }
 
 TEST_F(SettingsFile, EmptyPathMeansTheDefaultFileAndCreatesTheDataDirectory) {

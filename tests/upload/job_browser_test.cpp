@@ -133,6 +133,8 @@ TEST_F(JobBrowserTest, UploadThatNeverCompletesIsAbandonedAndItsBrowserClosed) {
 }
 
 TEST_F(JobBrowserTest, BrowserKilledDuringUploadFailsTheVideoAndTheNextOneStartsAFreshBrowser) {
+  // Real time, so that two seconds on the job's clock are two for the kill too.
+  useClockFactor(1);
   addAccount("341", "己号", {{"big.mp4", 200000}}, /*keepBrowserOpen=*/true);
   const std::string profile = profileDirectory("341");
   const pid_t killed = test::mainBrowserProcess(profile);
@@ -152,6 +154,14 @@ TEST_F(JobBrowserTest, BrowserKilledDuringUploadFailsTheVideoAndTheNextOneStarts
     if (text == "1") publishingBrowser = test::mainBrowserProcess(profile);
   });
 
+  // The last count shown before the failure: a dead browser fails the video
+  // at once, not at the time limit.
+  std::atomic<int> countAtFailure{0};
+  CellHistory elapsed(controls, 0, 列_状态, [&, last = 0](const std::string& text) mutable {
+    if (text.starts_with("耗时：")) last = toInteger(text.substr(std::string("耗时：").size()));
+    if (text == "上传失败" && countAtFailure == 0) countAtFailure = last;
+  });
+
   JobRunner runner(controls, engine, sessionSettings());
   runner.toggleJob();
   // Six seconds on the job's clock: the file has been handed to the page
@@ -162,6 +172,7 @@ TEST_F(JobBrowserTest, BrowserKilledDuringUploadFailsTheVideoAndTheNextOneStarts
   runner.waitUntilIdle();
 
   EXPECT_TRUE(status.contains("上传失败"));
+  EXPECT_LE(countAtFailure.load(), 8) << "failed within two seconds of the kill";
   EXPECT_TRUE(keptWhenFailed) << "nothing disposed for the failed video";
   // The same file, picked again, is published once by a new browser.
   const std::vector<sim::Publication> expected{{"己号", "big.mp4", 200000, "big"}};

@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <ctime>
+#include <filesystem>
 
 #include "common/clock.h"
 #include "common/program_dir.h"
@@ -320,6 +321,14 @@ TEST_F(SlowerJobRunnerTest, AVideoRemovedBeforeUploadIsAFailedAttempt) {
   ASSERT_EQ(engine.publications().size(), 1u) << "the second repetition publishes the other video";
   EXPECT_EQ(engine.publications()[0].videoPath, dir.file("acct1/v2.mp4"));
   EXPECT_EQ(controls.cell(0, 列_今天已发), "1");
+}
+
+TEST_F(JobRunnerTest, AJournalThatCannotBeWrittenIsReported) {
+  std::filesystem::create_directories(dir.file("program/data/published.jsonl"));
+  addAccount("1", 1);
+  runToEnd();
+  EXPECT_EQ(engine.publications().size(), 1u);
+  EXPECT_EQ(controls.statusText(1), "发布记录无法写入：" + dir.file("program/data/published.jsonl"));
 }
 
 TEST_F(JobRunnerTest, AnAccountWithoutVideosUsesUpItsRepetitions) {

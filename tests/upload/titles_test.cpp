@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <future>
 
 #include "common/gbk.h"
 #include "support/temp_dir.h"
@@ -101,6 +107,33 @@ TEST_F(Titles, TheTemplateFillsInNicknameAndFileName) {
   controls.setChecked(ControlId::描述_标题库, true);
   controls.setText(ControlId::编辑框_标题库, "库标题");
   EXPECT_EQ(composeTitle(controls, pool, 0, "/v/a.mp4"), "库标题");
+}
+
+TEST_F(Titles, OnlyRegularTitleFilesOfBoundedSizeAreRead) {
+  // A FIFO blocked the job thread in open(), /dev/zero ate memory without
+  // bound; both now contribute nothing, at once.
+  const std::string fifo = dir.file("fifo.txt");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string large = dir.write("large.txt", std::string(kMaxTitleFileBytes + 1, 'x'));
+  const std::string fits = dir.write("fits.txt", "甲,乙");
+  auto titles = std::async(std::launch::async, [&] {
+    return libraryTitles(fifo + "\r\n/dev/zero\r\n" + large + "\r\n" + fits + "\r\n行");
+  });
+  if (titles.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+    // Let a reader that is stuck in open() go, so that the test can end.
+    ::close(::open(fifo.c_str(), O_WRONLY));
+    FAIL() << "reading the title library blocked";
+  }
+  EXPECT_EQ(titles.get(), (std::vector<std::string>{"甲", "乙", "行"}));
+}
+
+TEST_F(Titles, OverlongTitlesAreCutToTheLimitInCharacters) {
+  std::string huge;
+  for (std::size_t i = 0; i < kMaxTitleCharacters + 5; ++i) huge += "长";
+  controls.setText(ControlId::编辑框_标题库, huge + "\r\n短");
+  const std::string title = composeTitle(controls, pool, 0, "/v/a.mp4");
+  EXPECT_EQ(title.size(), kMaxTitleCharacters * std::string("长").size());
+  EXPECT_EQ(composeTitle(controls, pool, 0, "/v/a.mp4"), "短");
 }
 
 }  // namespace

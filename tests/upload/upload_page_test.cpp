@@ -47,6 +47,7 @@ TEST_F(UploadPageSteps, PublishAVideoShowingEachStageInTheWindowTitle) {
   ASSERT_TRUE(page.fillDetails(controls, pool, 0, video));
   ASSERT_TRUE(page.waitUploadComplete([&] { return ++timeChecks > 0; }));
   ASSERT_TRUE(page.publish());
+  ASSERT_TRUE(page.afterPublish());
 
   EXPECT_EQ(engine.windowTitles(),
             (std::vector<std::string>{"开始上传", "设置标题", "标题结束", "当前进度：上传中 10%", "当前进度： 上传完成 ",
@@ -99,6 +100,18 @@ TEST_F(UploadPageSteps, StopEndsAWaitThatWouldNeverComplete) {
   waiter.request_stop();
   waiter.join();
   EXPECT_FALSE(result);
+}
+
+TEST_F(UploadPageSteps, ABrowserThatDiedEndsTheUploadWaitAtOnce) {
+  FakePageScript neverCompletes;
+  neverCompletes.statusSequence = {"上传中 10%"};
+  const SessionId session = startPage(neverCompletes);
+  UploadPage page(engine, session);
+  ASSERT_TRUE(page.startUpload(dir.write("clip.mp4", "v")));
+  engine.killSession(session);
+  int timeChecks = 0;
+  EXPECT_FALSE(page.waitUploadComplete([&] { return ++timeChecks < 5; }));
+  EXPECT_EQ(timeChecks, 0) << "ended by the lost connection, not by the time limit";
 }
 
 TEST_F(UploadPageSteps, MissingElementsDoNotStopTheSteps) {

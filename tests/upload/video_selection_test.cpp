@@ -2,17 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <set>
 
 #include "common/program_dir.h"
 #include "support/temp_dir.h"
 #include "upload/file_ops.h"
+#include "upload/publication_journal.h"
 
 namespace vidralo {
 namespace {
 
 using test::readFile;
 using test::TempDir;
+
+// The video as the job knows it once it is published.
+PublishedVideo published(const std::string& path) {
+  PublishedVideo video{path, {}};
+  EXPECT_TRUE(regularFileIdentity(path, video.identity)) << path;
+  return video;
+}
 
 std::string repeat(std::string_view piece, int times) {
   std::string text;
@@ -23,9 +34,11 @@ std::string repeat(std::string_view piece, int times) {
 class VideoSelection : public ::testing::Test {
  protected:
   VideoSelection() {
+    setProgramDirectory(dir.file("program"));
     controls.appendRow({"1", "", "", "7"});
     controls.setChecked(ControlId::单选框_选择视频_顺序, true);
   }
+  ~VideoSelection() override { setProgramDirectory(""); }
   std::string folder() const { return dir.file("videos"); }
 
   TempDir dir;
@@ -39,7 +52,7 @@ TEST_F(VideoSelection, SequentialOrderTakesTheFolderBeforeItsSubFolders) {
   controls.setChecked(ControlId::选择框_读取子文件夹, true);
   const std::string first = pickVideo(controls, folder(), 0);
   EXPECT_EQ(first, dir.file("videos/a.mp4"));
-  disposeVideo(controls, first);
+  EXPECT_TRUE(disposeVideo(controls, published(first)));
   EXPECT_EQ(pickVideo(controls, folder(), 0), dir.file("videos/s/b.mp4"));
 }
 
@@ -48,7 +61,7 @@ TEST_F(VideoSelection, SubFoldersStayUnreadWhenNotWanted) {
   const std::string a = dir.write("videos/a.mp4", "a");
   controls.setChecked(ControlId::选择框_读取子文件夹, false);
   EXPECT_EQ(pickVideo(controls, folder(), 0), a);
-  disposeVideo(controls, a);
+  EXPECT_TRUE(disposeVideo(controls, published(a)));
   EXPECT_EQ(pickVideo(controls, folder(), 0), "");
   EXPECT_EQ(controls.cell(0, 列_状态), "没有视频");
   EXPECT_EQ(controls.statusText(1), "视频素材目录没有视频");
@@ -111,11 +124,7 @@ TEST_F(VideoSelection, ACutThatWouldMeetAnotherVideoIsAFailedPick) {
 
 class CoversAndDisposal : public VideoSelection {
  protected:
-  CoversAndDisposal() {
-    setProgramDirectory(dir.file("program"));
-    controls.setText(ControlId::编辑框_随机封面目录, dir.file("covers"));
-  }
-  ~CoversAndDisposal() override { setProgramDirectory(""); }
+  CoversAndDisposal() { controls.setText(ControlId::编辑框_随机封面目录, dir.file("covers")); }
 };
 
 TEST_F(CoversAndDisposal, ARandomCoverIsCopiedOnlyWhereNoneExists) {
@@ -143,7 +152,7 @@ TEST_F(CoversAndDisposal, DeleteModeRemovesVideoAndCover) {
   const std::string clip = dir.write("videos/clip.mp4", "v");
   dir.write("videos/clip.jpg", "c");
   controls.setChecked(ControlId::单选框_删除, true);
-  disposeVideo(controls, clip);
+  EXPECT_TRUE(disposeVideo(controls, published(clip)));
   EXPECT_FALSE(fileExists(clip));
   EXPECT_FALSE(fileExists(dir.file("videos/clip.jpg")));
 }
@@ -152,15 +161,20 @@ TEST_F(CoversAndDisposal, MoveModeMovesBothAndNeverOverwrites) {
   const std::string clip = dir.write("videos/clip.mp4", "new");
   dir.write("videos/clip.jpg", "c");
   dir.write("used/clip.mp4", "old");
+  dir.write("used/clip (2).jpg", "other cover");
   controls.setChecked(ControlId::单选框_移动, true);
   controls.setText(ControlId::编辑框_使用过视频目录, dir.file("used"));
-  disposeVideo(controls, clip);
-  EXPECT_EQ(readFile(clip), "new") << "the video stays and can be published again";
+  // Two accounts sharing the used-video folder publish equal names: the
+  // second gets the first number free for the video and its cover.
+  EXPECT_TRUE(disposeVideo(controls, published(clip)));
+  EXPECT_FALSE(fileExists(clip));
   EXPECT_EQ(readFile(dir.file("used/clip.mp4")), "old");
-  EXPECT_EQ(readFile(dir.file("used/clip.jpg")), "c");
+  EXPECT_EQ(readFile(dir.file("used/clip (2).jpg")), "other cover");
+  EXPECT_EQ(readFile(dir.file("used/clip (3).mp4")), "new");
+  EXPECT_EQ(readFile(dir.file("used/clip (3).jpg")), "c");
 
   const std::string second = dir.write("videos/second.mp4", "2");
-  disposeVideo(controls, second);
+  EXPECT_TRUE(disposeVideo(controls, published(second)));
   EXPECT_FALSE(fileExists(second));
   EXPECT_EQ(readFile(dir.file("used/second.mp4")), "2");
 }
@@ -169,9 +183,80 @@ TEST_F(CoversAndDisposal, MoveModeWithoutAFolderUsesTheDefaultUsedVideoFolder) {
   const std::string clip = dir.write("videos/clip.mp4", "v");
   controls.setChecked(ControlId::单选框_移动, true);
   controls.setText(ControlId::编辑框_使用过视频目录, "");
-  disposeVideo(controls, clip);
+  EXPECT_TRUE(disposeVideo(controls, published(clip)));
   EXPECT_FALSE(fileExists(clip));
   EXPECT_EQ(readFile(dir.file("program/已使用视频/clip.mp4")), "v");
+}
+
+// What the job writes the moment a publication counts as done.
+void recordPublished(const std::string& path) {
+  ASSERT_TRUE(PublicationJournal().record({"2026-12-09 10:00:00", "7", published(path), "t"}));
+}
+
+TEST_F(CoversAndDisposal, APublishedVideoIsDisposedOfInsteadOfPickedAgain) {
+  for (const bool deleteMode : {true, false}) {
+    SCOPED_TRACE(deleteMode ? "delete" : "move");
+    controls.setChecked(deleteMode ? ControlId::单选框_删除 : ControlId::单选框_移动, true);
+    controls.setText(ControlId::编辑框_使用过视频目录, dir.file("used"));
+    std::filesystem::create_directories(dir.file("used"));
+    const std::string a = dir.write("videos/a.mp4", "published");
+    const std::string b = dir.write("videos/b.mp4", "next");
+    recordPublished(a);
+    EXPECT_EQ(pickVideo(controls, folder(), 0), b);
+    EXPECT_FALSE(fileExists(a));
+    EXPECT_EQ(fileExists(dir.file("used/a.mp4")), !deleteMode);
+    std::filesystem::remove_all(dir.file("used"));
+    std::filesystem::remove(b);
+  }
+}
+
+TEST_F(CoversAndDisposal, APublishedVideoThatCannotBeMovedIsNeverPickedAndTheRowSaysSo) {
+  controls.setChecked(ControlId::单选框_移动, true);
+  controls.setText(ControlId::编辑框_使用过视频目录, dir.file("missing"));
+  const std::string a = dir.write("videos/a.mp4", "published");
+  const PublishedVideo video = published(a);
+  EXPECT_FALSE(disposeVideo(controls, video));
+  recordPublished(a);
+  EXPECT_EQ(pickVideo(controls, folder(), 0), "");
+  EXPECT_EQ(controls.cell(0, 列_状态), "已发布，视频无法移到已使用目录");
+  EXPECT_TRUE(fileExists(a));
+}
+
+TEST_F(CoversAndDisposal, AFileThatTookAPublishedNameIsANewVideo) {
+  controls.setChecked(ControlId::单选框_删除, true);
+  const std::string a = dir.write("videos/a.mp4", "published");
+  const PublishedVideo old = published(a);
+  recordPublished(a);
+  dir.write("videos/a.mp4", "a new video of the same name");
+  EXPECT_TRUE(disposeVideo(controls, old)) << "the published file is gone";
+  EXPECT_EQ(readFile(a), "a new video of the same name");
+  EXPECT_EQ(pickVideo(controls, folder(), 0), a);
+}
+
+TEST_F(CoversAndDisposal, JournalEntriesWhoseFileIsGoneAreDropped) {
+  const std::string a = dir.write("videos/a.mp4", "a");
+  const std::string b = dir.write("videos/b.mp4", "b");
+  recordPublished(a);
+  recordPublished(b);
+  std::filesystem::remove(a);
+  const std::vector<PublishedVideo> left = PublicationJournal().publishedVideos();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].path, b);
+  const std::string journal = readFile(dir.file("program/data/published.jsonl"));
+  EXPECT_EQ(journal.find("a.mp4"), std::string::npos) << journal;
+  EXPECT_NE(journal.find(R"("path":")" + b + R"(","size":1)"), std::string::npos) << journal;
+}
+
+TEST_F(VideoSelection, OnlyNonEmptyRegularFilesArePicked) {
+  std::filesystem::create_directories(folder());
+  ASSERT_EQ(::mkfifo(dir.file("videos/0.mp4").c_str(), 0600), 0);
+  dir.write("videos/1.mp4", "");
+  std::filesystem::create_symlink("/dev/zero", dir.file("videos/2.mp4"));
+  const std::string real = dir.write("videos/3.mp4", "v");
+  EXPECT_EQ(pickVideo(controls, folder(), 0), real);
+  std::filesystem::remove(real);
+  EXPECT_EQ(pickVideo(controls, folder(), 0), "");
+  EXPECT_EQ(controls.cell(0, 列_状态), "没有视频");
 }
 
 TEST(CharacterCount, CountsCodePointsNotBytes) {

@@ -16,6 +16,8 @@
 #include "app/runtime/startup_controls.h"
 #include "common/app_config.h"
 #include "common/program_dir.h"
+#include "log/date_time.h"
+#include "log/error_log.h"
 #include "settings/control_state_store.h"
 #include "settings/process_end.h"
 
@@ -25,6 +27,7 @@ namespace {
 constexpr int kExitBadArguments = 2;
 constexpr int kExitNoPlatform = 3;
 constexpr int kExitNoBrowser = 4;
+constexpr int kExitSettingsNotSaved = 6;
 
 // Set by the job's end and by SIGINT/SIGTERM; the main thread waits on it.
 class RunEnd {
@@ -61,10 +64,15 @@ sigset_t terminationSignals() {
 }
 
 [[noreturn]] void saveAndEnd(ControlModel& controls, std::string& settingsPath) {
-  saveControlStates(controls, settingsPath, "");
+  const bool saved = saveControlStates(controls, settingsPath, "");
+  if (!saved) {
+    const std::string message = settingsNotSavedText(settingsPath);
+    std::fprintf(stderr, "%s\n", message.c_str());
+    appendErrorLog(formatDateTime() + " " + message + "\r\n");
+  }
   std::fflush(stdout);
   std::fflush(stderr);
-  endOwnProcess(0);
+  endOwnProcess(saved ? 0 : kExitSettingsNotSaved);
 }
 
 }  // namespace

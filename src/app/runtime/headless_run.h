@@ -5,7 +5,9 @@
 //
 // Exit codes: 0 when the job ended by itself or SIGINT/SIGTERM stopped it
 // (the control values are saved either way), 2 for a bad command line, 3
-// without a configured platform host, 4 without a usable browser.
+// without a configured platform host, 4 without a usable browser, 6 when the
+// control values could not be saved (said on standard error and in the
+// error log).
 #include <optional>
 #include <string>
 #include <vector>

@@ -1,5 +1,6 @@
 #include "app/runtime/runtime.h"
 
+#include "accounts/record_files.h"
 #include "common/app_config.h"
 #include "network/change_ip.h"
 #include "network/system_dial_platform.h"
@@ -39,6 +40,7 @@ Runtime::Runtime(ControlModel& controls, Dialogs& dialogs, AccountStore& account
       sessionSettings_(makeSessionSettings(accounts, screen)),
       job_(controls, engine_, sessionSettings_) {
   job_.setIpChanger([&controls] { changeIpBetweenAccounts(controls, *systemDialPlatform()); });
+  job_.setRecordCheck([](const std::string& accountId) { return hasUnreadableRecord(accountId); });
 }
 
 void Runtime::deployEngine() { startup_.deployEngine(); }

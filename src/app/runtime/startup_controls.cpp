@@ -1,6 +1,7 @@
 #include "app/runtime/startup_controls.h"
 
 #include "common/program_dir.h"
+#include "log/file_replace.h"
 #include "settings/control_state_store.h"
 #include "settings/directories.h"
 
@@ -11,6 +12,8 @@ void restoreControlsAtStart(ControlModel& controls, std::string& settingsPath) {
   // A folder that cannot be created is not an error here; saving an account
   // reports it later.
   ensureDirectory(programPath("\\data\\list"));
+  removeLeftoverTemporaryFiles(programPath("\\data"));
+  removeLeftoverTemporaryFiles(programPath("\\data\\list"));
   controls.setText(ControlId::编辑框_随机封面目录, programPath("\\img"));
   restoreEditBoxes(controls, settingsPath);
   restoreRadioButtons(controls, settingsPath);

@@ -7,7 +7,8 @@
 
 namespace vidralo {
 
-// Sets `settingsPath`, creates "\data\list" with every level, gives
+// Sets `settingsPath`, creates "\data\list" with every level, removes the
+// temporary files a kill during a save left in "\data" and "\data\list", gives
 // 编辑框_随机封面目录 its start-up default and restores the saved edit boxes,
 // then radio buttons (a stored value overrides the defaults).
 void restoreControlsAtStart(ControlModel& controls, std::string& settingsPath);

@@ -2,7 +2,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <map>
 
 #include "common/clock.h"
@@ -143,7 +145,12 @@ TEST_F(SessionTest, NoRunningBrowserStartsTheAccountsOwn) {
   EXPECT_EQ(controls.cell(0, 列_昵称), "小王");
 }
 
-TEST_F(SessionTest, OwnBrowserOnTheUploadPageIsUsedAsItIs) {
+TEST_F(SessionTest, ABrowserThisRunStartedIsUsedAsItIs) {
+  BrowserSession session(engine, controls, settings);
+  EXPECT_CALL(engine, connectStarted()).WillOnce(Return(std::vector<RunningBrowser>{}));
+  expectStart("105", {5, 50});
+  session.ensureSession(0, "105");
+
   // Another account's browser comes first in the list and is passed over.
   EXPECT_CALL(engine, connectStarted())
       .WillOnce(Return(std::vector<RunningBrowser>{{3, 30, profile("106")}, {5, 50, profile("105") + "/"}}));
@@ -151,11 +158,62 @@ TEST_F(SessionTest, OwnBrowserOnTheUploadPageIsUsedAsItIs) {
   EXPECT_CALL(engine, isConnected(50)).WillOnce(Return(true));
   EXPECT_CALL(engine, activatePage(50));
   EXPECT_CALL(engine, pageUrl(50)).WillOnce(Return(kUrl));
-  BrowserSession session(engine, controls, settings);
   session.ensureSession(0, "105");
   EXPECT_EQ(controls.statusText(2), "已启动浏览器：2");
   EXPECT_EQ(session.sessionId(), 50u);
   EXPECT_EQ(session.browserId(), 5u);
+}
+
+TEST_F(SessionTest, ABrowserTakenOverOnTheUploadPageIsLoadedAfresh) {
+  // Started before this run (a crashed run, an earlier job): its page may
+  // still show the last publication.
+  BrowserSession session(engine, controls, settings);
+  EXPECT_CALL(engine, connectStarted()).WillOnce(Return(std::vector<RunningBrowser>{}));
+  expectStart("105", {5, 50});
+  session.ensureSession(0, "105");
+  session.beginRun();
+
+  InSequence order;
+  EXPECT_CALL(engine, connectStarted()).WillOnce(Return(std::vector<RunningBrowser>{{5, 50, profile("105")}}));
+  EXPECT_CALL(engine, closeOtherPages(50));
+  EXPECT_CALL(engine, isConnected(50)).WillOnce(Return(true));
+  EXPECT_CALL(engine, activatePage(50));
+  EXPECT_CALL(engine, pageUrl(50)).WillOnce(Return(kUrl));
+  EXPECT_CALL(engine, overrideDialogs(50));
+  EXPECT_CALL(engine, refresh(50));
+  EXPECT_CALL(engine, waitPageLoaded(50, "视频拖拽")).WillOnce(Return(true));
+  session.ensureSession(0, "105");
+  EXPECT_EQ(session.sessionId(), 50u);
+}
+
+TEST_F(SessionTest, AnUnsafeIdStartsNoBrowserAnywhere) {
+  for (const std::string id : {"/../../../x", "..", "a/b", "a\\b"}) {
+    SCOPED_TRACE(id);
+    EXPECT_EQ(profileDirectory(id), "");
+    EXPECT_EQ(openAccountBrowser(engine, controls, settings, 0, id).sessionId, 0u);
+    EXPECT_EQ(controls.statusText(1), "账号标识无效，未启动浏览器：" + id);
+    EXPECT_CALL(engine, connectStarted()).WillOnce(Return(std::vector<RunningBrowser>{}));
+    BrowserSession session(engine, controls, settings);
+    session.ensureSession(0, id);
+    EXPECT_EQ(session.sessionId(), 0u);
+    ::testing::Mock::VerifyAndClearExpectations(&engine);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() + "/x"));
+}
+
+TEST_F(SessionTest, ProfileFoldersAreReadableByTheirOwnerOnly) {
+  std::filesystem::create_directories(profile("106"));
+  ::chmod((dir_.path() + "/huancun").c_str(), 0755);
+  ::chmod(profile("106").c_str(), 0755);
+  for (const std::string id : {"105", "106"}) {
+    expectStart(id, {5, 50});
+    openAccountBrowser(engine, controls, settings, 0, id);
+    for (const std::string& folder : {dir_.path() + "/huancun", profile(id)}) {
+      struct stat info {};
+      ASSERT_EQ(::stat(folder.c_str(), &info), 0) << folder;
+      EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
+    }
+  }
 }
 
 TEST_F(SessionTest, OwnBrowserOnAnyOtherAddressIsNavigatedBack) {

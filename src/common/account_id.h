@@ -1,0 +1,13 @@
+#pragma once
+// Account ids name files and folders under the program directory (the record
+// "\data\list\" + id + ".json", the browser profile "\huancun\vesko" + id), so
+// every path built from one is guarded by the same check.
+#include <string_view>
+
+namespace vidralo {
+
+// An id that names an entry inside its folder: not empty, and without a path
+// separator, ".." or a zero byte.
+bool isSafeAccountId(std::string_view accountId);
+
+}  // namespace vidralo
