@@ -8,9 +8,6 @@ namespace vidralo {
 
 void prepareLibraries(Program& program) { program.runtime().deployEngine(); }
 
-void openStartWindow() {}
-void startUpdateCheckThread(Program&) {}
-
 void initialiseEngine(Program& program, bool manual) { program.runtime().initEngine(manual); }
 
 void reportBrowserVersion(Program& program) { program.runtime().reportBrowserVersion(appInfo().version); }

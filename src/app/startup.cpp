@@ -11,6 +11,7 @@
 #include "app/gui_message_pump.h"
 #include "app/later_steps.h"
 #include "app/main_window.h"
+#include "app/online_startup.h"
 #include "app/program.h"
 #include "app/qt_text.h"
 #include "app/runtime/startup_controls.h"
@@ -50,7 +51,8 @@ int startProgram(int argc, char** argv) {
   setAppInfo(makeAppInfo());
   Program program;
   prepareLibraries(program);
-  openStartWindow();
+  // A screenshot shows the main window alone and asks nothing.
+  if (!screenshot) openStartWindow(program);
 
   onMainWindowCreated(program);
   if (screenshot) return saveScreenshot(program.window(), *screenshot);
