@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev
-  libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev
+  libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev libssl-dev openssl
   libgtest-dev libgmock-dev libbenchmark-dev
   chromium
   fonts-wqy-microhei libxcb1-dev

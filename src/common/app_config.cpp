@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "common/program_dir.h"
@@ -108,11 +109,26 @@ std::string uploadPageUrl() {
   return origin.empty() ? origin : origin + std::string(kUploadPageSuffix);
 }
 
+namespace {
+
+// true / 1 / yes and false / 0 / no; anything else is no choice.
+std::optional<bool> configFlag(std::string_view section, std::string_view key) {
+  const std::string value = lowered(configValue(section, key));
+  if (value == "true" || value == "1" || value == "yes") return true;
+  if (value == "false" || value == "0" || value == "no") return false;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string ipLookupUrl() { return normalizedOrigin(configValue("hosts", "iplookup")); }
+
+bool httpVerifyTls() { return configFlag("http", "verify_tls").value_or(true); }
+
 HeadlessMode browserHeadlessMode() {
-  const std::string value = lowered(configValue("browser", "headless"));
-  if (value == "true" || value == "1" || value == "yes") return HeadlessMode::On;
-  if (value == "false" || value == "0" || value == "no") return HeadlessMode::Off;
-  return HeadlessMode::Auto;
+  const std::optional<bool> headless = configFlag("browser", "headless");
+  if (!headless) return HeadlessMode::Auto;
+  return *headless ? HeadlessMode::On : HeadlessMode::Off;
 }
 
 std::vector<std::string> browserExtraArguments() {

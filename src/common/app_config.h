@@ -4,6 +4,9 @@
 //
 //   [hosts]
 //   platform = https://creator.example.com
+//   iplookup = http://ip.example.com
+//   [http]
+//   verify_tls = true
 //   [browser]
 //   headless = auto
 //   args = --lang=zh-CN --disable-gpu
@@ -36,6 +39,14 @@ std::string normalizedOrigin(std::string_view text);
 // The creator upload page on the configured platform host; empty when
 // [hosts] platform is missing or not an http/https origin.
 std::string uploadPageUrl();
+
+// The home page of the public IP-lookup site, [hosts] iplookup; empty when
+// missing or not an http/https origin.
+std::string ipLookupUrl();
+
+// [http] verify_tls: "false" (also 0, no) turns certificate checks off for
+// hosts with self-signed certificates; anything else keeps them on.
+bool httpVerifyTls();
 
 enum class HeadlessMode { Auto, On, Off };
 

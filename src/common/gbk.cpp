@@ -57,6 +57,10 @@ std::string utf8ToGbk(std::string_view utf8) {
   return convert("GBK", "UTF-8", utf8, "?", true);
 }
 
+std::string charsetToUtf8(std::string_view bytes, const std::string& charset) {
+  return convert("UTF-8", charset.c_str(), bytes, "\xEF\xBF\xBD", false);
+}
+
 bool isValidUtf8(std::string_view text) {
   std::size_t i = 0;
   const std::size_t n = text.size();

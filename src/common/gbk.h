@@ -12,6 +12,10 @@ std::string gbkToUtf8(std::string_view gbk);
 // Characters GBK cannot represent, and invalid UTF-8 bytes, become '?'.
 std::string utf8ToGbk(std::string_view utf8);
 
+// `bytes` in the named iconv charset as UTF-8; a charset iconv does not know
+// leaves the bytes as they are, invalid input becomes U+FFFD.
+std::string charsetToUtf8(std::string_view bytes, const std::string& charset);
+
 bool isValidUtf8(std::string_view text);
 
 // A file's bytes as program text: a UTF-8 byte-order mark is dropped, valid

@@ -1,0 +1,57 @@
+#pragma once
+// RAII owners of libcurl handles and typed setters, since curl_easy_setopt's
+// variadic arguments are not checked by the compiler.
+#include <curl/curl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vidralo {
+
+class CurlHeaderList {
+ public:
+  bool append(const std::string& line);
+  curl_slist* get() const { return list_.get(); }
+
+ private:
+  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> list_{nullptr, &curl_slist_free_all};
+};
+
+// One easy handle and what its transfer received.
+class CurlEasy {
+ public:
+  CurlEasy();
+  explicit operator bool() const { return handle_ != nullptr; }
+
+  bool setLong(CURLoption option, long value);
+  // The text is copied by libcurl.
+  bool setText(CURLoption option, const std::string& value);
+  // The list must outlive the transfer.
+  bool setList(CURLoption option, const CurlHeaderList& list);
+  // The body is copied by libcurl.
+  bool setBody(const std::string& body);
+
+  CURLcode perform();
+
+  // The body bytes received.
+  const std::string& body() const { return body_; }
+  // The last response's header block as received, status line first (the
+  // blocks of redirects followed, interim answers and a proxy's tunnel
+  // answer are dropped).
+  const std::string& headers() const { return headers_; }
+  long infoLong(CURLINFO info) const;
+  long long infoOffset(CURLINFO info) const;
+  // Every value of the named header in the last response.
+  std::vector<std::string> headerValues(const char* name) const;
+
+ private:
+  static size_t onBody(char* data, size_t size, size_t count, void* self);
+  static size_t onHeader(char* data, size_t size, size_t count, void* self);
+
+  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle_{nullptr, &curl_easy_cleanup};
+  std::string body_;
+  std::string headers_;
+};
+
+}  // namespace vidralo
