@@ -6,8 +6,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QGuiApplication>
 #include <QMovie>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -39,6 +41,9 @@ StartWindow::StartWindow(Dialogs* dialogs, QWidget* parent)
   setObjectName(QStringLiteral("启动窗口"));
   setWindowTitle(QStringLiteral("Vidralo 启动"));
   resize(kWindowSize);
+  // The top left corner of the desktop, where the centred main window leaves it visible.
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().topLeft() + QPoint(24, 24));
 
   titleLabel_ = namedLabel("透明标签3", this);
   QFont titleFont = titleLabel_->font();
