@@ -26,7 +26,7 @@ ProductInfo productInfo() {
 
 UpdateServices updateServices() {
   UpdateServices services;
-  services.startDownload = [](const std::string&, const std::string&, int, DownloadProgress) { return false; };
+  services.startDownload = [](const std::string&, const std::string&, int, DownloadProgress) { return -1; };
   services.startProgramFile = [](const std::string& path) {
     return QProcess::startDetached(toQt(path), {}, toQt(programDirectory()));
   };

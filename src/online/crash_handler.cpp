@@ -132,11 +132,6 @@ std::string currentExceptionText() {
   std::abort();
 }
 
-std::string ownExecutable() {
-  std::error_code error;
-  return std::filesystem::read_symlink("/proc/self/exe", error).string();
-}
-
 std::string recordFileName() {
   const std::tm now = localNow();
   char stamp[32];
@@ -156,7 +151,7 @@ void installAlternateStack() {
 }  // namespace
 
 void installFaultReporter(std::vector<std::string> reporterCommand) {
-  if (reporterCommand.empty()) reporterCommand = {ownExecutable(), "--report-fault"};
+  if (reporterCommand.empty()) reporterCommand = {executablePath(), "--report-fault"};
   std::error_code error;
   std::filesystem::create_directories(programPath("\\logs"), error);
 

@@ -35,11 +35,6 @@ std::string hostName() {
   return text.size() <= kHostNameLimit ? text : std::string();
 }
 
-std::string executableName() {
-  std::error_code error;
-  return std::filesystem::read_symlink("/proc/self/exe", error).filename().string();
-}
-
 bool isUnreserved(unsigned char byte) {
   return byte == '-' || byte == '.' || (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') ||
          (byte >= 'a' && byte <= 'z');
@@ -48,7 +43,7 @@ bool isUnreserved(unsigned char byte) {
 }  // namespace
 
 FaultFacts currentFaultFacts(const std::string& version) {
-  return {hostName(), executableName(), programDirectory(), QSysInfo::prettyProductName().toStdString(), version};
+  return {hostName(), std::filesystem::path(executablePath()).filename().string(), programDirectory(), QSysInfo::prettyProductName().toStdString(), version};
 }
 
 std::string faultReportTitle(const FaultFacts& facts) {

@@ -37,11 +37,6 @@ bool isSha256Text(const std::string& text) {
   return true;
 }
 
-std::string ownExecutableName() {
-  std::error_code error;
-  return fs::read_symlink("/proc/self/exe", error).filename().string();
-}
-
 std::string fileSha256(const std::string& path) {
   QFile file(QString::fromStdString(path));
   if (!file.open(QIODevice::ReadOnly)) return {};
@@ -71,7 +66,9 @@ std::string updateProgressText(std::int64_t total, std::int64_t downloaded) {
 
 bool insideDesktopFolder(const std::string& programDirectory) {
   const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-  if (desktop.isEmpty()) return false;
+  // Without a desktop folder of its own the desktop is the home folder,
+  // which would take in every program of the user.
+  if (desktop.isEmpty() || desktop == QStandardPaths::writableLocation(QStandardPaths::HomeLocation)) return false;
   const fs::path folder = fs::weakly_canonical(desktop.toStdString());
   const fs::path program = fs::weakly_canonical(programDirectory);
   const auto [end, unused] = std::mismatch(folder.begin(), folder.end(), program.begin(), program.end());
@@ -80,6 +77,10 @@ bool insideDesktopFolder(const std::string& programDirectory) {
 
 UpdateFlow::UpdateFlow(ProductInfo product, StartWindowView& view, UpdateServices services)
     : product_(std::move(product)), view_(view), services_(std::move(services)) {}
+
+UpdateFlow::~UpdateFlow() {
+  if (task_ > 0 && services_.endDownload) services_.endDownload(task_);
+}
 
 void UpdateFlow::runStartupOnlineSteps() {
   writeRunLog("显示版本号" + product_.version);
@@ -108,7 +109,7 @@ std::string UpdateFlow::probeMirrors() {
 
 bool UpdateFlow::usableFileName(const std::string& fileName) const {
   return fileName.find('/') == std::string::npos && fileName.find('\\') == std::string::npos &&
-         fileName.find("..") == std::string::npos && fileName != "." && fileName != ownExecutableName();
+         fileName.find("..") == std::string::npos && fileName != "." && fileName != fs::path(executablePath()).filename().string();
 }
 
 void UpdateFlow::runUpdate() {
@@ -134,13 +135,12 @@ void UpdateFlow::runUpdate() {
     expectedSha256_ = QByteArray::fromStdString(index.sha256).toLower().toStdString();
   }
   finished_ = false;
-  const bool started = services_.startDownload(
-      index.address, path, kDownloadWorkers,
-      [this](int task, int state, std::int64_t total, std::int64_t downloaded) {
-        onUpdateProgress(task, state, total, downloaded);
-      });
+  task_ = services_.startDownload(index.address, path, kDownloadWorkers,
+                                 [this](int task, int state, std::int64_t total, std::int64_t downloaded) {
+                                   onUpdateProgress(task, state, total, downloaded);
+                                 });
   view_.setOpenCaption("打开：" + index.fileName);
-  if (!started) view_.setUpdateText(std::string(kUpdateFailedText));
+  if (task_ < 0) view_.setUpdateText(std::string(kUpdateFailedText));
 }
 
 void UpdateFlow::onUpdateProgress(int, int state, std::int64_t total, std::int64_t downloaded) {

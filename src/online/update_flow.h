@@ -21,9 +21,11 @@ using DownloadProgress = std::function<void(int task, int state, std::int64_t to
 
 struct UpdateServices {
   // Starts a download of `url` into `path` with at most `workers`
-  // connections; false when it could not be started.
-  std::function<bool(const std::string& url, const std::string& path, int workers, DownloadProgress progress)>
+  // connections; its task number, or -1 when it could not be started.
+  std::function<int(const std::string& url, const std::string& path, int workers, DownloadProgress progress)>
       startDownload;
+  // Stops a task and waits until it makes no more reports.
+  std::function<void(int task)> endDownload;
   // Points the desktop entry `linkName` at `target`.
   std::function<bool(const std::string& linkName, const std::string& target)> createShortcut;
   // Starts a program file without waiting for it.
@@ -37,6 +39,10 @@ inline constexpr std::string_view kDesktopHintText = "建议不要把软件放�
 class UpdateFlow {
  public:
   UpdateFlow(ProductInfo product, StartWindowView& view, UpdateServices services);
+  // Ends a download still running, so that it reports to nobody.
+  ~UpdateFlow();
+  UpdateFlow(const UpdateFlow&) = delete;
+  UpdateFlow& operator=(const UpdateFlow&) = delete;
 
   // The start window's background sequence: version, check, update, drive
   // hint, quotation, with their run-log lines.
@@ -65,6 +71,7 @@ class UpdateFlow {
   std::string updateFilePath_;
   std::string expectedSha256_;
   std::atomic<bool> finished_{false};
+  std::atomic<int> task_{-1};
 };
 
 // The progress text: "已下载：" + kb + "kb/" + kb + "kb\r\n进度：" + percent + "%",

@@ -77,6 +77,22 @@ TEST_F(StartWindowTest, TheAnnouncementThenTheQuotationAndAPictureWithItsLink) {
   EXPECT_TRUE(eventually([&] { return window.findChild<QLabel*>("状态条1_2")->text() == "   知足常乐"; }));
 }
 
+TEST_F(StartWindowTest, AnAnimatedPictureIsShownAnimated) {
+  // Two frames of one pixel, black then white, looping.
+  using namespace std::string_literals;
+  const std::string frame = "\x21\xF9\x04\x00\x0A\x00\x00\x00\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02"s;
+  const std::string gif = "GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xFF\xFF\xFF"s +
+                          "\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00"s + frame + "\x44\x01\x00"s + frame +
+                          "\x4C\x01\x00\x3B"s;
+  StartWindow window(&startDialogs);
+  window.setAdPicture(gif);
+  QCoreApplication::processEvents();
+  const QMovie* movie = window.findChild<QLabel*>("图片框_广告")->movie();
+  ASSERT_NE(movie, nullptr);
+  EXPECT_EQ(movie->state(), QMovie::Running);
+  EXPECT_EQ(movie->frameCount(), 2);
+}
+
 TEST_F(StartWindowTest, APressOnThePictureOpensWebAddressesAndShowsAnyOtherTag) {
   StartWindow window(&startDialogs);
   UrlRecorder recorder;

@@ -9,7 +9,6 @@
 #include "common/clock.h"
 #include "online/update_flow.h"
 #include "online_fixture.h"
-#include "online/block_downloader.h"
 
 namespace vidralo::test {
 namespace {
@@ -41,7 +40,7 @@ class UpdateFlowTest : public OnlineProgram {
                                       DownloadProgress callback) {
         started.push_back(url + " " + path + " " + std::to_string(workers));
         progress = std::move(callback);
-        return true;
+        return 1;
       };
       services.createShortcut = [this](const std::string& name, const std::string& target) {
         shortcuts.push_back(name + " " + target);
@@ -146,6 +145,18 @@ TEST_F(UpdateFlowTest, AnIndexThatCannotBeUsedIsNeverOffered) {
     if (c.failureShown) EXPECT_EQ(recorded.label("透明标签_更新"), kUpdateFailedText) << c.name;
   }
   EXPECT_TRUE(startDialogs.questions().empty());
+}
+
+TEST_F(UpdateFlowTest, TheHintShowsForAProgramInsideTheDesktopFolderOnly) {
+  for (const std::string& folder : {home.folder().file("Desktop/vidralo"), home.folder().file("Desktop"),
+                                    home.folder().file("DesktopCopy/vidralo"), directory.path()}) {
+    setProgramDirectory(folder);
+    RecordedFlow recorded(startDialogs);
+    recorded.flow->runStartupOnlineSteps();
+    const bool onDesktop = folder.find("/Desktop/") != std::string::npos || folder.ends_with("/Desktop");
+    EXPECT_EQ(recorded.labelShown(), onDesktop) << folder;
+    if (onDesktop) EXPECT_EQ(recorded.label("透明标签_更新"), kDesktopHintText);
+  }
 }
 
 TEST_F(UpdateFlowTest, TheVersionLineShowsTheCurrentAndTheNewestVersion) {
