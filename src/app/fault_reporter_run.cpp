@@ -1,5 +1,7 @@
 #include "app/fault_reporter_run.h"
 
+#include <signal.h>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
@@ -30,6 +32,9 @@ void printMessage(const std::string& text, const std::string& title) {
 }  // namespace
 
 int runFaultReporter(const std::string& file) {
+  // The crashed program's standard error may be a pipe whose reader has gone
+  // with it; the report must still be sent.
+  signal(SIGPIPE, SIG_IGN);
   const std::optional<CrashRecord> record = readCrashRecord(file);
   if (!record) {
     std::fprintf(stderr, "无法读取崩溃记录：%s\n", file.c_str());

@@ -12,8 +12,6 @@ void initialiseEngine(Program& program, bool manual) { program.runtime().initEng
 
 void reportBrowserVersion(Program& program) { program.runtime().reportBrowserVersion(appInfo().version); }
 
-void restartProgram(Program&) {}
-
 void closeAllBrowsers(Program& program) {
   // Closing waits for each browser to end; the window stays responsive.
   program.startThread([&program] { program.runtime().closeAllBrowsers(); });

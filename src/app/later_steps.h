@@ -17,8 +17,6 @@ void prepareLibraries(Program& program);
 void initialiseEngine(Program& program, bool manual);
 // 按钮11: the browser's version into 标签_版本.
 void reportBrowserVersion(Program& program);
-// 按钮1: the delayed self-restart.
-void restartProgram(Program& program);
 // 按钮2: closes every browser the engine started.
 void closeAllBrowsers(Program& program);
 // 按钮23: hangs up and redials on a thread of its own.

@@ -12,7 +12,9 @@
 #include "online/crash_handler.h"
 #include "online/disclaimer.h"
 #include "online/notices.h"
+#include "online/block_downloader.h"
 #include "online/update_flow.h"
+#include "shell/desktop_entry.h"
 
 namespace vidralo {
 namespace {
@@ -24,9 +26,25 @@ ProductInfo productInfo() {
   return {info.title, info.productId, info.version};
 }
 
+// The desktop entry `name` starting `target`, with the program's icon.
+bool desktopShortcut(const std::string& name, const std::string& target) {
+  ShortcutOptions options;
+  options.icon = programIconPath();
+  return createShortcut(name, target, options);
+}
+
 UpdateServices updateServices() {
   UpdateServices services;
-  services.startDownload = [](const std::string&, const std::string&, int, DownloadProgress) { return -1; };
+  services.startDownload = [](const std::string& url, const std::string& path, int workers,
+                              DownloadProgress progress) {
+    std::string savePath = path;
+    return blockDownloader().start(url, savePath, workers, std::move(progress));
+  };
+  services.endDownload = [](int task) {
+    blockDownloader().stop(task);
+    blockDownloader().wait(task);
+  };
+  services.createShortcut = desktopShortcut;
   services.startProgramFile = [](const std::string& path) {
     return QProcess::startDetached(toQt(path), {}, toQt(programDirectory()));
   };
@@ -41,6 +59,7 @@ void openStartWindow(Program& program, const StartWindowSetup& setup) {
   auto flow = std::make_unique<UpdateFlow>(productInfo(), start, updateServices());
   UpdateFlow& update = *flow;
   start.onOpenClicked([&update] { update.openLatestVersion(); });
+  start.onShortcutClicked([] { desktopShortcut(appInfo().title, executablePath()); });
   start.onClose([&program] { program.close(false); });
   program.adoptStartWindow(std::move(window), std::move(flow));
   start.show();

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -46,6 +47,7 @@ int startProgram(int argc, char** argv) {
   initProgramDirectory(argc, argv);
   const std::optional<std::string> screenshot = takeScreenshotPath(argc, argv);
   QApplication application(argc, argv);
+  QApplication::setWindowIcon(QIcon(":/vidralo.svg"));
   registerGuiMessagePump();
 
   setAppInfo(makeAppInfo());

@@ -131,7 +131,9 @@ TEST_F(StartWindowTest, WithoutAnAnsweringServerEveryControlShowsItsFailureCase)
     EXPECT_FALSE(startLabel("透明标签_更新")->isVisible()) << c.name;
     const auto lines = positions(runLog(), {"提醒用户升级", "升级文件获取到数据", "启动升级程序检查", "版本检查结果1是最新版：0"});
     EXPECT_TRUE(std::is_sorted(lines.begin(), lines.end()) && lines.back() != std::string::npos) << runLog();
-    if (!c.configured) EXPECT_TRUE(services.requests().empty());
+    if (!c.configured) {
+      EXPECT_TRUE(services.requests().empty());
+    }
     program.reset();
   }
 }

@@ -7,6 +7,7 @@
 
 #include "app/startup.h"
 #include "common/clock.h"
+#include "common/program_dir.h"
 #include "online/update_flow.h"
 #include "online_fixture.h"
 
@@ -142,7 +143,9 @@ TEST_F(UpdateFlowTest, AnIndexThatCannotBeUsedIsNeverOffered) {
     recorded.flow->runUpdate();
     EXPECT_TRUE(recorded.started.empty()) << c.name;
     EXPECT_EQ(recorded.labelShown(), c.failureShown) << c.name;
-    if (c.failureShown) EXPECT_EQ(recorded.label("透明标签_更新"), kUpdateFailedText) << c.name;
+    if (c.failureShown) {
+      EXPECT_EQ(recorded.label("透明标签_更新"), kUpdateFailedText) << c.name;
+    }
   }
   EXPECT_TRUE(startDialogs.questions().empty());
 }
@@ -155,7 +158,9 @@ TEST_F(UpdateFlowTest, TheHintShowsForAProgramInsideTheDesktopFolderOnly) {
     recorded.flow->runStartupOnlineSteps();
     const bool onDesktop = folder.find("/Desktop/") != std::string::npos || folder.ends_with("/Desktop");
     EXPECT_EQ(recorded.labelShown(), onDesktop) << folder;
-    if (onDesktop) EXPECT_EQ(recorded.label("透明标签_更新"), kDesktopHintText);
+    if (onDesktop) {
+      EXPECT_EQ(recorded.label("透明标签_更新"), kDesktopHintText);
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 // operator reads and what the service receives, with and without a service.
 #include <gtest/gtest.h>
 
+#include <QString>
 #include <QSysInfo>
 
 #include "common/gbk.h"
