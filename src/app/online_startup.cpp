@@ -33,7 +33,9 @@ bool desktopShortcut(const std::string& name, const std::string& target) {
   return createShortcut(name, target, options);
 }
 
-UpdateServices updateServices() {
+}  // namespace
+
+UpdateServices programUpdateServices() {
   UpdateServices services;
   services.startDownload = [](const std::string& url, const std::string& path, int workers,
                               DownloadProgress progress) {
@@ -51,12 +53,10 @@ UpdateServices updateServices() {
   return services;
 }
 
-}  // namespace
-
 void openStartWindow(Program& program, const StartWindowSetup& setup) {
   auto window = std::make_unique<StartWindow>(setup.dialogs);
   StartWindow& start = *window;
-  auto flow = std::make_unique<UpdateFlow>(productInfo(), start, updateServices());
+  auto flow = std::make_unique<UpdateFlow>(productInfo(), start, programUpdateServices());
   UpdateFlow& update = *flow;
   start.onOpenClicked([&update] { update.openLatestVersion(); });
   start.onShortcutClicked([] { desktopShortcut(appInfo().title, executablePath()); });

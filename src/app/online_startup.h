@@ -4,10 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "online/update_flow.h"
+
 namespace vidralo {
 
 class Dialogs;
 class Program;
+
+// The update flow's services in the program: BlockDownloader, the desktop
+// entry with the program's icon, and a detached start in the program folder.
+UpdateServices programUpdateServices();
 
 struct StartWindowSetup {
   // nullptr: message boxes owned by the start window.

@@ -20,6 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kDownloadWorkers = 2;
+// The download goes to a name with an extension: the downloader takes a path
+// without one for a folder, and Linux program files usually have none.
+constexpr std::string_view kDownloadSuffix = ".download";
 constexpr std::uintmax_t kSmallestProgramFile = 20;
 constexpr const char* kMirrorStatus[kMirrorCount] = {"华北多线服务器正常", "广州服务器正常", "上海服务器正常"};
 constexpr std::string_view kNoMirrorStatus = "服务器异常，尝试使用多线服务器连接";
@@ -135,7 +138,7 @@ void UpdateFlow::runUpdate() {
     expectedSha256_ = QByteArray::fromStdString(index.sha256).toLower().toStdString();
   }
   finished_ = false;
-  task_ = services_.startDownload(index.address, path, kDownloadWorkers,
+  task_ = services_.startDownload(index.address, path + std::string(kDownloadSuffix), kDownloadWorkers,
                                  [this](int task, int state, std::int64_t total, std::int64_t downloaded) {
                                    onUpdateProgress(task, state, total, downloaded);
                                  });
@@ -163,21 +166,22 @@ void UpdateFlow::finishDownload(std::int64_t total, std::int64_t downloaded) {
   }
   view_.setUpdateText("更新结束");
   PumpedWait(2, 1);
-  if (!verifyDownloadedFile()) {
+  const std::string path = updateFilePath();
+  std::error_code error;
+  fs::rename(path + std::string(kDownloadSuffix), path, error);
+  if (error || !verifyDownloadedFile(path)) {
     view_.setUpdateText(std::string(kUpdateFailedText));
     return;
   }
-  const std::string path = updateFilePath();
   makeExecutable(path);
   view_.showOpenButton();
   if (services_.createShortcut) services_.createShortcut(product_.title, path);
 }
 
-bool UpdateFlow::verifyDownloadedFile() {
-  std::string path, expected;
+bool UpdateFlow::verifyDownloadedFile(const std::string& path) {
+  std::string expected;
   {
     std::lock_guard lock(mutex_);
-    path = updateFilePath_;
     expected = expectedSha256_;
   }
   std::error_code error;

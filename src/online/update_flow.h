@@ -62,7 +62,9 @@ class UpdateFlow {
   // A plain file name beside the program, and not the program itself.
   bool usableFileName(const std::string& fileName) const;
   void finishDownload(std::int64_t total, std::int64_t downloaded);
-  bool verifyDownloadedFile();
+  // At least 20 bytes and, when the index gave one, the SHA-256; a file
+  // failing the checksum is deleted.
+  bool verifyDownloadedFile(const std::string& path);
 
   ProductInfo product_;
   StartWindowView& view_;

@@ -1,6 +1,7 @@
 // The update flow in the real start window, the question answered by the
 // test: mirror status texts, the question, progress and completion, the
 // refused indexes, the checksum, the open button and the version line.
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QPushButton>
 #include <filesystem>
@@ -105,13 +106,13 @@ TEST_F(UpdateFlowTest, ProgressTextsAndTheCompletionStepsRunOnce) {
   RecordedFlow recorded(startDialogs);
   recorded.flow->runUpdate();
   const std::string path = directory.file("vidralo-1.3");
-  ASSERT_EQ(recorded.started, std::vector<std::string>{services.fileUrl("vidralo-1.3") + " " + path + " 2"});
+  ASSERT_EQ(recorded.started, std::vector<std::string>{services.fileUrl("vidralo-1.3") + " " + path + ".download 2"});
   EXPECT_EQ(recorded.label("透明标签_更新"), "开始更新");
   EXPECT_EQ(recorded.openButton()->text(), "打开：vidralo-1.3");
 
   recorded.progress(1, 1, 2500000, 512000);
   EXPECT_EQ(recorded.label("透明标签_更新"), "已下载：500kb/2441.40625kb\n进度：20.48%");
-  directory.write("vidralo-1.3", scriptOfSize(2500000));
+  directory.write("vidralo-1.3.download", scriptOfSize(2500000));
   recorded.progress(1, 1, 2500000, 2500000);
   recorded.progress(1, 0, 2500000, 2500000);
   setClock(nullptr);
@@ -148,6 +149,71 @@ TEST_F(UpdateFlowTest, AnIndexThatCannotBeUsedIsNeverOffered) {
     }
   }
   EXPECT_TRUE(startDialogs.questions().empty());
+}
+
+TEST_F(UpdateFlowTest, AnAcceptedUpdateIsDownloadedOfferedStartedAndPointedAtByTheDesktopEntry) {
+  const std::string file = scriptOfSize(2500000);
+  services.addFile("vidralo-1.3", file);
+  serveIndex("1.3", "vidralo-1.3");
+  startWithStartWindow();
+  auto* open = startWindow().findChild<QPushButton*>("超级按钮_打开");
+  ASSERT_TRUE(eventually([&] { return open->isVisible(); }));
+  EXPECT_EQ(open->text(), "打开：vidralo-1.3");
+  EXPECT_EQ(startLabel("透明标签_更新")->text(), "更新结束");
+  EXPECT_EQ(statusPart(1), "华北多线服务器正常");
+  ASSERT_EQ(startDialogs.questions().size(), 1u);
+  EXPECT_EQ(startDialogs.questions()[0].text, "发现新版本：v1.3，更新内容：\r\n修复问题");
+  const std::string path = directory.file("vidralo-1.3");
+  EXPECT_EQ(readFile(path), file);
+  EXPECT_NE(fs::status(path).permissions() & fs::perms::owner_exec, fs::perms::none);
+  EXPECT_NE(readFile(home.folder().file("Desktop/Vidralo.desktop")).find(path), std::string::npos);
+  for (const char* line : {"版本检查结果1是最新版：0", "启动升级程序检查", "升级文件获取到数据", "提醒用户升级"})
+    EXPECT_NE(runLog().find(line), std::string::npos) << line;
+
+  QTest::mouseClick(open, Qt::LeftButton);
+  EXPECT_TRUE(eventually([&] { return fs::exists(directory.file("started.txt")); }));
+  EXPECT_TRUE(eventually([&] { return closes == std::vector<bool>{false}; }));
+}
+
+TEST_F(UpdateFlowTest, OnlyACompleteFileThatPassesItsChecksIsOffered) {
+  struct Case {
+    const char* name;
+    std::size_t size;
+    std::string sha256;  // of the served file unless "wrong"
+    bool cut;
+    bool offered;
+  };
+  const Case cases[] = {
+      {"19 bytes", 19, "", false, false},
+      {"20 bytes", 20, "", false, true},
+      {"matching checksum", 3000000, "match", false, true},
+      {"wrong checksum", 3000000, "wrong", false, false},
+      {"connection cut", 3000000, "", true, false},
+  };
+  setClock(std::make_shared<ScaledClock>(100.0, std::chrono::system_clock::now()));
+  for (const Case& c : cases) {
+    const std::string file = scriptOfSize(c.size).substr(0, c.size);
+    services.addFile("new-version", file);
+    std::string sha;
+    if (c.sha256 == "match")
+      sha = QCryptographicHash::hash(QByteArray::fromStdString(file), QCryptographicHash::Sha256).toHex().toStdString();
+    if (c.sha256 == "wrong") sha = std::string(64, 'a');
+    serveIndex("1.3", "new-version", sha.empty() ? "" : R"(,"sha256":")" + sha + "\"");
+    sim::DownloadFaults faults;
+    faults.cutMidRange = c.cut;
+    services.setDownloadFaults(faults);
+
+    StartWindow window(&startDialogs);
+    UpdateFlow flow(ProductInfo{"Vidralo", "vidralo", "1.2"}, window, programUpdateServices());
+    flow.runUpdate();
+    auto* label = window.findChild<QLabel*>("透明标签_更新");
+    auto* open = window.findChild<QPushButton*>("超级按钮_打开");
+    const QString expected = QString::fromStdString(c.offered ? "更新结束" : std::string(kUpdateFailedText));
+    EXPECT_TRUE(eventually([&] { return label->text() == expected && open->isHidden() != c.offered; })) << c.name;
+    EXPECT_EQ(fs::exists(directory.file("new-version")), c.offered || c.size == 19) << c.name;
+    fs::remove(directory.file("new-version"));
+  }
+  setClock(nullptr);
 }
 
 TEST_F(UpdateFlowTest, TheHintShowsForAProgramInsideTheDesktopFolderOnly) {
