@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -34,7 +35,9 @@ struct Prepared {
   std::vector<std::string> command;
   std::vector<char*> argv;
 };
-Prepared* prepared = nullptr;
+// Replaced whole by a later installation; the old one is never freed, since
+// a handler may be reading it.
+std::atomic<Prepared*> prepared{nullptr};
 std::atomic<bool> handling{false};
 
 const char* signalName(int signal) {
@@ -73,10 +76,10 @@ void writeNumber(int fd, long long value) {
   writeAll(fd, digits + at, sizeof digits - static_cast<std::size_t>(at));
 }
 
-void writeRecord(int number, const char* text) {
-  const int fd = open(prepared->recordPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+void writeRecord(const Prepared& ready, int number, const char* text) {
+  const int fd = open(ready.recordPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return;
-  writeAll(fd, prepared->recordHeader.data(), prepared->recordHeader.size());
+  writeAll(fd, ready.recordHeader.data(), ready.recordHeader.size());
   writeText(fd, "number=");
   writeNumber(fd, number);
   writeText(fd, "\ntext-length=");
@@ -91,19 +94,20 @@ void writeRecord(int number, const char* text) {
 
 // A plain clone: unlike fork() it runs no at-fork handlers, which could wait
 // for a lock that the crashed thread holds (the allocator's, say).
-void startReporter() {
+void startReporter(const Prepared& ready) {
   const long child = syscall(SYS_clone, SIGCHLD, nullptr, nullptr, nullptr, nullptr);
   if (child != 0) return;
   setsid();  // the reporter outlives the crashed program and its terminal group
-  execve(prepared->argv[0], prepared->argv.data(), environ);
+  execve(ready.argv[0], ready.argv.data(), environ);
   _exit(127);
 }
 
 // Once per process: a second fault while handling ends the process plainly.
 void handleFatal(int number, const char* text) {
-  if (!prepared || handling.exchange(true)) return;
-  writeRecord(number, text);
-  startReporter();
+  const Prepared* ready = prepared.load();
+  if (!ready || handling.exchange(true)) return;
+  writeRecord(*ready, number, text);
+  startReporter(*ready);
 }
 
 void onCrashSignal(int signal, siginfo_t*, void*) {
@@ -155,7 +159,7 @@ void installFaultReporter(std::vector<std::string> reporterCommand) {
   std::error_code error;
   std::filesystem::create_directories(programPath("\\logs"), error);
 
-  auto next = new Prepared;  // lives for the rest of the process
+  auto next = new Prepared;
   next->recordPath = programPath("\\logs\\" + recordFileName());
   next->recordHeader = std::string(kRecordHead) + "directory=" + programDirectory() + "\n";
   next->command = std::move(reporterCommand);

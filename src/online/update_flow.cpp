@@ -2,7 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QStandardPaths>
+#include <QDir>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +13,7 @@
 #include "common/text_rules.h"
 #include "log/run_log.h"
 #include "online/service_http.h"
+#include "shell/desktop_entry.h"
 
 namespace vidralo {
 namespace {
@@ -68,11 +69,11 @@ std::string updateProgressText(std::int64_t total, std::int64_t downloaded) {
 }
 
 bool insideDesktopFolder(const std::string& programDirectory) {
-  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  const std::string desktop = desktopFolder();
   // Without a desktop folder of its own the desktop is the home folder,
   // which would take in every program of the user.
-  if (desktop.isEmpty() || desktop == QStandardPaths::writableLocation(QStandardPaths::HomeLocation)) return false;
-  const fs::path folder = fs::weakly_canonical(desktop.toStdString());
+  if (desktop.empty() || fs::path(desktop) == fs::path(QDir::homePath().toStdString())) return false;
+  const fs::path folder = fs::weakly_canonical(desktop);
   const fs::path program = fs::weakly_canonical(programDirectory);
   const auto [end, unused] = std::mismatch(folder.begin(), folder.end(), program.begin(), program.end());
   return end == folder.end();
