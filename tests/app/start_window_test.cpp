@@ -80,6 +80,14 @@ TEST_F(StartWindowTest, TheAnnouncementThenTheQuotationAndAPictureWithItsLink) {
   EXPECT_TRUE(eventually([&] { return window.findChild<QLabel*>("状态条1_2")->text() == "   知足常乐"; }));
 }
 
+TEST_F(StartWindowTest, TheShortcutButtonPutsADesktopEntryOfTheProgramOnTheDesktop) {
+  acceptDisclaimer();
+  startWithStartWindow();
+  QTest::mouseClick(startWindow().findChild<QPushButton*>("超级按钮_创建快捷方式"), Qt::LeftButton);
+  const std::string entry = readFile(home.folder().file("Desktop/Vidralo.desktop"));
+  EXPECT_NE(entry.find(executablePath()), std::string::npos) << entry;
+}
+
 TEST_F(StartWindowTest, AnAnimatedPictureIsShownAnimated) {
   // Two frames of one pixel, black then white, looping.
   using namespace std::string_literals;
