@@ -8,14 +8,9 @@ namespace vidralo {
 
 void prepareLibraries(Program& program) { program.runtime().deployEngine(); }
 
-void openStartWindow() {}
-void startUpdateCheckThread(Program&) {}
-
 void initialiseEngine(Program& program, bool manual) { program.runtime().initEngine(manual); }
 
 void reportBrowserVersion(Program& program) { program.runtime().reportBrowserVersion(appInfo().version); }
-
-void restartProgram(Program&) {}
 
 void closeAllBrowsers(Program& program) {
   // Closing waits for each browser to end; the window stays responsive.

@@ -12,17 +12,11 @@ class Program;
 // directory and log. The JSON library is linked in and the window skin is
 // Qt's own, so neither needs a file next to the executable.
 void prepareLibraries(Program& program);
-// The start window with its online start sequence.
-void openStartWindow();
-// The thread that writes the version line into part 3 of the status bar.
-void startUpdateCheckThread(Program& program);
 // The browser engine's initialisation: automatic at start-up, manual from
 // 按钮_手动初始化.
 void initialiseEngine(Program& program, bool manual);
 // 按钮11: the browser's version into 标签_版本.
 void reportBrowserVersion(Program& program);
-// 按钮1: the delayed self-restart.
-void restartProgram(Program& program);
 // 按钮2: closes every browser the engine started.
 void closeAllBrowsers(Program& program);
 // The log-in browser of an account (row -1: no row).

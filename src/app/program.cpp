@@ -8,6 +8,9 @@
 #include "app/main_window.h"
 #include "app/message_dialogs.h"
 #include "app/runtime/runtime.h"
+#include "app/start_window.h"
+#include "common/stop.h"
+#include "online/update_flow.h"
 #include "app/window_handlers.h"
 #include "settings/close_sequence.h"
 
@@ -37,12 +40,24 @@ Program::Program(Options options)
 Program::~Program() {
   // The threads work on the controls and the window, so they end first.
   threads_.clear();
+  updateFlow_.reset();
+  startWindow_.reset();
   runtime_.reset();
   hotKey_.reset();
   window_.reset();
 }
 
-void Program::startThread(std::function<void()> work) { threads_.emplace_back(std::move(work)); }
+void Program::startThread(std::function<void()> work) {
+  threads_.emplace_back([work = std::move(work)](std::stop_token stop) {
+    StopScope scope(stop);
+    work();
+  });
+}
+
+void Program::adoptStartWindow(std::unique_ptr<StartWindow> window, std::unique_ptr<UpdateFlow> flow) {
+  startWindow_ = std::move(window);
+  updateFlow_ = std::move(flow);
+}
 
 void Program::close(bool hideWindowFirst) {
   if (close_)

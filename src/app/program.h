@@ -17,6 +17,8 @@ namespace vidralo {
 class GlobalHotKey;
 class MainWindow;
 class Runtime;
+class StartWindow;
+class UpdateFlow;
 
 class Program {
  public:
@@ -45,8 +47,13 @@ class Program {
   // The settings file, set during start-up; every save and restore takes it.
   std::string& settingsPath() { return settingsPath_; }
 
-  // Runs `work` on a thread of its own; the caller does not wait for it.
+  // Runs `work` on a thread of its own, with a stop requested when the
+  // program goes away; the caller does not wait for it.
   void startThread(std::function<void()> work);
+
+  // The start window and its update flow, kept for the whole run.
+  void adoptStartWindow(std::unique_ptr<StartWindow> window, std::unique_ptr<UpdateFlow> flow);
+  StartWindow* startWindow() { return startWindow_.get(); }
 
   // Both close paths: the window's close and the button 按钮26.
   void close(bool hideWindowFirst);
@@ -65,6 +72,8 @@ class Program {
   std::unique_ptr<GlobalHotKey> hotKey_;
   std::string settingsPath_;
   std::function<void(bool)> close_;
+  std::unique_ptr<StartWindow> startWindow_;
+  std::unique_ptr<UpdateFlow> updateFlow_;
   std::vector<std::jthread> threads_;
 };
 

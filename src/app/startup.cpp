@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "app/gui_message_pump.h"
 #include "app/later_steps.h"
 #include "app/main_window.h"
+#include "app/online_startup.h"
 #include "app/program.h"
 #include "app/qt_text.h"
 #include "app/runtime/startup_controls.h"
@@ -45,12 +47,14 @@ int startProgram(int argc, char** argv) {
   initProgramDirectory(argc, argv);
   const std::optional<std::string> screenshot = takeScreenshotPath(argc, argv);
   QApplication application(argc, argv);
+  QApplication::setWindowIcon(QIcon(":/vidralo.svg"));
   registerGuiMessagePump();
 
   setAppInfo(makeAppInfo());
   Program program;
   prepareLibraries(program);
-  openStartWindow();
+  // A screenshot shows the main window alone and asks nothing.
+  if (!screenshot) openStartWindow(program);
 
   onMainWindowCreated(program);
   if (screenshot) return saveScreenshot(program.window(), *screenshot);

@@ -14,6 +14,7 @@
 #include "app/runtime/runtime.h"
 #include "app/startup.h"
 #include "settings/control_state_store.h"
+#include "shell/restart.h"
 
 namespace vidralo {
 namespace {
@@ -26,7 +27,7 @@ void wireButtons(Program& program, MainWindow& window) {
   auto openBrowser = [&program](int row, const std::string& id) { openAccountBrowser(program, row, id); };
 
   window.onClick(C::开始, [&program] { toggleJob(program); });
-  window.onClick(C::按钮1, [&program] { restartProgram(program); });
+  window.onClick(C::按钮1, [] { restartAfterDelay(); });
   window.onClick(C::按钮26, [&program] { program.close(true); });
   window.onClick(C::按钮_保存账号, [&program] { saveAllSettings(program); });
   window.onClick(C::按钮_读取所有账号, [&accounts] { reloadAccounts(accounts); });

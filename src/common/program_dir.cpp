@@ -13,10 +13,10 @@ std::mutex directoryMutex;
 std::string chosenDirectory;
 
 std::string executableDirectory() {
+  const std::string exe = executablePath();
   std::error_code error;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return std::filesystem::current_path(error).string();
-  return exe.parent_path().string();
+  if (exe.empty()) return std::filesystem::current_path(error).string();
+  return std::filesystem::path(exe).parent_path().string();
 }
 
 std::string withoutTrailingSeparator(std::string directory) {
@@ -25,6 +25,11 @@ std::string withoutTrailingSeparator(std::string directory) {
 }
 
 }  // namespace
+
+std::string executablePath() {
+  std::error_code error;
+  return std::filesystem::read_symlink("/proc/self/exe", error).string();
+}
 
 std::string programDirectory() {
   std::lock_guard lock(directoryMutex);

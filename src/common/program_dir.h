@@ -14,6 +14,9 @@ std::string programDirectory();
 
 void setProgramDirectory(std::string directory);
 
+// The full path of the running executable; empty when it cannot be read.
+std::string executablePath();
+
 // Takes "--dir DIR" out of the command line (argc/argv are updated) and sets
 // the program directory from it; without it, the executable's directory.
 void initProgramDirectory(int& argc, char** argv);

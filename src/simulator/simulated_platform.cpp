@@ -3,12 +3,11 @@
 #include <httplib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <map>
 #include <mutex>
-#include <thread>
 
 #include "common/text_rules.h"
+#include "simulator/loopback_server.h"
 #include "simulator/sim_json.h"
 #include "simulator/upload_page.h"
 #include "simulator/url_text.h"
@@ -16,7 +15,6 @@
 namespace vidralo::sim {
 namespace {
 
-constexpr const char* kHost = "127.0.0.1";
 constexpr const char* kNicknameCookie = "sim_nickname";
 constexpr std::int64_t kFullPieceSize = 256 * 1024;
 // Whole files can be sent in one piece by other clients; a video is never
@@ -80,10 +78,7 @@ struct SimulatedPlatform::State {
   int nextUploadId = 1;
   int pageLoads = 0;
 
-  std::unique_ptr<httplib::Server> server;
-  std::thread thread;
-  std::atomic<bool> listening{false};
-  int port = 0;
+  LoopbackServer server;
 
   void routes();
   void servePage(const httplib::Request& request, httplib::Response& response);
@@ -95,7 +90,7 @@ struct SimulatedPlatform::State {
 };
 
 void SimulatedPlatform::State::routes() {
-  httplib::Server& s = *server;
+  httplib::Server& s = server.server();
   s.set_payload_max_length(kMaxBodyBytes);
   s.Get(kUploadPagePath, [this](const auto& request, auto& response) { servePage(request, response); });
   s.Get("/", [](const auto&, auto& response) { response.set_redirect(kUploadPageSuffix); });
@@ -218,43 +213,14 @@ SimulatedPlatform::SimulatedPlatform() : state_(std::make_unique<State>()) {}
 SimulatedPlatform::~SimulatedPlatform() { stop(); }
 
 bool SimulatedPlatform::start(int port) {
-  if (state_->server) return true;
-  state_->server = std::make_unique<httplib::Server>();
+  if (state_->server.running()) return true;
   state_->routes();
-  const int bound = port == 0 ? state_->server->bind_to_any_port(kHost)
-                              : (state_->server->bind_to_port(kHost, port) ? port : -1);
-  if (bound <= 0) {
-    state_->server.reset();
-    return false;
-  }
-  state_->port = bound;
-  // The socket already listens, so requests made from here on are queued
-  // until the accept loop takes them.
-  state_->listening = true;
-  state_->thread = std::thread([state = state_.get()] {
-    state->server->listen_after_bind();
-    state->listening = false;
-  });
-  return true;
+  return state_->server.start(port);
 }
 
-void SimulatedPlatform::stop() {
-  if (!state_->server) return;
-  // A stop that comes before the accept loop has begun is not seen by the
-  // server, so it is repeated until the loop has ended.
-  while (state_->listening) {
-    state_->server->stop();
-    std::this_thread::yield();
-  }
-  state_->thread.join();
-  state_->server.reset();
-  state_->port = 0;
-}
+void SimulatedPlatform::stop() { state_->server.stop(); }
 
-std::string SimulatedPlatform::origin() const {
-  if (state_->port == 0) return {};
-  return std::string("http://") + kHost + ":" + numberToText(state_->port);
-}
+std::string SimulatedPlatform::origin() const { return state_->server.origin(); }
 
 std::string SimulatedPlatform::uploadPageUrl() const {
   const std::string base = origin();

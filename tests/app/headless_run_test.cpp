@@ -17,8 +17,11 @@
 #include "app/runtime/headless_run.h"
 #include "automation/browser_session.h"
 #include "automation/cdp/cdp_engine.h"
+#include "common/clock.h"
 #include "common/gbk.h"
 #include "common/program_dir.h"
+#include "log/run_log.h"
+#include "services_sim/simulated_services.h"
 #include "simulator/simulated_platform.h"
 #include "support/ip_lookup_site.h"
 #include "support/stand_in_dial_tools.h"
@@ -294,6 +297,27 @@ TEST_F(HeadlessRun, SettingsThatCannotBeSavedAreReported) {
   EXPECT_EQ(run.wait(60s), 6);
   EXPECT_NE(run.errors().find("设置无法保存：" + settings), std::string::npos) << run.errors();
   EXPECT_NE(gbkToUtf8(test::readFile(dir.file("logs/error.log"))).find("设置无法保存"), std::string::npos);
+}
+
+TEST_F(HeadlessRun, AnnouncesANewerVersionAndPrintsTheDisclaimerWithoutAskingOrDownloading) {
+  sim::SimulatedServices services;
+  ASSERT_TRUE(services.start());
+  services.setUpdateIndex(R"({"版本":"1.3","文件名":"v13","下载地址":")" + services.fileUrl("v13") + R"("})");
+  dir.write("config.ini", "[hosts]\nupdate1 = " + services.mirrorBase(1) + "\n");
+  std::filesystem::create_directories(dir.file("data"));
+  const std::string config = dir.file("home/.config");
+  CommandRun run(dir, command({}), {"HOME=" + dir.file("home"), "XDG_CONFIG_HOME=" + config, "PATH=/usr/bin:/bin"});
+  EXPECT_EQ(run.wait(60s), 3);  // no platform host: the job does not start
+  const auto asked = services.requests();
+  services.stop();
+  EXPECT_NE(run.output().find("发现新版本：v1.3（当前 v1.2）"), std::string::npos) << run.output();
+  EXPECT_NE(run.errors().find("免责声明：\n  1、"), std::string::npos) << run.errors();
+  EXPECT_FALSE(std::filesystem::exists(config + "/vidralo/vsbq.dll"));
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].path, "/vidralo/index.json");
+  const std::string log = gbkToUtf8(test::readFile(dir.file("data/" + std::filesystem::path(runLogPath(localNow())).filename().string())));
+  for (const char* line : {"启动窗口创建完毕", "启动窗口线程", "显示版本号1.2", "版本检查结果1是最新版：0"})
+    EXPECT_NE(log.find(line), std::string::npos) << line << log;
 }
 
 TEST(HeadlessArguments, SettingsKeepTheirOrderAndKind) {

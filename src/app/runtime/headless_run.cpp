@@ -10,6 +10,8 @@
 
 #include "accounts/account_context.h"
 #include "accounts/account_list.h"
+#include "app/app_info.h"
+#include "app/runtime/headless_online.h"
 #include "app/runtime/console_dialogs.h"
 #include "app/runtime/progress_printer.h"
 #include "app/runtime/runtime.h"
@@ -88,6 +90,8 @@ int runHeadless(int argc, char** argv) {
     return kExitBadArguments;
   }
   QCoreApplication application(argc, argv);
+  setAppInfo(makeAppInfo());
+  const std::jthread versionCheck = startHeadlessOnlineSteps(stdout, stderr);
 
   ControlModel controls;
   ConsoleDialogs dialogs;

@@ -1,0 +1,41 @@
+#include "app/runtime/headless_online.h"
+
+#include "app/app_info.h"
+#include "common/text_rules.h"
+#include "log/run_log.h"
+#include "online/crash_handler.h"
+#include "online/disclaimer.h"
+#include "online/update_servers.h"
+
+namespace vidralo {
+namespace {
+
+void checkVersion(std::FILE* out) {
+  const AppInfo& info = appInfo();
+  writeRunLog("显示版本号" + info.version);
+  const std::string latest = fetchLatestVersion(info.productId);
+  writeRunLog(std::string("版本检查结果1是最新版：") + (latest == info.version ? "1" : "0"));
+  if (latest.empty())
+    std::fprintf(out, "版本检查：未取得最新版本号（当前 v%s）\n", info.version.c_str());
+  else if (latest == info.version)
+    std::fprintf(out, "版本检查：v%s 已是最新版\n", info.version.c_str());
+  else
+    std::fprintf(out, "发现新版本：v%s（当前 v%s），无窗口运行不自动更新，请在窗口中更新\n", latest.c_str(),
+                 info.version.c_str());
+  std::fflush(out);
+}
+
+}  // namespace
+
+std::jthread startHeadlessOnlineSteps(std::FILE* out, std::FILE* messages) {
+  writeRunLog("启动窗口创建完毕");
+  installFaultReporter();
+  if (!disclaimerAccepted()) {
+    std::fprintf(messages, "%s\n", replaceAll(disclaimerText(), "\r\n", "\n").c_str());
+    std::fflush(messages);
+  }
+  writeRunLog("启动窗口线程");
+  return std::jthread([out] { checkVersion(out); });
+}
+
+}  // namespace vidralo

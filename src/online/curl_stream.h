@@ -1,0 +1,59 @@
+#pragma once
+// One libcurl easy handle whose answer is handed over as it arrives: header
+// lines and body chunks go to callbacks, so nothing is buffered here. Typed
+// setters, since curl_easy_setopt's variadic arguments are not checked.
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vidralo {
+
+class CurlStream {
+ public:
+  // A header line without its line end; a status line ("HTTP/...") starts
+  // the header block of each answer (redirects and interim answers included).
+  using HeaderLine = std::function<void(std::string_view line)>;
+  // Body bytes as they arrive; false ends the transfer (CURLE_WRITE_ERROR).
+  using BodyChunk = std::function<bool(const char* data, std::size_t size)>;
+  // Called often while the transfer runs, also while it waits for the
+  // network; false ends it (CURLE_ABORTED_BY_CALLBACK).
+  using KeepGoing = std::function<bool()>;
+
+  // Makes libcurl ready once per process.
+  CurlStream();
+  explicit operator bool() const { return handle_ != nullptr; }
+
+  void setUrl(const std::string& url);
+  // Replaces every extra request header line.
+  void setHeaders(const std::vector<std::string>& lines);
+  void setUserAgent(const std::string& agent);
+  void setFollowRedirects(bool follow);
+
+  CURLcode perform(HeaderLine header, BodyChunk body, KeepGoing keepGoing = {});
+
+  long responseCode() const;
+  // The answer's Content-Length; -1 when it gave none.
+  std::int64_t contentLength() const;
+
+ private:
+  static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
+  static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
+  static int onTick(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle_{nullptr, &curl_easy_cleanup};
+  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers_{nullptr, &curl_slist_free_all};
+  HeaderLine header_;
+  BodyChunk body_;
+  KeepGoing keepGoing_;
+};
+
+// The value of "Name: value" when `line` is a header of that name (any case),
+// blanks around the value removed; empty otherwise.
+std::string headerValue(std::string_view line, std::string_view name);
+
+}  // namespace vidralo

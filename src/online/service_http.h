@@ -1,0 +1,16 @@
+#pragma once
+// The requests of the online services: plain GETs of the maker's servers and
+// of the quotation service, through the program's HTTP client.
+#include <string>
+
+namespace vidralo {
+
+// The body as text (UTF-8); empty on failure, when `statusText` (if given)
+// receives the client's numbered failure text.
+std::string serviceGetText(const std::string& url, const std::string& extraHeaders = {},
+                           std::string* statusText = nullptr);
+
+// The body bytes unchanged (pictures); empty on failure.
+std::string serviceGetBytes(const std::string& url);
+
+}  // namespace vidralo

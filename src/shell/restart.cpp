@@ -1,0 +1,95 @@
+#include "shell/restart.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "common/program_dir.h"
+#include "common/text_rules.h"
+
+extern char** environ;
+
+namespace vidralo {
+namespace {
+
+constexpr int kDefaultDelaySeconds = 2;
+
+std::mutex commandLineMutex;
+std::vector<std::string> commandLine;
+
+std::string runningExecutable() {
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : exe.string();
+}
+
+// Starts `script` with /bin/sh in a new session; the program's own
+// descriptors (sockets, browser pipes) are not handed on.
+bool startDetached(const std::string& script) {
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+  char shell[] = "/bin/sh";
+  std::string path = script;
+  char* arguments[] = {shell, path.data(), nullptr};
+  pid_t child = 0;
+  const int result = posix_spawn(&child, "/bin/sh", &actions, &attributes, arguments, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  return result == 0;
+}
+
+}  // namespace
+
+void rememberCommandLine(int argc, char** argv) {
+  std::lock_guard lock(commandLineMutex);
+  commandLine.assign(argv, argv + argc);
+}
+
+std::vector<std::string> rememberedArguments() {
+  std::lock_guard lock(commandLineMutex);
+  if (commandLine.empty()) return {};
+  return {commandLine.begin() + 1, commandLine.end()};
+}
+
+std::string shellQuoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string restartScriptText(const std::string& scriptPath, const std::string& program,
+                              const std::vector<std::string>& arguments, int delaySeconds) {
+  std::string start = "exec " + shellQuoted(program);
+  for (const std::string& argument : arguments) start += " " + shellQuoted(argument);
+  // The script is read as it runs, but deleting it leaves the open file
+  // readable, so it can go before the program replaces the shell.
+  return "#!/bin/sh\nsleep " + numberToText(delaySeconds) + "\nrm -f -- " + shellQuoted(scriptPath) + "\n" + start +
+         "\n";
+}
+
+void restartAfterDelay(int delaySeconds) {
+  if (delaySeconds < 1) delaySeconds = kDefaultDelaySeconds;
+  const std::string program = runningExecutable();
+  if (program.empty() || !std::filesystem::is_regular_file(program)) return;
+  const std::string script = programPath("\\Restart.sh");
+  {
+    std::ofstream out(script, std::ios::binary | std::ios::trunc);
+    out << restartScriptText(script, program, rememberedArguments(), delaySeconds);
+  }
+  chmod(script.c_str(), 0755);
+  // As the original does, the program ends even when the script could not be
+  // written or started.
+  startDetached(script);
+  std::_Exit(0);
+}
+
+}  // namespace vidralo

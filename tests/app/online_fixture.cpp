@@ -1,0 +1,95 @@
+#include "online_fixture.h"
+
+#include <QLabel>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "app/startup.h"
+#include "common/gbk.h"
+#include "common/clock.h"
+#include "log/run_log.h"
+#include "online/disclaimer.h"
+
+namespace vidralo::test {
+namespace {
+
+std::string environmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+void restore(const char* name, const std::string& value) {
+  if (value.empty())
+    unsetenv(name);
+  else
+    setenv(name, value.c_str(), 1);
+}
+
+}  // namespace
+
+IsolatedHome::IsolatedHome() : oldHome_(environmentValue("HOME")), oldConfig_(environmentValue("XDG_CONFIG_HOME")) {
+  setenv("HOME", home_.path().c_str(), 1);
+  setenv("XDG_CONFIG_HOME", home_.file(".config").c_str(), 1);
+}
+
+IsolatedHome::~IsolatedHome() {
+  restore("HOME", oldHome_);
+  restore("XDG_CONFIG_HOME", oldConfig_);
+}
+
+void OnlineProgram::SetUp() {
+  StartedProgram::SetUp();
+  ASSERT_TRUE(services.start());
+  // The run log keeps its lines only once the data folder exists.
+  std::filesystem::create_directories(directory.file("data"));
+  serveIndex("1.2", "vidralo-new");
+  services.setNotices(R"({"all":"今日公告","ad1url":"https://example.com/ad"})");
+  services.setQuotation("知足常乐");
+}
+
+void OnlineProgram::TearDown() {
+  StartedProgram::TearDown();
+  services.stop();
+}
+
+void OnlineProgram::configureAllHosts(const std::string& extra) {
+  directory.write("config.ini", "[hosts]\nupdate1 = " + services.mirrorBase(1) + "\nupdate2 = " +
+                                    services.mirrorBase(2) + "\nupdate3 = " + services.mirrorBase(3) +
+                                    "\nquotation = " + services.quotationUrl() + "\n" + extra);
+}
+
+void OnlineProgram::serveIndex(const std::string& version, const std::string& fileName, const std::string& extraKeys) {
+  services.setUpdateIndex(R"({"版本":")" + version + R"(","更新说明":"修复问题","文件名":")" + fileName +
+                          R"(","下载地址":")" + services.fileUrl(fileName) + "\"" + extraKeys + "}");
+}
+
+void OnlineProgram::acceptDisclaimer() {
+  std::filesystem::create_directories(std::filesystem::path(disclaimerMarkerPath()).parent_path());
+  std::ofstream(disclaimerMarkerPath()) << "accepted";
+}
+
+void OnlineProgram::startWithStartWindow() {
+  Program::Options options;
+  options.dialogs = &dialogs;
+  options.close = [this](bool hideFirst) { closes.push_back(hideFirst); };
+  program = std::make_unique<Program>(options);
+  openStartWindow(*program, {&startDialogs, {"/bin/true"}});
+  onMainWindowCreated(*program);
+}
+
+QLabel* OnlineProgram::startLabel(const char* name) {
+  return startWindow().findChild<QLabel*>(QString::fromUtf8(name));
+}
+
+std::string OnlineProgram::statusPart(int part) {
+  return startLabel(("状态条1_" + std::to_string(part)).c_str())->text().toStdString();
+}
+
+std::string OnlineProgram::runLog() { return gbkToUtf8(readFile(runLogPath(localNow()))); }
+
+bool OnlineProgram::quotationShown() {
+  return eventually([&] { return statusPart(2) == "   知足常乐"; });
+}
+
+}  // namespace vidralo::test
