@@ -5,12 +5,13 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev
+  qt6-base-dev libqt6svg6
   libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   chromium
   fonts-wqy-microhei libxcb1-dev
   procps psmisc ccache
+  curl aria2
 )
 
 missing=()
