@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6svg6
-  libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev
+  libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   chromium
   fonts-wqy-microhei libxcb1-dev

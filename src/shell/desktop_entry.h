@@ -8,16 +8,14 @@ namespace vidralo {
 
 struct ShortcutOptions {
   std::vector<std::string> arguments;
-  // An icon file or a theme icon name; empty: the generic executable icon.
+  // An icon file or a theme icon name; empty: the program's icon beside its
+  // executable ("vidralo.svg"), or the generic executable icon without one.
   std::string icon;
   std::string description;
 };
 
 // The user's desktop folder (XDG_DESKTOP_DIR, else ~/Desktop).
 std::string desktopFolder();
-
-// The program's icon, shipped beside the executable.
-std::string programIconPath();
 
 // The entry's file name for `linkName`: its last path component, with
 // ".desktop" added unless it already contains ".desktop" (any case).
