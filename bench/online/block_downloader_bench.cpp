@@ -1,9 +1,9 @@
 // A 256 MB file from the simulated services server (a process of its own, so
 // its memory is not counted here), fetched by BlockDownloader with 2 workers,
 // by `curl -o` (one connection) and by `aria2c -x2 -s2 -k1M`, in turns, seven
-// rounds; the median time of each, with its processor time. Also the peak
-// private anonymous memory (RssAnon) of this process while BlockDownloader
-// runs.
+// rounds, each run after a sync; the median time of each, with its processor
+// time. Also the peak private anonymous memory (RssAnon) of this process
+// while BlockDownloader runs.
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -190,6 +190,9 @@ int main() {
   for (int round = 0; round < kRounds; ++round) {
     for (std::size_t turn = 0; turn < contenders.size(); ++turn) {
       std::filesystem::remove(target);
+      // Every contender starts with no dirty pages waiting for the disk, so
+      // none pays for the writing of the one before.
+      sync();
       contenders[(round + turn) % contenders.size()]();
       check();
     }
