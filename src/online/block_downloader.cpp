@@ -93,8 +93,13 @@ BlockDownloader::BlockDownloader() = default;
 
 BlockDownloader::~BlockDownloader() {
   stopAll();
-  std::lock_guard lock(tasksMutex_);
-  for (const auto& task : tasks_)
+  // Joined outside the list's lock: a final report may still ask about tasks.
+  std::vector<std::shared_ptr<Task>> tasks;
+  {
+    std::lock_guard lock(tasksMutex_);
+    tasks = tasks_;
+  }
+  for (const auto& task : tasks)
     if (task) joinManager(*task);
 }
 
