@@ -49,15 +49,20 @@ std::string execWord(const std::string& word) {
   return out + "\"";
 }
 
-// The program's icon, shipped beside the executable, or the generic one.
+// The program's icon, or the generic one when it is missing.
 std::string defaultIcon() {
+  const std::string icon = programIconPath();
   std::error_code error;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  const std::filesystem::path icon = exe.parent_path() / "vidralo.svg";
-  return !error && std::filesystem::exists(icon, error) ? icon.string() : kGenericIcon;
+  return !icon.empty() && std::filesystem::exists(icon, error) ? icon : kGenericIcon;
 }
 
 }  // namespace
+
+std::string programIconPath() {
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : (exe.parent_path() / "vidralo.svg").string();
+}
 
 std::string desktopFolder() {
   return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString();
