@@ -5,12 +5,13 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev
-  libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev libssl-dev openssl
+  qt6-base-dev libqt6svg6
+  libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev libssl-dev openssl zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   chromium
   fonts-wqy-microhei libxcb1-dev
   procps psmisc ccache iproute2
+  curl aria2
 )
 
 missing=()

@@ -1,10 +1,12 @@
 #include "online/block_downloader.h"
 
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <system_error>
@@ -39,9 +41,13 @@ bool createOutput(BlockDownloader::Task& task) {
   const int fd = mkstemp(name.data());
   if (fd < 0) return false;
   fchmod(fd, 0644);
+  // The blocks are reserved up front: a write through the mapping into a
+  // hole that the disk cannot fill would end the program with SIGBUS. Only
+  // where the file system cannot reserve is the file merely sized.
+  const int reserved = fallocate(fd, 0, 0, task.length);
+  const bool sized = reserved == 0 || ((errno == EOPNOTSUPP || errno == ENOSYS) && ftruncate(fd, task.length) == 0);
   void* mapping = MAP_FAILED;
-  if (ftruncate(fd, task.length) == 0)
-    mapping = mmap(nullptr, static_cast<std::size_t>(task.length), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (sized) mapping = mmap(nullptr, static_cast<std::size_t>(task.length), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   if (mapping == MAP_FAILED) {
     close(fd);
     std::remove(name.c_str());
@@ -87,8 +93,13 @@ BlockDownloader::BlockDownloader() = default;
 
 BlockDownloader::~BlockDownloader() {
   stopAll();
-  std::lock_guard lock(tasksMutex_);
-  for (const auto& task : tasks_)
+  // Joined outside the list's lock: a final report may still ask about tasks.
+  std::vector<std::shared_ptr<Task>> tasks;
+  {
+    std::lock_guard lock(tasksMutex_);
+    tasks = tasks_;
+  }
+  for (const auto& task : tasks)
     if (task) joinManager(*task);
 }
 

@@ -47,6 +47,8 @@ class BlockDownloader {
   // used). Returns the task's number (1, 2, ... in call order; a failed start
   // takes a number too), or -1 when the server cannot be reached, gives no
   // length, or the file cannot be created. A failed start makes no report.
+  // Blocks while it asks the server for the file's length: not for the
+  // window thread.
   int start(const std::string& url, std::string& savePath, int workerLimit, DownloadReport report);
 
   // The file name the server (Content-Location) or the URL suggests: the

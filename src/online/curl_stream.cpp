@@ -41,6 +41,9 @@ CurlStream::CurlStream() {
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CurlStream::onTick);
   curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+  // Larger reads than the default 16 KiB: fewer calls per megabyte, as the
+  // curl command line does with its 100 KiB.
+  curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 131072L);
 }
 
 void CurlStream::setUrl(const std::string& url) { curl_easy_setopt(handle_.get(), CURLOPT_URL, url.c_str()); }

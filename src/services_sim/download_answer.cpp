@@ -107,12 +107,10 @@ void answerDownload(const httplib::Request& request, httplib::Response& response
     response.status = 206;
     response.set_header("Content-Range", "bytes " + numberToText(range->first) + "-" + numberToText(range->last) + "/" +
                                              numberToText(size));
-    const auto extra = faults.overlongRange ? std::min<std::int64_t>(kOverlongExtra, size - range->last - 1) : 0;
-    const std::string_view tail = faults.overlongRange && extra <= 0 ? std::string_view("XXXX") : std::string_view();
-    body = body.substr(range->first, range->length() + std::max<std::int64_t>(extra, 0));
-    if (!tail.empty()) {
+    body = body.substr(range->first, range->length());
+    if (faults.overlongRange) {
       auto longer = std::make_shared<std::string>(body);
-      longer->append(tail);
+      longer->append(kOverlongExtra, 'X');
       owner = longer;
       body = *longer;
     }

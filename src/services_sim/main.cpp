@@ -35,14 +35,14 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
       firstPort = vidralo::toInteger(argv[++i]);
     } else if (std::strcmp(argv[i], "--file") == 0 && i + 1 < argc) {
-      const std::string spec = argv[++i];
-      const std::size_t equals = spec.find('=');
+      const std::string option = argv[++i];
+      const std::size_t equals = option.find('=');
       std::string bytes;
-      if (equals == std::string::npos || !readFile(spec.substr(equals + 1), bytes)) {
-        std::fprintf(stderr, "cannot read %s\n", spec.c_str());
+      if (equals == std::string::npos || !readFile(option.substr(equals + 1), bytes)) {
+        std::fprintf(stderr, "cannot read %s\n", option.c_str());
         return 1;
       }
-      services.addFile(spec.substr(0, equals), std::move(bytes));
+      services.addFile(option.substr(0, equals), std::move(bytes));
     } else {
       return usage(argv[0]);
     }

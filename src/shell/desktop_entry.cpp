@@ -49,16 +49,23 @@ std::string execWord(const std::string& word) {
   return out + "\"";
 }
 
-}  // namespace
-
-std::string desktopFolder() {
-  return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString();
+// The program's icon, or the generic one when it is missing.
+std::string defaultIcon() {
+  const std::string icon = programIconPath();
+  std::error_code error;
+  return !icon.empty() && std::filesystem::exists(icon, error) ? icon : kGenericIcon;
 }
+
+}  // namespace
 
 std::string programIconPath() {
   std::error_code error;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::string() : (exe.parent_path() / "vidralo.svg").string();
+}
+
+std::string desktopFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString();
 }
 
 std::string desktopEntryFileName(const std::string& linkName) {
@@ -74,7 +81,7 @@ std::string desktopEntryText(const std::string& name, const std::string& target,
   if (!options.description.empty()) text += "Comment=" + entryValue(options.description) + "\n";
   text += "Exec=" + entryValue(exec) + "\n";
   text += "Path=" + entryValue(std::filesystem::path(target).parent_path().string()) + "\n";
-  text += "Icon=" + entryValue(options.icon.empty() ? kGenericIcon : options.icon) + "\n";
+  text += "Icon=" + entryValue(options.icon.empty() ? defaultIcon() : options.icon) + "\n";
   text += "Terminal=false\n";
   return text;
 }

@@ -8,7 +8,8 @@ namespace vidralo {
 
 struct ShortcutOptions {
   std::vector<std::string> arguments;
-  // An icon file or a theme icon name; empty: the generic executable icon.
+  // An icon file or a theme icon name; empty: the program's icon beside its
+  // executable ("vidralo.svg"), or the generic executable icon without one.
   std::string icon;
   std::string description;
 };
@@ -16,7 +17,7 @@ struct ShortcutOptions {
 // The user's desktop folder (XDG_DESKTOP_DIR, else ~/Desktop).
 std::string desktopFolder();
 
-// The program's icon, shipped beside the executable.
+// The program's icon, shipped beside the executable ("vidralo.svg").
 std::string programIconPath();
 
 // The entry's file name for `linkName`: its last path component, with

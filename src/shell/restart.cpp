@@ -1,9 +1,9 @@
 #include "shell/restart.h"
 
 #include <spawn.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -84,11 +84,13 @@ void restartAfterDelay(int delaySeconds) {
   {
     std::ofstream out(script, std::ios::binary | std::ios::trunc);
     out << restartScriptText(script, program, rememberedArguments(), delaySeconds);
+    if (!out.flush()) return;
   }
-  chmod(script.c_str(), 0755);
-  // As the original does, the program ends even when the script could not be
-  // written or started.
-  startDetached(script);
+  // Without a script that runs, ending would only make the program vanish.
+  if (!startDetached(script)) {
+    std::remove(script.c_str());
+    return;
+  }
   std::_Exit(0);
 }
 

@@ -25,7 +25,8 @@ std::string restartScriptText(const std::string& scriptPath, const std::string& 
 // Writes "Restart.sh" into the program directory, starts it in a session of
 // its own (it outlives the program) and ends the program at once with exit
 // code 0, saving nothing. A delay below 1 second means 2. Returns only when
-// the program's file cannot be found.
+// no restart can follow: the program's file cannot be found, or the script
+// cannot be written or started.
 void restartAfterDelay(int delaySeconds = 0);
 
 }  // namespace vidralo

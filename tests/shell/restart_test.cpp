@@ -10,6 +10,7 @@
 #include <functional>
 #include <thread>
 
+#include "common/program_dir.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -68,6 +69,19 @@ TEST(RestartTest, TheProgramComesBackWithTheSameArguments) {
   ASSERT_TRUE(eventually([&] { return linesOf(log).size() >= 3; }));
   EXPECT_EQ(linesOf(log), (std::vector<std::string>{arguments, arguments, "saved"}));
   EXPECT_TRUE(eventually([&] { return !std::filesystem::exists(folder + "/Restart.sh"); }));
+}
+
+// Where no script can be written the program keeps running instead of
+// vanishing without a successor.
+TEST(RestartDeathTest, ReturnsWhenTheScriptCannotBeWritten) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        setProgramDirectory("/nonexistent-vidralo-folder/sub");
+        restartAfterDelay(1);
+        std::exit(3);
+      },
+      ::testing::ExitedWithCode(3), "");
 }
 
 }  // namespace
