@@ -104,7 +104,7 @@ void BrowserJobTest::addAccount(const std::string& id, const std::string& nickna
 }
 
 SessionSettings BrowserJobTest::sessionSettings() const {
-  return SessionSettings{platform.uploadPageUrl(), 1920, 1080, {}};
+  return SessionSettings{uploadPage.empty() ? platform.uploadPageUrl() : uploadPage, 1920, 1080, {}};
 }
 
 void BrowserJobTest::publishOnceThrough(int videosPerAccount) {
