@@ -15,6 +15,7 @@
 
 #include "browser_job_fixture.h"
 #include "common/text_rules.h"
+#include "support/processes.h"
 #include "upload/file_ops.h"
 #include "upload/job_runner.h"
 
@@ -236,5 +237,6 @@ TEST_F(JobBrowserTest, ADropZoneThatMakesItsInputOnClickIsPublishedFromEndToEnd)
 int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  vidralo::test::failWhenBrowsersAreLeftBehind();
   return RUN_ALL_TESTS();
 }
