@@ -11,9 +11,18 @@ void prepareLibraries(Program& program) { program.runtime().deployEngine(); }
 void openStartWindow() {}
 void startUpdateCheckThread(Program&) {}
 
-void initialiseEngine(Program& program, bool manual) { program.runtime().initEngine(manual); }
+void initialiseEngine(Program& program, bool manual) {
+  // The button's run asks the named browser for its version and any running
+  // one for its pages, which can take seconds: it runs beside the window.
+  if (manual)
+    program.startThread([&program] { program.runtime().initEngine(true); });
+  else
+    program.runtime().initEngine(false);
+}
 
-void reportBrowserVersion(Program& program) { program.runtime().reportBrowserVersion(appInfo().version); }
+void reportBrowserVersion(Program& program) {
+  program.startThread([&program] { program.runtime().reportBrowserVersion(appInfo().version); });
+}
 
 void restartProgram(Program&) {}
 

@@ -17,9 +17,9 @@ void openStartWindow();
 // The thread that writes the version line into part 3 of the status bar.
 void startUpdateCheckThread(Program& program);
 // The browser engine's initialisation: automatic at start-up, manual from
-// 按钮_手动初始化.
+// 按钮_手动初始化 (on a thread of its own).
 void initialiseEngine(Program& program, bool manual);
-// 按钮11: the browser's version into 标签_版本.
+// 按钮11: the browser's version into 标签_版本, on a thread of its own.
 void reportBrowserVersion(Program& program);
 // 按钮1: the delayed self-restart.
 void restartProgram(Program& program);

@@ -19,6 +19,8 @@
 #include "app/app_info.h"
 #include "app/startup.h"
 #include "app_fixture.h"
+
+#include <sys/stat.h>
 #include "url_recorder.h"
 #include "common/gbk.h"
 #include "common/program_dir.h"
@@ -75,6 +77,22 @@ TEST_F(StartupTest, SavedEditBoxesAndRadioButtonsSurviveARestartButCheckBoxesDoN
   EXPECT_TRUE(find<QRadioButton>("描述_标题库")->isChecked());
   EXPECT_FALSE(find<QRadioButton>("描述_文件名")->isChecked());
   EXPECT_TRUE(find<QCheckBox>("选择框_自动循环")->isChecked());
+}
+
+TEST_F(StartupTest, ManualInitialisationRunsBesideTheWindow) {
+  start();
+  // A browser that answers only once the test lets it: with the check on
+  // the window thread the click would not return before the answer's limit.
+  const std::string release = directory.file("release");
+  const std::string browser =
+      directory.write("slow-browser", "#!/bin/sh\nwhile [ ! -e '" + release + "' ]; do sleep 0.05; done\n"
+                                      "echo 'Chromium 120.0.6099.224'\n");
+  ::chmod(browser.c_str(), 0755);
+  find<QLineEdit>("编辑框_google")->setText(QString::fromStdString(browser));
+  QTest::mouseClick(find<QPushButton>("按钮_手动初始化"), Qt::LeftButton);
+  directory.write("release", "");
+  EXPECT_TRUE(eventually([&] { return !dialogs.messages.empty(); }));
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"初始化成功"});
 }
 
 TEST_F(StartupTest, OneShotTickFillsTheListShowsTitleSettingsAndStops) {
