@@ -137,6 +137,12 @@ CdpPage::Evaluated CdpPage::evaluate(const Document& document, const std::string
   if (document.contextId) params.integer("contextId", document.contextId);
   if (userGesture) params.boolean("userGesture", true);
   outcome.reply = command("Runtime.evaluate", params.str(), document.sessionId);
+  if (!outcome.reply.ok && outcome.reply.message && !document.frameId.empty()) {
+    // The frame navigated since and took our context with it: one more try
+    // in a fresh one (without a frame, so there is no third).
+    if (const int fresh = contextFor(document.sessionId, document.frameId, true))
+      return evaluate({document.sessionId, fresh, ""}, expression, byValue, userGesture);
+  }
   if (!outcome.reply.ok) return outcome;
   if (const rapidjson::Value* exception = member(outcome.reply.result(), "exceptionDetails")) {
     const rapidjson::Value* thrown = member(*exception, "exception");
@@ -209,24 +215,25 @@ void CdpPage::collectDocuments(const std::string& sessionId, const rapidjson::Va
     // A frame of the same origin as its parent is reached by the parent's
     // own search; any other one gets a context of ours.
     if (origin != parentOrigin) {
-      const std::string key = sessionId + "/" + frameId;
-      int context = 0;
-      {
-        std::lock_guard lock(frames_->mutex);
-        if (auto it = frames_->contexts.find(key); it != frames_->contexts.end()) context = it->second;
-      }
-      if (context == 0) {
-        const CdpReply made = command("Page.createIsolatedWorld",
-                                      JsonObject().text("frameId", frameId).text("worldName", "vidralo").str(),
-                                      sessionId);
-        context = static_cast<int>(integerMember(made.result(), "executionContextId"));
-        std::lock_guard lock(frames_->mutex);
-        if (context) frames_->contexts[key] = context;
-      }
-      if (context) documents.push_back({sessionId, context});
+      if (const int context = contextFor(sessionId, frameId, false)) documents.push_back({sessionId, context, frameId});
     }
     collectDocuments(sessionId, child, origin, documents, visited);
   }
+}
+
+int CdpPage::contextFor(const std::string& sessionId, const std::string& frameId, bool renew) {
+  const std::string key = sessionId + "/" + frameId;
+  {
+    std::lock_guard lock(frames_->mutex);
+    if (auto it = frames_->contexts.find(key); it != frames_->contexts.end() && !renew) return it->second;
+  }
+  const CdpReply made = command("Page.createIsolatedWorld",
+                                JsonObject().text("frameId", frameId).text("worldName", "vidralo").str(), sessionId);
+  const int context = static_cast<int>(integerMember(made.result(), "executionContextId"));
+  std::lock_guard lock(frames_->mutex);
+  if (context) frames_->contexts[key] = context;
+  else frames_->contexts.erase(key);
+  return context;
 }
 
 bool CdpPage::answers() { return evaluate({sessionId_, 0}, "true").isTrue(); }
@@ -256,6 +263,8 @@ void CdpPage::overrideDialogs() {
 }
 
 bool CdpPage::markerPresent(std::string_view marker) {
+  // An empty marker asks about the page's own document only.
+  if (marker.empty()) return evaluate({sessionId_, 0}, scripts::markerPresent(marker)).isTrue();
   return locate(scripts::markerPresent(marker), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
 }
 

@@ -66,7 +66,8 @@ class CdpPage {
   // execution context of it (a frame of another origin in this process).
   struct Document {
     std::string sessionId;
-    int contextId = 0;  // 0: the session's main world
+    int contextId = 0;    // 0: the session's main world
+    std::string frameId;  // the frame of `contextId`
   };
   // The outcome of a script: `remote` is the protocol's RemoteObject for its
   // result, null when the command or the script failed. It points into
@@ -87,6 +88,9 @@ class CdpPage {
   std::pair<Document, Evaluated> locate(const std::string& expression, const Found& found, bool byValue = true);
   // The frames of other origins, in document order.
   std::vector<Document> otherDocuments();
+  // Our execution context in `frameId` of `sessionId`, made when there is
+  // none yet (or `renew`: the one we had went with a navigation); 0 if none.
+  int contextFor(const std::string& sessionId, const std::string& frameId, bool renew);
   void collectDocuments(const std::string& sessionId, const rapidjson::Value& tree, const std::string& rootOrigin,
                         std::vector<Document>& documents, std::vector<std::string>& visitedSessions);
   CdpReply command(std::string_view method, std::string_view params = "{}", std::string_view sessionId = {});

@@ -188,6 +188,11 @@ TEST_F(PageTest, FramesOfOtherOriginsAreSearchedLikeThePageItself) {
   ASSERT_TRUE(engine_->uploadFile(session_, video));
   EXPECT_TRUE(textBecomes(".video-status", "上传完成"));
   EXPECT_EQ(other.receivedBytes(), "frame bytes");
+
+  // The same frames with new documents.
+  ASSERT_TRUE(engine_->click(session_, "#reload-frames", false));
+  EXPECT_TRUE(textBecomes(".video-status", "等待"));
+  EXPECT_EQ(engine_->elementText(session_, ".inner"), "框架里的字");
 }
 
 TEST_F(PageTest, ADropZoneThatMakesItsInputOnClickGetsTheFileThroughTheChooser) {

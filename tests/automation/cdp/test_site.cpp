@@ -134,11 +134,16 @@ TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
   serve("/hidden-marker", kHiddenMarkerPage);
   serve("/busy", kBusyPage);
   serve("/dropzone", kDropZonePage);
-  // Frames from the addresses given as ?a= and ?b=, one after the other.
+  // Frames from the addresses given as ?a= and ?b=, one after the other,
+  // and a button that loads them again.
   server_->Get("/frames", [](const httplib::Request& request, httplib::Response& response) {
     std::string body;
     for (const char* key : {"a", "b"})
       body += "<iframe src=\"" + request.get_param_value(key) + "\" style=\"width:400px;height:150px\"></iframe>";
+    body += R"(<button id="reload-frames">reload</button><script>
+document.getElementById('reload-frames').addEventListener('click', () => {
+  for (const frame of document.querySelectorAll('iframe')) frame.src = frame.src; });
+</script>)";
     response.set_content(page("frames", body), "text/html; charset=utf-8");
   });
   server_->Post("/receive", [this](const httplib::Request& request, httplib::Response& response) {
