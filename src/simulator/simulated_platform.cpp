@@ -136,8 +136,8 @@ void SimulatedPlatform::State::servePage(const httplib::Request& request, httpli
     }
     pageState.add("hideNickname", faults.hideNickname)
         .add("alertOnLoad", faults.alertOnLoad)
-        .add("inputOnClick", faults.inputOnClick)
-        .add("readyDelayMs", static_cast<std::int64_t>(faults.readyDelayMs));
+        .add("readyDelayMs", static_cast<std::int64_t>(faults.readyDelayMs))
+        .add("inputOnClick", faults.inputOnClick);
     if (faults.markerInScript) pageState.add("hint", "将视频拖拽到此处");
     page = replaceAll(uploadPageTemplate(), kPageStatePlaceholder, pageState.text());
   }
