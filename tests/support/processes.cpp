@@ -14,9 +14,14 @@
 namespace vidralo::test {
 namespace {
 
+// Empty when a process ends while it is read (the stream throws then).
 std::string readProcFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  try {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  } catch (const std::ios_base::failure&) {
+    return {};
+  }
 }
 
 // A zombie has ended; only its parent has not collected it yet.

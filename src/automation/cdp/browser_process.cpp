@@ -17,9 +17,16 @@ namespace {
 constexpr double kPollMs = 20;
 constexpr std::chrono::milliseconds kAfterKill{2000};
 
+// Empty when the file cannot be read: a process that ended while we read
+// its /proc entry fails the read itself, which the stream reports by
+// throwing.
 std::string readWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  try {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  } catch (const std::ios_base::failure&) {
+    return {};
+  }
 }
 
 // The NUL-separated arguments of /proc/<pid>/cmdline.
