@@ -13,9 +13,9 @@ class Program;
 // Qt's own, so neither needs a file next to the executable.
 void prepareLibraries(Program& program);
 // The browser engine's initialisation: automatic at start-up, manual from
-// 按钮_手动初始化.
+// 按钮_手动初始化 (on a thread of its own).
 void initialiseEngine(Program& program, bool manual);
-// 按钮11: the browser's version into 标签_版本.
+// 按钮11: the browser's version into 标签_版本, on a thread of its own.
 void reportBrowserVersion(Program& program);
 // 按钮2: closes every browser the engine started.
 void closeAllBrowsers(Program& program);

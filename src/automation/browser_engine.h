@@ -61,6 +61,7 @@ class BrowserEngine {
   virtual void closeBrowsers() = 0;
 
   // --- pages ---
+  // False also for a page that left commands unanswered twice in a row.
   virtual bool isConnected(SessionId session) = 0;
   virtual void closeOtherPages(SessionId session) = 0;
   virtual void activatePage(SessionId session) = 0;
@@ -69,7 +70,8 @@ class BrowserEngine {
   virtual void overrideDialogs(SessionId session) = 0;
   virtual void navigate(SessionId session, const std::string& url) = 0;
   virtual void refresh(SessionId session) = 0;
-  // Loaded = `marker` is present in the page's text.
+  // Loaded = the page shows `marker` (its visible text or title, frames
+  // included; never script source or markup).
   virtual bool pageIsLoaded(SessionId session, const std::string& marker) = 0;
   // Waits, within the engine's own time limit, until pageIsLoaded.
   virtual bool waitPageLoaded(SessionId session, const std::string& marker) = 0;
@@ -84,7 +86,9 @@ class BrowserEngine {
   virtual bool click(SessionId session, const std::string& selector, bool mouseEvents) = 0;
   // Types `text` so that page frameworks see it as typing.
   virtual bool input(SessionId session, const std::string& selector, const std::string& text) = 0;
-  // Hands the file to the page's file input (hidden or not).
+  // Hands the file to the page's file input (hidden or not); without one,
+  // to the file chooser that clicking the drop zone (the element showing
+  // the marker last awaited) opens.
   virtual bool uploadFile(SessionId session, const std::string& path) = 0;
 
   // The browser's version report as JSON (the answer of /json/version).

@@ -79,7 +79,7 @@ void EngineStartup::deployEngine() {
 
 bool EngineStartup::initEngine(bool manual, SessionId jobSession) {
   if (jobSession > 0) return true;
-  if (!trimmer_.joinable()) {
+  std::call_once(trimmerStarted_, [this] {
     trimmer_ = std::jthread([this](std::stop_token token) {
       StopScope scope(token);
       while (PumpedWait(kTrimIntervalSeconds, 1)) {
@@ -87,7 +87,7 @@ bool EngineStartup::initEngine(bool manual, SessionId jobSession) {
         ++trims_;
       }
     });
-  }
+  });
   const std::string browserPath = controls_.text(ControlId::编辑框_google);
   const bool ready = engine_.globalInit(isFile(browserPath) ? browserPath : std::string());
   if (!ready) {

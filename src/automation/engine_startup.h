@@ -4,6 +4,7 @@
 // the browser to use, the periodic heap trim, and the browser version report.
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -62,6 +63,7 @@ class EngineStartup {
   Dialogs& dialogs_;
   StartupEnvironment environment_;
   std::atomic<int> trims_{0};
+  std::once_flag trimmerStarted_;  // initEngine may run on several threads at once
   std::jthread trimmer_;
 };
 

@@ -5,6 +5,8 @@
 #include <optional>
 #include <sstream>
 
+#include <QUrl>
+
 #include "common/program_dir.h"
 #include "common/text_rules.h"
 
@@ -47,6 +49,15 @@ bool validPort(std::string_view port) {
   }
   const int value = toInteger(port);
   return value >= 1 && value <= 65535;
+}
+
+// `host` in lower case, an international name turned into its ASCII form
+// (IDNA); empty when it cannot be.
+std::string asciiHost(std::string_view host) {
+  const bool ascii = std::all_of(host.begin(), host.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return lowered(host);
+  const QByteArray ace = QUrl::toAce(QString::fromUtf8(host.data(), static_cast<qsizetype>(host.size())));
+  return lowered(std::string_view(ace.constData(), static_cast<std::size_t>(ace.size())));
 }
 
 std::string readWholeFile(const std::string& path) {
@@ -94,14 +105,22 @@ std::string normalizedOrigin(std::string_view text) {
   std::string_view authority = text.substr(schemeEnd + 3);
   if (endsWith(authority, "/")) authority.remove_suffix(1);
 
+  // The form a browser reports for the same origin: host in lower case (an
+  // international name in its ASCII form), no port where it is the
+  // scheme's default.
   const std::size_t colon = authority.find(':');
-  const std::string_view host = authority.substr(0, colon);
+  const std::string host = asciiHost(authority.substr(0, colon));
   if (host.empty() || host.front() == '.' || host.front() == '-') return {};
   for (char c : host) {
     if (!isHostCharacter(c)) return {};
   }
-  if (colon != std::string_view::npos && !validPort(authority.substr(colon + 1))) return {};
-  return scheme + "://" + std::string(authority);
+  std::string origin = scheme + "://" + host;
+  if (colon == std::string_view::npos) return origin;
+  const std::string_view port = authority.substr(colon + 1);
+  if (!validPort(port)) return {};
+  const int number = toInteger(port);
+  if (number != (scheme == "http" ? 80 : 443)) origin += ":" + std::to_string(number);
+  return origin;
 }
 
 std::string uploadPageUrl() {

@@ -31,9 +31,10 @@ std::string configValue(std::string_view section, std::string_view key);
 // The same lookup in an INI text already in memory.
 std::string iniValue(std::string_view iniText, std::string_view section, std::string_view key);
 
-// "scheme://host[:port]" with the scheme http or https, in lower case and
-// without a trailing "/"; empty when `text` is anything else (a path, a
-// query, user data, a bad port).
+// "scheme://host[:port]" in the canonical form a browser reports: scheme
+// http or https and host in lower case, an international host name in its
+// ASCII form, no default port (80, 443), no trailing "/"; empty when `text`
+// is anything else (a path, a query, user data, a bad port).
 std::string normalizedOrigin(std::string_view text);
 
 // The creator upload page on the configured platform host; empty when

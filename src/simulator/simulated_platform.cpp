@@ -131,7 +131,9 @@ void SimulatedPlatform::State::servePage(const httplib::Request& request, httpli
     }
     pageState.add("hideNickname", faults.hideNickname)
         .add("alertOnLoad", faults.alertOnLoad)
-        .add("readyDelayMs", static_cast<std::int64_t>(faults.readyDelayMs));
+        .add("readyDelayMs", static_cast<std::int64_t>(faults.readyDelayMs))
+        .add("inputOnClick", faults.inputOnClick);
+    if (faults.markerInScript) pageState.add("hint", "将视频拖拽到此处");
     page = replaceAll(uploadPageTemplate(), kPageStatePlaceholder, pageState.text());
   }
   response.set_header("Cache-Control", "no-store");
@@ -193,6 +195,8 @@ void SimulatedPlatform::State::changeFaults(const httplib::Request& request, htt
     if (request.has_param("neverComplete")) faults.uploadNeverCompletes = flagValue(request.get_param_value("neverComplete"));
     if (request.has_param("alertOnLoad")) faults.alertOnLoad = flagValue(request.get_param_value("alertOnLoad"));
     if (request.has_param("hideNickname")) faults.hideNickname = flagValue(request.get_param_value("hideNickname"));
+    if (request.has_param("markerInScript")) faults.markerInScript = flagValue(request.get_param_value("markerInScript"));
+    if (request.has_param("inputOnClick")) faults.inputOnClick = flagValue(request.get_param_value("inputOnClick"));
   }
   replyJson(response, faultsJson());
 }
@@ -205,6 +209,8 @@ std::string SimulatedPlatform::State::faultsJson() const {
       .add("neverComplete", faults.uploadNeverCompletes)
       .add("alertOnLoad", faults.alertOnLoad)
       .add("hideNickname", faults.hideNickname)
+      .add("markerInScript", faults.markerInScript)
+      .add("inputOnClick", faults.inputOnClick)
       .text();
 }
 

@@ -11,7 +11,8 @@
 //   GET  /sim/publications      the publications as a JSON array
 //   GET or POST /sim/faults     the fault switches as JSON; query parameters
 //                               readyDelayMs, throttle (bytes per second),
-//                               neverComplete, alertOnLoad, hideNickname (1/0)
+//                               neverComplete, alertOnLoad, hideNickname,
+//                               markerInScript, inputOnClick (1/0)
 //                               change them first
 //   POST /sim/upload/begin, /sim/upload/piece, /sim/publish: the page's own
 #include <cstdint>
@@ -41,6 +42,8 @@ struct PlatformFaults {
   bool uploadNeverCompletes = false;        // the last piece is never taken
   bool alertOnLoad = false;                 // an alert() before the page is ready
   bool hideNickname = false;                // logged in, but no ".user-name"
+  bool markerInScript = false;  // the page's inline data holds the marker text before it shows it
+  bool inputOnClick = false;    // no file input until the drop zone is clicked
 };
 
 class SimulatedPlatform {

@@ -133,20 +133,32 @@ function renderHome() {
   header.append(element("span", "brand", "创作者平台"));
   if (!pageState.hideNickname) header.append(element("span", "user-name", pageState.nickname));
 
-  const input = element("input", "file-input");
-  input.type = "file";
-  input.accept = "video/mp4";
-  input.hidden = true;
-  // The ready marker is put together here so that the page's source alone
-  // never contains it: it shows up only once the upload area is rendered.
-  const drop = element("label", "upload-drop", "将视频" + "拖拽到此处，或点击上传");
-  drop.append(input);
-
   const titleBox = element("textarea", "textarea");
   titleBox.placeholder = "添加标题";
   const publishButton = element("button", "operate-btn confirm", "发表");
 
-  input.addEventListener("change", () => fileChosen(input, titleBox));
+  const makeInput = () => {
+    const input = element("input", "file-input");
+    input.type = "file";
+    input.accept = "video/mp4";
+    input.hidden = true;
+    input.addEventListener("change", () => fileChosen(input, titleBox));
+    return input;
+  };
+  // The ready marker is put together here so that the page's source alone
+  // never contains it: it shows up only once the upload area is rendered.
+  const dropText = "将视频" + "拖拽到此处，或点击上传";
+  let drop;
+  if (pageState.inputOnClick) {
+    // A drop zone that makes a file input only when clicked, never part of
+    // the page.
+    drop = element("div", "upload-drop", dropText);
+    drop.addEventListener("click", () => makeInput().click());
+  } else {
+    drop = element("label", "upload-drop", dropText);
+    drop.append(makeInput());
+  }
+
   publishButton.addEventListener("click", () => publishClicked(titleBox));
   app.replaceChildren(header, drop, titleBox, publishButton);
 }

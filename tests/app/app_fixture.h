@@ -4,7 +4,9 @@
 // test process.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QTest>
+#include <QThread>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,7 +20,13 @@ namespace vidralo::test {
 
 class AnsweringDialogs final : public Dialogs {
  public:
-  void message(const std::string& text, const std::string&) override { messages.push_back(text); }
+  // Like the program's dialogs, a message from another thread is taken on
+  // the GUI thread while its caller waits.
+  void message(const std::string& text, const std::string&) override {
+    QMetaObject::invokeMethod(
+        qApp, [this, text] { messages.push_back(text); },
+        QThread::currentThread() == qApp->thread() ? Qt::DirectConnection : Qt::BlockingQueuedConnection);
+  }
   bool question(const std::string& text, const std::string&) override {
     messages.push_back(text);
     return answer;

@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include "app/gui_message_pump.h"
+#include "support/processes.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -14,5 +15,6 @@ int main(int argc, char** argv) {
   // Close-path tests end their process; a fresh child per test keeps them
   // apart from the window state of the others.
   GTEST_FLAG_SET(death_test_style, "threadsafe");
+  vidralo::test::failWhenBrowsersAreLeftBehind();
   return RUN_ALL_TESTS();
 }

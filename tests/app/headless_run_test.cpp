@@ -16,6 +16,7 @@
 
 #include "app/runtime/headless_run.h"
 #include "automation/browser_session.h"
+#include "automation/cdp/browser_process.h"
 #include "automation/cdp/cdp_engine.h"
 #include "common/clock.h"
 #include "common/gbk.h"
@@ -97,7 +98,22 @@ class HeadlessRun : public ::testing::Test {
     ASSERT_TRUE(platform.start());
     dir.write("config.ini", "[hosts]\nplatform = " + platform.origin() + "\n");
   }
-  void TearDown() override { platform.stop(); }
+  void TearDown() override {
+    closeBrowsersLeftOnProfiles();
+    platform.stop();
+  }
+
+  // The program leaves its browsers running, as it should; a test closes
+  // them, taking each over as the next run of the program would.
+  void closeBrowsersLeftOnProfiles() {
+    cdp::CdpEngine engine{cdp::CdpEngine::Config{cdp::CdpEngine::Headless::On}};
+    if (!engine.globalInit("")) return;
+    std::error_code error;
+    for (const auto& profile : std::filesystem::directory_iterator(dir.file("huancun"), error))
+      if (cdp::findBrowserProcess(profile.path().string()) > 0)
+        engine.startBrowser("", {profile.path().string(), "960,1038", "1,1"});
+    engine.closeBrowsers();
+  }
 
   // A record and a folder of videos; the profile logged in once, as the
   // operator does by hand.

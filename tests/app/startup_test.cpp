@@ -21,6 +21,8 @@
 #include "app/app_info.h"
 #include "app/startup.h"
 #include "app_fixture.h"
+
+#include <sys/stat.h>
 #include "url_recorder.h"
 #include "common/gbk.h"
 #include "common/program_dir.h"
@@ -96,6 +98,22 @@ TEST_F(StartupTest, SettingsThatCannotBeSavedAreReportedInAMessageBox) {
   start();
   QTest::mouseClick(find<QPushButton>("按钮_保存账号"), Qt::LeftButton);
   EXPECT_EQ(dialogs.messages, std::vector<std::string>{"设置无法保存：" + settings});
+}
+
+TEST_F(StartupTest, ManualInitialisationRunsBesideTheWindow) {
+  start();
+  // A browser that answers only once the test lets it: with the check on
+  // the window thread the click would not return before the answer's limit.
+  const std::string release = directory.file("release");
+  const std::string browser =
+      directory.write("slow-browser", "#!/bin/sh\nwhile [ ! -e '" + release + "' ]; do sleep 0.05; done\n"
+                                      "echo 'Chromium 120.0.6099.224'\n");
+  ::chmod(browser.c_str(), 0755);
+  find<QLineEdit>("编辑框_google")->setText(QString::fromStdString(browser));
+  QTest::mouseClick(find<QPushButton>("按钮_手动初始化"), Qt::LeftButton);
+  directory.write("release", "");
+  EXPECT_TRUE(eventually([&] { return !dialogs.messages.empty(); }));
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"初始化成功"});
 }
 
 TEST_F(StartupTest, OneShotTickFillsTheListShowsTitleSettingsAndStops) {

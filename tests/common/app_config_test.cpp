@@ -42,6 +42,19 @@ TEST(NormalizedOrigin, AcceptsOnlyHttpAndHttpsOrigins) {
   EXPECT_EQ(normalizedOrigin("https://exa mple.com"), "");
 }
 
+TEST(NormalizedOrigin, IsTheFormTheBrowserReports) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"http://LOCALHOST:8080", "http://localhost:8080"},
+      {"https://creator.example.com:443", "https://creator.example.com"},
+      {"http://Creator.Example.COM:80/", "http://creator.example.com"},
+      {"https://example.com:80", "https://example.com:80"},
+      {"http://example.com:08080", "http://example.com:8080"},
+      {"https://例子.测试", "https://xn--fsqu00a.xn--0zwm56d"},
+      {"https://BÜCHER.de:443", "https://xn--bcher-kva.de"},
+  };
+  for (const auto& [configured, canonical] : cases) EXPECT_EQ(normalizedOrigin(configured), canonical) << configured;
+}
+
 class ConfigFileTest : public ::testing::Test {
  protected:
   void SetUp() override {

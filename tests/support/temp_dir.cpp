@@ -1,5 +1,7 @@
 #include "support/temp_dir.h"
 
+#include "support/processes.h"
+
 #include <stdlib.h>
 
 #include <filesystem>
@@ -13,6 +15,7 @@ TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "vidralo-test-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
+  recordTemporaryFolder(path_);
 }
 
 TempDir::~TempDir() {

@@ -3,30 +3,17 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "common/program_dir.h"
 #include "common/text_rules.h"
+#include "support/processes.h"
 #include "upload/job_runner.h"
 
 namespace vidralo::test {
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
-
-std::string readProcFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// A zombie has ended; only its parent has not collected it yet.
-bool isZombie(const std::string& pid) {
-  const std::string stat = readProcFile("/proc/" + pid + "/stat");
-  const std::size_t close = stat.rfind(')');
-  return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] == 'Z' || stat[close + 2] == 'X';
-}
 
 // Polls `done` in real time until it holds or `seconds` have passed.
 bool pollUntil(const std::function<bool()>& done, int seconds) {
@@ -36,25 +23,6 @@ bool pollUntil(const std::function<bool()>& done, int seconds) {
     std::this_thread::sleep_for(kPollInterval);
   }
   return true;
-}
-
-struct ProcessLine {
-  pid_t pid;
-  std::string commandLine;  // arguments separated by blanks
-};
-
-std::vector<ProcessLine> processesMentioning(const std::string& text) {
-  std::vector<ProcessLine> found;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::string line = readProcFile("/proc/" + name + "/cmdline");
-    std::replace(line.begin(), line.end(), '\0', ' ');
-    if (line.find(text) == std::string::npos || isZombie(name)) continue;
-    found.push_back({static_cast<pid_t>(std::stol(name)), line});
-  }
-  return found;
 }
 
 }  // namespace
@@ -104,7 +72,7 @@ void BrowserJobTest::addAccount(const std::string& id, const std::string& nickna
 }
 
 SessionSettings BrowserJobTest::sessionSettings() const {
-  return SessionSettings{platform.uploadPageUrl(), 1920, 1080, {}};
+  return SessionSettings{uploadPage.empty() ? platform.uploadPageUrl() : uploadPage, 1920, 1080, {}};
 }
 
 void BrowserJobTest::publishOnceThrough(int videosPerAccount) {

@@ -63,6 +63,8 @@ class BrowserJobTest : public ::testing::Test {
 
   TempDir dir;
   sim::SimulatedPlatform platform;
+  // The page the job opens; the platform's upload page when empty.
+  std::string uploadPage;
   cdp::CdpEngine engine{cdp::CdpEngine::Config{cdp::CdpEngine::Headless::On}};
   ControlModel controls;
 

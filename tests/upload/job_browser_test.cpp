@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <httplib.h>
+
 #include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "browser_job_fixture.h"
 #include "common/text_rules.h"
+#include "support/processes.h"
 #include "upload/file_ops.h"
 #include "upload/job_runner.h"
 
@@ -20,6 +24,32 @@ namespace {
 
 using test::BrowserJobTest;
 using test::CellHistory;
+
+// The platform's jump page on a port of its own: the upload form comes in a
+// frame from the platform's origin.
+class JumpPage {
+ public:
+  explicit JumpPage(const std::string& formUrl) {
+    server_.Get(sim::kUploadPagePath, [formUrl](const httplib::Request&, httplib::Response& response) {
+      response.set_content("<!doctype html><html><head><meta charset=\"utf-8\"></head><body><iframe src=\"" + formUrl +
+                               "\" style=\"width:100%;height:900px;border:0\"></iframe></body></html>",
+                           "text/html; charset=utf-8");
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ~JumpPage() {
+    server_.stop();
+    thread_.join();
+  }
+  std::string uploadPageUrl() const { return "http://127.0.0.1:" + std::to_string(port_) + sim::kUploadPageSuffix; }
+
+ private:
+  httplib::Server server_;
+  std::thread thread_;
+  int port_ = 0;
+};
 
 class JobBrowserTest : public BrowserJobTest {
  protected:
@@ -184,11 +214,40 @@ TEST_F(JobBrowserTest, BrowserKilledDuringUploadFailsTheVideoAndTheNextOneStarts
   EXPECT_TRUE(test::noProcessLeftOn(profile));
 }
 
+TEST_F(JobBrowserTest, AFormInAFrameOfAnotherOriginIsPublishedFromEndToEnd) {
+  JumpPage jump(platform.uploadPageUrl());
+  uploadPage = jump.uploadPageUrl();
+  addAccount("321", "框号", {{"a.mp4", 1500}});
+  publishOnceThrough(1);
+  controls.setChecked(ControlId::描述_标题库, true);
+  controls.setText(ControlId::编辑框_标题库, "框里的标题");
+  controls.setText(ControlId::放弃秒, "120");
+
+  runJob();
+
+  EXPECT_EQ(platform.publications(), (std::vector<sim::Publication>{{"框号", "a.mp4", 1500, "框里的标题"}}));
+  EXPECT_EQ(controls.cell(0, 列_昵称), "框号");
+}
+
+TEST_F(JobBrowserTest, ADropZoneThatMakesItsInputOnClickIsPublishedFromEndToEnd) {
+  sim::PlatformFaults faults = platform.faults();
+  faults.inputOnClick = true;
+  platform.setFaults(faults);
+  addAccount("322", "拖号", {{"clip.mp4", 1200}});
+  publishOnceThrough(1);
+  controls.setText(ControlId::放弃秒, "120");
+
+  runJob();
+
+  EXPECT_EQ(platform.publications(), (std::vector<sim::Publication>{{"拖号", "clip.mp4", 1200, "clip"}}));
+}
+
 }  // namespace
 }  // namespace vidralo
 
 int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  vidralo::test::failWhenBrowsersAreLeftBehind();
   return RUN_ALL_TESTS();
 }

@@ -1,11 +1,14 @@
 #include "automation/cdp/browser_launch.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -19,6 +22,8 @@ extern char** environ;
 
 namespace vidralo::cdp {
 namespace {
+
+constexpr std::chrono::milliseconds kVersionAnswerLimit{5000};
 
 bool isExecutableFile(const std::string& path) {
   struct stat info {};
@@ -110,6 +115,61 @@ std::string roundedPair(const std::string& text) {
   return std::to_string(std::lround(first)) + "," + std::to_string(std::lround(second));
 }
 
+std::string refusedFlag(const std::string& flag) {
+  // The browser reads "-name" like "--name", and names are case-sensitive.
+  std::string_view name(flag);
+  for (int dash = 0; dash < 2 && name.starts_with('-'); ++dash) name.remove_prefix(1);
+  if (name.size() == flag.size()) return {};  // not a flag
+  name = name.substr(0, name.find('='));
+  if (name.starts_with("remote-debugging-"))
+    return "the debugging endpoint stays on loopback at a port of the browser's choosing";
+  if (name == "remote-allow-origins") return "web pages must not reach the debugging endpoint";
+  if (name == "user-data-dir") return "each account keeps its own profile";
+  return {};
+}
+
+bool answersAsBrowser(const std::string& executable) {
+  if (!isExecutableFile(executable)) return false;
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  std::string program = executable, flag = "--version";
+  char* argv[] = {program.data(), flag.data(), nullptr};
+  pid_t pid = 0;
+  const bool started = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv, environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+
+  std::string answer;
+  const auto deadline = std::chrono::steady_clock::now() + kVersionAnswerLimit;
+  while (started && answer.size() < 4096) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd readable{out[0], POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) break;
+    char buffer[512];
+    const ssize_t got = ::read(out[0], buffer, sizeof buffer);
+    if (got <= 0) break;
+    answer.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(out[0]);
+  if (started) {
+    ::kill(pid, SIGKILL);  // our own unreaped child: the id is still its own
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+  // "Chromium 120.0.6099.224 built on Debian", "Google Chrome 120.0...",
+  // "Microsoft Edge 120.0...": a browser name, then its version number.
+  for (const char* name : {"Chromium ", "Chrome ", "Edge "}) {
+    const std::size_t at = answer.find(name);
+    if (at != std::string::npos && std::isdigit(static_cast<unsigned char>(answer[at + std::strlen(name)]))) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> browserArguments(const LaunchSettings& settings) {
   std::vector<std::string> arguments = {
       // One profile per account keeps log-ins apart; recent browsers also
@@ -157,7 +217,7 @@ std::vector<std::string> browserArguments(const LaunchSettings& settings) {
   if (const std::string position = roundedPair(settings.windowPosition); !position.empty())
     arguments.push_back("--window-position=" + position);
   for (const std::string& flag : settings.extraFlags)
-    if (!flag.empty()) arguments.push_back(flag);
+    if (!flag.empty() && refusedFlag(flag).empty()) arguments.push_back(flag);
   arguments.push_back(settings.startUrl);
   return arguments;
 }
@@ -182,9 +242,10 @@ Spawned spawnDetached(const std::string& executable, const std::vector<std::stri
   const int logFd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   const int nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
   int report[2] = {-1, -1};
-  if (logFd < 0 || nullFd < 0 || ::pipe2(report, O_CLOEXEC) != 0) {
+  int release[2] = {-1, -1};
+  if (logFd < 0 || nullFd < 0 || ::pipe2(report, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0) {
     result.error = std::string("cannot prepare the browser's output: ") + std::strerror(errno);
-    for (int fd : {logFd, nullFd, report[0], report[1]})
+    for (int fd : {logFd, nullFd, report[0], report[1], release[0], release[1]})
       if (fd >= 0) ::close(fd);
     return result;
   }
@@ -192,33 +253,46 @@ Spawned spawnDetached(const std::string& executable, const std::vector<std::stri
   const pid_t middle = ::fork();
   if (middle == 0) {
     ::setsid();  // a session of its own: no terminal signals reach it from ours
+    ::close(release[1]);
     const pid_t browser = ::fork();
     if (browser == 0) becomeBrowser(executable.c_str(), argv.data(), nullFd, logFd, report[1]);
     const pid_t reported = browser > 0 ? browser : -errno;
     writeAll(report[1], &reported, sizeof reported);
+    ::close(report[1]);
+    // Stays until the parent holds the browser: until then the browser is
+    // our child, so its id cannot pass to another process even if it ends.
+    char ignored;
+    while (::read(release[0], &ignored, 1) < 0 && errno == EINTR) {
+    }
     ::_exit(0);
   }
   ::close(report[1]);
+  ::close(release[0]);
   ::close(logFd);
   ::close(nullFd);
   if (middle < 0) {
     result.error = std::string("fork failed: ") + std::strerror(errno);
     ::close(report[0]);
+    ::close(release[1]);
     return result;
   }
+
+  pid_t browser = 0;
+  const bool reported = readAll(report[0], &browser, sizeof browser) && browser > 0;
+  ProcessHandle held = reported ? ProcessHandle::open(browser) : ProcessHandle();
+  ::close(release[1]);
   int status = 0;
   while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
   }
 
-  pid_t browser = 0;
-  if (!readAll(report[0], &browser, sizeof browser) || browser <= 0) {
+  if (!reported) {
     result.error = std::string("fork failed: ") + std::strerror(browser < 0 ? -browser : ECHILD);
+  } else if (int execError = 0; readAll(report[0], &execError, sizeof execError)) {
+    result.error = "cannot run " + executable + ": " + std::strerror(execError);
+  } else if (!held) {
+    result.error = std::string("cannot hold the browser process: ") + std::strerror(errno);
   } else {
-    int execError = 0;
-    if (readAll(report[0], &execError, sizeof execError))
-      result.error = "cannot run " + executable + ": " + std::strerror(execError);
-    else
-      result.pid = browser;
+    result.process = std::move(held);
   }
   ::close(report[0]);
   return result;

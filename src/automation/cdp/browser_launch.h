@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "automation/cdp/browser_process.h"
+
 namespace vidralo::cdp {
 
 // `path` when it names an executable file; otherwise the first Chromium,
@@ -24,8 +26,18 @@ struct LaunchSettings {
   std::string startUrl = "about:blank";
 };
 
-// The arguments after the executable's name, in order.
+// The arguments after the executable's name, in order. Extra flags that
+// refusedFlag() names are left out.
 std::vector<std::string> browserArguments(const LaunchSettings& settings);
+
+// Why an extra flag must not reach the browser ("" when it may): flags that
+// open the debugging endpoint to the network or to a fixed port, let web
+// pages connect to it, or move the browser off the account's own profile.
+std::string refusedFlag(const std::string& flag);
+
+// True when `executable` runs and answers --version, within a few seconds,
+// as a Chromium-family browser (Chromium, Google Chrome, Microsoft Edge).
+bool answersAsBrowser(const std::string& executable);
 
 // "682.5,1038" -> "683,1038": two numbers rounded to whole pixels; empty when
 // the text is not two numbers separated by a comma.
@@ -35,13 +47,15 @@ std::string roundedPair(const std::string& text);
 std::string browserLogPath(const std::string& profileDirectory);
 
 struct Spawned {
-  pid_t pid = 0;      // the browser process; 0 on failure
-  std::string error;  // why it failed
+  ProcessHandle process;  // the browser process; empty on failure
+  std::string error;      // why it failed
 };
 
 // Starts `executable` with `arguments` in a session of its own (double fork:
 // the browser is adopted by init, so it never becomes our zombie and keeps
 // running after we end). stdin/stdout go to /dev/null, stderr to `logPath`.
+// The browser is held by a pidfd opened while its id could not yet be
+// reused (the intermediate process has not ended).
 Spawned spawnDetached(const std::string& executable, const std::vector<std::string>& arguments,
                       const std::string& logPath);
 

@@ -1,6 +1,9 @@
 #include "automation/cdp/browser_process.h"
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,9 +17,16 @@ namespace {
 constexpr double kPollMs = 20;
 constexpr std::chrono::milliseconds kAfterKill{2000};
 
+// Empty when the file cannot be read: a process that ended while we read
+// its /proc entry fails the read itself, which the stream reports by
+// throwing.
 std::string readWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  try {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  } catch (const std::ios_base::failure&) {
+    return {};
+  }
 }
 
 // The NUL-separated arguments of /proc/<pid>/cmdline.
@@ -44,12 +54,12 @@ std::vector<pid_t> allProcesses() {
   return pids;
 }
 
-// Waits until `pid` has ended or `limit` passed; true when it ended.
-bool waitForEnd(pid_t pid, std::chrono::milliseconds limit) {
+// Waits until the process has ended or `limit` passed; true when it ended.
+bool waitForEnd(const ProcessHandle& process, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (processAlive(pid)) {
+  while (process.alive()) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
-    if (!PumpedWait(kPollMs)) return !processAlive(pid);  // stopped: no more waiting
+    if (!PumpedWait(kPollMs)) return !process.alive();  // stopped: no more waiting
   }
   return true;
 }
@@ -76,6 +86,43 @@ bool isHelper(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
+ProcessHandle ProcessHandle::open(pid_t pid) {
+  if (pid <= 0) return {};
+  const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  return pidfd >= 0 ? ProcessHandle(pidfd, pid) : ProcessHandle();
+}
+
+ProcessHandle::~ProcessHandle() {
+  if (pidfd_ >= 0) ::close(pidfd_);
+}
+
+ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept : pidfd_(other.pidfd_), pid_(other.pid_) {
+  other.pidfd_ = -1;
+  other.pid_ = 0;
+}
+
+ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept {
+  if (this != &other) {
+    if (pidfd_ >= 0) ::close(pidfd_);
+    pidfd_ = other.pidfd_;
+    pid_ = other.pid_;
+    other.pidfd_ = -1;
+    other.pid_ = 0;
+  }
+  return *this;
+}
+
+bool ProcessHandle::alive() const {
+  if (pidfd_ < 0) return false;
+  // A pidfd turns readable when its process ends.
+  pollfd ended{pidfd_, POLLIN, 0};
+  return ::poll(&ended, 1, 0) == 0;
+}
+
+bool ProcessHandle::kill() const {
+  return pidfd_ >= 0 && ::syscall(SYS_pidfd_send_signal, pidfd_, SIGKILL, nullptr, 0) == 0;
+}
+
 bool processAlive(pid_t pid) {
   if (pid <= 0 || ::kill(pid, 0) != 0) return false;
   // "pid (name) S ...": the state follows the last closing parenthesis.
@@ -99,10 +146,18 @@ pid_t findBrowserProcess(const std::string& profileDirectory) {
   return 0;
 }
 
-bool endProcess(pid_t pid, std::chrono::milliseconds grace) {
-  if (waitForEnd(pid, grace)) return true;
-  ::kill(pid, SIGKILL);
-  return waitForEnd(pid, kAfterKill);
+ProcessHandle holdBrowserProcess(const std::string& profileDirectory) {
+  const pid_t pid = findBrowserProcess(profileDirectory);
+  if (pid <= 0) return {};
+  ProcessHandle held = ProcessHandle::open(pid);
+  if (!held || findBrowserProcess(profileDirectory) != pid) return {};
+  return held;
+}
+
+bool endProcess(const ProcessHandle& process, std::chrono::milliseconds grace) {
+  if (waitForEnd(process, grace)) return true;
+  process.kill();
+  return waitForEnd(process, kAfterKill);
 }
 
 }  // namespace vidralo::cdp

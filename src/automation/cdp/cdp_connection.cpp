@@ -67,7 +67,9 @@ CdpReply CdpConnection::call(std::string_view method, std::string_view params, s
   if (!pending->ready.wait_until(lock, stop, deadline, [&] { return pending->done; })) {
     pending_.erase(id);
     if (stop.stop_requested()) return failure(method, "abandoned, the caller was stopped");
-    return failure(method, "no answer within " + std::to_string(timeLimit.count()) + " ms");
+    CdpReply reply = failure(method, "no answer within " + std::to_string(timeLimit.count()) + " ms");
+    reply.timedOut = true;
+    return reply;
   }
   return std::move(pending->reply);
 }

@@ -24,6 +24,8 @@ namespace vidralo::cdp {
 
 struct CdpReply {
   bool ok = false;
+  // No answer came within the command's time limit.
+  bool timedOut = false;
   // "Protocol error (Method): what went wrong" when !ok.
   std::string error;
   // The whole answer message; result() is its "result" member.

@@ -59,13 +59,19 @@ void CdpEngine::log(const std::string& line) const {
 }
 
 bool CdpEngine::globalInit(const std::string& browserPath) {
-  const std::string executable = findBrowserExecutable(browserPath);
+  // A browser the operator names is used as it is or not at all: starting
+  // some other program on every account would only fail later, silently.
+  std::string executable = browserPath.empty() ? findBrowserExecutable("") : browserPath;
+  const bool usable = !executable.empty() && (browserPath.empty() || answersAsBrowser(executable));
+  if (!usable) executable.clear();
   {
     std::lock_guard lock(mutex_);
     executable_ = executable;
   }
-  log(executable.empty() ? "init failed: no Chromium, Chrome or Edge found" : "init: browser " + executable);
-  return !executable.empty();
+  if (usable) log("init: browser " + executable);
+  else if (browserPath.empty()) log("init failed: no Chromium, Chrome or Edge found");
+  else log("init failed: " + browserPath + " does not answer as Chromium, Chrome or Edge");
+  return usable;
 }
 
 std::string CdpEngine::browserExecutable() const {
@@ -144,12 +150,19 @@ void CdpEngine::refresh(SessionId session) {
   if (std::shared_ptr<Page> page = livePage(session)) page->page->reload();
 }
 
+void CdpEngine::rememberMarker(const std::string& marker) {
+  std::lock_guard lock(mutex_);
+  if (!marker.empty()) marker_ = marker;
+}
+
 bool CdpEngine::pageIsLoaded(SessionId session, const std::string& marker) {
+  rememberMarker(marker);
   std::shared_ptr<Page> page = livePage(session);
   return page && page->page->markerPresent(marker);
 }
 
 bool CdpEngine::waitPageLoaded(SessionId session, const std::string& marker) {
+  rememberMarker(marker);
   const std::int64_t deadline = appClock().tickMs() + config_.loadTimeLimit.count();
   while (true) {
     std::shared_ptr<Page> page = livePage(session);
@@ -185,7 +198,13 @@ bool CdpEngine::input(SessionId session, const std::string& selector, const std:
 
 bool CdpEngine::uploadFile(SessionId session, const std::string& path) {
   std::shared_ptr<Page> page = livePage(session);
-  return page && page->page->uploadFile(path);
+  if (!page) return false;
+  std::string dropZoneText;
+  {
+    std::lock_guard lock(mutex_);
+    dropZoneText = marker_;
+  }
+  return page->page->uploadFile(path, dropZoneText);
 }
 
 std::string CdpEngine::versionJson(SessionId session) {

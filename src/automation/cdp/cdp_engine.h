@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "automation/browser_engine.h"
+#include "automation/cdp/browser_process.h"
 
 namespace vidralo::cdp {
 
@@ -57,6 +58,7 @@ class CdpEngine final : public BrowserEngine {
   // failed command. May be called from the engine's own threads.
   void setLogCallback(LogCallback callback) override;
   std::string version() const override { return kVersion; }
+  // A named browser must answer --version as Chromium, Chrome or Edge.
   bool globalInit(const std::string& browserPath) override;
 
   StartedBrowser startBrowser(const std::string& url, const StartOptions& options) override;
@@ -79,6 +81,9 @@ class CdpEngine final : public BrowserEngine {
   std::string elementText(SessionId session, const std::string& selector) override;
   bool click(SessionId session, const std::string& selector, bool mouseEvents) override;
   bool input(SessionId session, const std::string& selector, const std::string& text) override;
+  // Without a file input on the page, the element showing the marker that
+  // pages were last awaited with (the drop zone) is clicked, and the file
+  // goes to the file chooser it opens.
   bool uploadFile(SessionId session, const std::string& path) override;
 
   std::string versionJson(SessionId session) override;
@@ -91,13 +96,17 @@ class CdpEngine final : public BrowserEngine {
   struct Page;
 
   void log(const std::string& line) const;
+  void rememberMarker(const std::string& marker);
   std::string absoluteProfile(const std::string& directory) const;
   bool headless() const;
 
   std::shared_ptr<Browser> runningBrowser(const std::string& profile);
   std::shared_ptr<Browser> adopt(const std::string& profile);
+  // Its page takes commands (not hung, and answers one now).
+  bool answers(const std::shared_ptr<Browser>& browser);
   std::shared_ptr<Browser> launch(const std::string& profile, const StartOptions& options);
-  std::shared_ptr<Browser> connect(const std::string& webSocketUrl, int port, const std::string& profile, pid_t pid);
+  std::shared_ptr<Browser> connect(const std::string& webSocketUrl, int port, const std::string& profile,
+                                   ProcessHandle&& process);
   std::shared_ptr<Page> pageOf(const std::shared_ptr<Browser>& browser);
   std::shared_ptr<Page> attach(const std::shared_ptr<Browser>& browser);
   void targetGone(const Browser* browser, const std::string& targetId, const std::string& sessionId);
@@ -112,6 +121,7 @@ class CdpEngine final : public BrowserEngine {
   std::string runDirectory_;
   std::string executable_;
   LogCallback logCallback_;
+  std::string marker_;  // the last marker pages were awaited with
   BrowserId nextBrowserId_ = 1;
   SessionId nextSessionId_ = 1;
   std::map<BrowserId, std::shared_ptr<Browser>> browsers_;

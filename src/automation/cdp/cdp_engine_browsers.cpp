@@ -52,6 +52,13 @@ StartedBrowser CdpEngine::startBrowser(const std::string& url, const StartOption
 
   std::shared_ptr<Browser> browser = runningBrowser(profile);
   if (!browser) browser = adopt(profile);
+  if (browser && !answers(browser)) {
+    // Its ids would only lead to commands that time out. The profile holds
+    // one browser at a time, so the stuck one goes before a fresh one starts.
+    log("the browser on " + profile + " does not answer: closing it for a fresh start");
+    shutDown(browser);
+    browser = nullptr;
+  }
   if (!browser) browser = launch(profile, options);
   if (!browser) return {};
   std::shared_ptr<Page> page = pageOf(browser);
@@ -71,6 +78,11 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::runningBrowser(const std::string&
   return nullptr;
 }
 
+bool CdpEngine::answers(const std::shared_ptr<Browser>& browser) {
+  const std::shared_ptr<Page> page = pageOf(browser);
+  return page && !page->page->hung() && page->page->answers();
+}
+
 std::shared_ptr<CdpEngine::Browser> CdpEngine::adopt(const std::string& profile) {
   const std::optional<DevToolsEndpoint> endpoint = readActivePort(profile);
   if (!endpoint) return nullptr;
@@ -83,7 +95,7 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::adopt(const std::string& profile)
   if (version.HasParseError() || !stringMember(version, "webSocketDebuggerUrl").ends_with(endpoint->browserPath))
     return nullptr;
   log("adopting the browser already running on " + profile);
-  return connect(endpoint->webSocketUrl(), endpoint->port, profile, findBrowserProcess(profile));
+  return connect(endpoint->webSocketUrl(), endpoint->port, profile, holdBrowserProcess(profile));
 }
 
 std::shared_ptr<CdpEngine::Browser> CdpEngine::launch(const std::string& profile, const StartOptions& options) {
@@ -97,36 +109,40 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::launch(const std::string& profile
   settings.headless = headless();
   settings.runningAsRoot = ::geteuid() == 0;
   settings.extraFlags = config_.extraFlags;
+  for (const std::string& flag : settings.extraFlags)
+    if (const std::string why = refusedFlag(flag); !why.empty()) log("refused browser flag " + flag + ": " + why);
   const std::string logPath = browserLogPath(profile);
-  const Spawned spawned = spawnDetached(browserExecutable(), browserArguments(settings), logPath);
-  if (spawned.pid == 0) {
+  Spawned spawned = spawnDetached(browserExecutable(), browserArguments(settings), logPath);
+  if (!spawned.process) {
     log("start failed: " + spawned.error);
     return nullptr;
   }
-  log("launched " + browserExecutable() + " as process " + std::to_string(spawned.pid) +
+  log("launched " + browserExecutable() + " as process " + std::to_string(spawned.process.pid()) +
       (settings.headless ? " (headless)" : ""));
 
   const auto deadline = std::chrono::steady_clock::now() + config_.startTimeLimit;
   std::optional<DevToolsEndpoint> endpoint;
   std::string failure;
   while (!(endpoint = readActivePort(profile))) {
-    if (!processAlive(spawned.pid)) failure = "the browser ended during its start";
+    if (!spawned.process.alive()) failure = "the browser ended during its start";
     else if (std::chrono::steady_clock::now() >= deadline) failure = "the browser reported no debugging port in time";
     else if (!PumpedWait(kPortPollMs)) failure = "stopped during the start";
     if (!failure.empty()) break;
   }
   if (!endpoint) {
     log("start failed: " + failure + "; browser output:\n" + fileTail(logPath, kLogTailBytes));
-    endProcess(spawned.pid, std::chrono::milliseconds(0));
+    endProcess(spawned.process, std::chrono::milliseconds(0));
     return nullptr;
   }
-  std::shared_ptr<Browser> browser = connect(endpoint->webSocketUrl(), endpoint->port, profile, spawned.pid);
-  if (!browser) endProcess(spawned.pid, std::chrono::milliseconds(0));
+  // A failed connection leaves the process with us, to be ended here.
+  std::shared_ptr<Browser> browser =
+      connect(endpoint->webSocketUrl(), endpoint->port, profile, std::move(spawned.process));
+  if (!browser) endProcess(spawned.process, std::chrono::milliseconds(0));
   return browser;
 }
 
 std::shared_ptr<CdpEngine::Browser> CdpEngine::connect(const std::string& webSocketUrl, int port,
-                                                       const std::string& profile, pid_t pid) {
+                                                       const std::string& profile, ProcessHandle&& process) {
   std::string error;
   std::unique_ptr<SocketTransport> transport = SocketTransport::open(webSocketUrl, kConnectTimeLimit, error);
   if (!transport) {
@@ -135,7 +151,7 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::connect(const std::string& webSoc
   }
   auto browser = std::make_shared<Browser>();
   browser->profileDirectory = profile;
-  browser->pid = pid;
+  const pid_t pid = process.pid();
   browser->port = port;
   {
     std::lock_guard lock(mutex_);
@@ -170,6 +186,7 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::connect(const std::string& webSoc
     log("connect failed: " + discover.error);
     return nullptr;
   }
+  browser->process = std::move(process);
   {
     std::lock_guard lock(mutex_);
     browsers_.emplace(browser->id, browser);
@@ -282,8 +299,13 @@ void CdpEngine::shutDown(const std::shared_ptr<Browser>& browser) {
     // the process check below decides.
     browser->connection->call("Browser.close", "{}", {}, kBrowserCloseTimeLimit);
   }
-  const pid_t pid = browser->pid > 0 ? browser->pid : findBrowserProcess(browser->profileDirectory);
-  const bool gone = pid <= 0 || endProcess(pid, config_.closeGrace);
+  // Only the process held since its start (or adoption) is ever signalled;
+  // one found only now is held before anything is sent to it.
+  ProcessHandle foundNow;
+  const ProcessHandle& process =
+      browser->process ? browser->process : (foundNow = holdBrowserProcess(browser->profileDirectory));
+  const pid_t pid = process.pid();
+  const bool gone = !process || endProcess(process, config_.closeGrace);
   browser->connection->close();
   forget(browser);
   log("closed: browser " + std::to_string(browser->id) + (gone ? "" : " (its process " + std::to_string(pid) +

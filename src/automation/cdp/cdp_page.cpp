@@ -1,44 +1,148 @@
 #include "automation/cdp/cdp_page.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <filesystem>
+#include <map>
 
 #include "automation/cdp/cdp_json.h"
 #include "automation/cdp/page_scripts.h"
+#include "common/stop.h"
 
 namespace vidralo::cdp {
 
+// What the page learns from events: the frames attached as sessions of their
+// own, the execution contexts made for frames of other origins, and the
+// file chooser a click opened. Shared with the event handlers, which may
+// still run while the page is being destroyed.
+struct CdpPage::Frames {
+  struct Child {
+    std::string sessionId;
+    std::string targetId;  // also the frame's id
+  };
+
+  CdpConnection* connection = nullptr;
+  std::mutex mutex;
+  std::vector<Child> children;          // in the order they were attached
+  std::map<std::string, int> tokens;    // event subscription per session
+  std::map<std::string, int> contexts;  // session + frame id -> our context there
+  int chooserNode = 0;                  // backend node of the opened chooser's input
+  std::condition_variable_any chooserOpened;
+
+  // Subscribes to the events of `sessionId` and turns on what they need.
+  void watch(const std::string& sessionId) {
+    const int token = connection->subscribe(sessionId, [self = weakSelf.lock(), sessionId](const CdpEvent& event) {
+      self->onEvent(sessionId, event);
+    });
+    {
+      std::lock_guard lock(mutex);
+      tokens[sessionId] = token;
+    }
+    // Posted: a page that is still busy (or frozen) must not hold anything
+    // up; the browser keeps the order of the commands that follow.
+    connection->post("Page.enable", "{}", sessionId);
+    connection->post("Target.setAutoAttach",
+                     JsonObject().boolean("autoAttach", true).boolean("waitForDebuggerOnStart", false)
+                         .boolean("flatten", true).str(),
+                     sessionId);
+  }
+
+  // Runs on the connection's thread: it never waits for the browser.
+  void onEvent(const std::string& sessionId, const CdpEvent& event) {
+    if (event.method == "Page.javascriptDialogOpening") {
+      connection->post("Page.handleJavaScriptDialog",
+                       JsonObject().boolean("accept", true)
+                           .text("promptText", stringMember(event.params, "defaultPrompt")).str(),
+                       sessionId);
+    } else if (event.method == "Target.attachedToTarget") {
+      const rapidjson::Value* info = member(event.params, "targetInfo");
+      const std::string child = stringMember(event.params, "sessionId");
+      if (!info || stringMember(*info, "type") != "iframe" || child.empty()) return;
+      {
+        std::lock_guard lock(mutex);
+        children.push_back({child, stringMember(*info, "targetId")});
+      }
+      watch(child);
+    } else if (event.method == "Target.detachedFromTarget") {
+      const std::string child = stringMember(event.params, "sessionId");
+      int token = 0;
+      {
+        std::lock_guard lock(mutex);
+        std::erase_if(children, [&](const Child& c) { return c.sessionId == child; });
+        if (auto it = tokens.find(child); it != tokens.end()) {
+          token = it->second;
+          tokens.erase(it);
+        }
+      }
+      if (token) connection->unsubscribe(token);
+    } else if (event.method == "Page.fileChooserOpened") {
+      std::lock_guard lock(mutex);
+      chooserNode = static_cast<int>(integerMember(event.params, "backendNodeId"));
+      chooserOpened.notify_all();
+    }
+  }
+
+  std::weak_ptr<Frames> weakSelf;
+
+  std::string sessionOfFrame(const std::string& frameId) {
+    std::lock_guard lock(mutex);
+    for (const Child& child : children)
+      if (child.targetId == frameId) return child.sessionId;
+    return {};
+  }
+};
+
 CdpPage::CdpPage(CdpConnection& connection, std::string sessionId, std::chrono::milliseconds timeLimit, Log log)
-    : connection_(connection), sessionId_(std::move(sessionId)), timeLimit_(timeLimit), log_(std::move(log)) {
-  // Captures no `this`: a handler already on its way may still run while
-  // this page is being destroyed on another thread.
-  dialogSubscription_ =
-      connection_.subscribe(sessionId_, [connection = &connection_, session = sessionId_](const CdpEvent& event) {
-        if (event.method != "Page.javascriptDialogOpening") return;
-        // Posted, not called: an event handler must never wait for the browser.
-        connection->post(
-            "Page.handleJavaScriptDialog",
-            JsonObject().boolean("accept", true).text("promptText", stringMember(event.params, "defaultPrompt")).str(),
-            session);
-      });
-  // Posted: a page that is still busy (or frozen) must not hold up the
-  // attach; the browser keeps the order of the commands that follow.
-  connection_.post("Page.enable", "{}", sessionId_);
+    : connection_(connection),
+      sessionId_(std::move(sessionId)),
+      timeLimit_(timeLimit),
+      log_(std::move(log)),
+      frames_(std::make_shared<Frames>()) {
+  frames_->connection = &connection_;
+  frames_->weakSelf = frames_;
+  frames_->watch(sessionId_);
 }
 
-CdpPage::~CdpPage() { connection_.unsubscribe(dialogSubscription_); }
+CdpPage::~CdpPage() {
+  std::map<std::string, int> tokens;
+  {
+    std::lock_guard lock(frames_->mutex);
+    tokens.swap(frames_->tokens);
+  }
+  for (const auto& [session, token] : tokens) connection_.unsubscribe(token);
+}
 
-CdpReply CdpPage::command(std::string_view method, std::string_view params) {
-  CdpReply reply = connection_.call(method, params, sessionId_, timeLimit_);
+CdpReply CdpPage::command(std::string_view method, std::string_view params, std::string_view sessionId) {
+  CdpReply reply = connection_.call(method, params, sessionId.empty() ? sessionId_ : sessionId, timeLimit_);
+  // Any answer, even an error, shows the page alive; silence in a row does
+  // not. A stopped caller proves neither.
+  if (reply.timedOut) ++timeouts_;
+  else if (reply.message) timeouts_ = 0;
   if (!reply.ok && log_) log_(reply.error);
   return reply;
 }
 
 const rapidjson::Value* CdpPage::Evaluated::value() const { return remote ? member(*remote, "value") : nullptr; }
 
-CdpPage::Evaluated CdpPage::evaluate(const std::string& expression, bool byValue) {
+bool CdpPage::Evaluated::isTrue() const {
+  const rapidjson::Value* result = value();
+  return result && result->IsBool() && result->GetBool();
+}
+
+CdpPage::Evaluated CdpPage::evaluate(const Document& document, const std::string& expression, bool byValue,
+                                     bool userGesture) {
   Evaluated outcome;
-  outcome.reply = command("Runtime.evaluate",
-                          JsonObject().text("expression", expression).boolean("returnByValue", byValue).str());
+  JsonObject params;
+  params.text("expression", expression).boolean("returnByValue", byValue);
+  if (document.contextId) params.integer("contextId", document.contextId);
+  if (userGesture) params.boolean("userGesture", true);
+  outcome.reply = command("Runtime.evaluate", params.str(), document.sessionId);
+  if (!outcome.reply.ok && outcome.reply.message && !document.frameId.empty()) {
+    // The frame navigated since and took our context with it: one more try
+    // in a fresh one (without a frame, so there is no third).
+    if (const int fresh = contextFor(document.sessionId, document.frameId, true))
+      return evaluate({document.sessionId, fresh, ""}, expression, byValue, userGesture);
+  }
   if (!outcome.reply.ok) return outcome;
   if (const rapidjson::Value* exception = member(outcome.reply.result(), "exceptionDetails")) {
     const rapidjson::Value* thrown = member(*exception, "exception");
@@ -49,11 +153,90 @@ CdpPage::Evaluated CdpPage::evaluate(const std::string& expression, bool byValue
   return outcome;
 }
 
-bool CdpPage::evaluateTrue(const std::string& expression) {
-  const Evaluated outcome = evaluate(expression);
-  const rapidjson::Value* value = outcome.value();
-  return value && value->IsBool() && value->GetBool();
+std::pair<CdpPage::Document, CdpPage::Evaluated> CdpPage::locate(const std::string& expression, const Found& found,
+                                                                 bool byValue) {
+  const Document own{sessionId_, 0};
+  Evaluated first = evaluate(own, expression, byValue);
+  // A page that does not answer is not searched any further.
+  if (found(first) || !first.reply.ok) return {own, std::move(first)};
+  for (const Document& document : otherDocuments()) {
+    Evaluated outcome = evaluate(document, expression, byValue);
+    if (found(outcome)) return {document, std::move(outcome)};
+  }
+  return {own, std::move(first)};
 }
+
+std::vector<CdpPage::Document> CdpPage::otherDocuments() {
+  std::vector<Document> documents;
+  std::vector<std::string> visited{sessionId_};
+  const CdpReply tree = command("Page.getFrameTree");
+  if (const rapidjson::Value* root = member(tree.result(), "frameTree")) {
+    const rapidjson::Value* frame = member(*root, "frame");
+    collectDocuments(sessionId_, *root, frame ? stringMember(*frame, "securityOrigin") : "", documents, visited);
+  }
+  // Frames of other processes that the tree did not place come last.
+  std::vector<Frames::Child> children;
+  {
+    std::lock_guard lock(frames_->mutex);
+    children = frames_->children;
+  }
+  for (const Frames::Child& child : children) {
+    if (std::find(visited.begin(), visited.end(), child.sessionId) != visited.end()) continue;
+    visited.push_back(child.sessionId);
+    documents.push_back({child.sessionId, 0});
+    const CdpReply childTree = command("Page.getFrameTree", "{}", child.sessionId);
+    if (const rapidjson::Value* root = member(childTree.result(), "frameTree")) {
+      const rapidjson::Value* frame = member(*root, "frame");
+      collectDocuments(child.sessionId, *root, frame ? stringMember(*frame, "securityOrigin") : "", documents, visited);
+    }
+  }
+  return documents;
+}
+
+void CdpPage::collectDocuments(const std::string& sessionId, const rapidjson::Value& tree,
+                               const std::string& parentOrigin, std::vector<Document>& documents,
+                               std::vector<std::string>& visited) {
+  const rapidjson::Value* childFrames = member(tree, "childFrames");
+  if (!childFrames || !childFrames->IsArray()) return;
+  for (const auto& child : childFrames->GetArray()) {
+    const rapidjson::Value* frame = member(child, "frame");
+    if (!frame) continue;
+    const std::string frameId = stringMember(*frame, "id");
+    const std::string origin = stringMember(*frame, "securityOrigin");
+    if (const std::string frameSession = frames_->sessionOfFrame(frameId); !frameSession.empty()) {
+      // A frame of another process: its own session, searched in its place.
+      if (std::find(visited.begin(), visited.end(), frameSession) != visited.end()) continue;
+      visited.push_back(frameSession);
+      documents.push_back({frameSession, 0});
+      const CdpReply inner = command("Page.getFrameTree", "{}", frameSession);
+      if (const rapidjson::Value* root = member(inner.result(), "frameTree")) collectDocuments(frameSession, *root, origin, documents, visited);
+      continue;
+    }
+    // A frame of the same origin as its parent is reached by the parent's
+    // own search; any other one gets a context of ours.
+    if (origin != parentOrigin) {
+      if (const int context = contextFor(sessionId, frameId, false)) documents.push_back({sessionId, context, frameId});
+    }
+    collectDocuments(sessionId, child, origin, documents, visited);
+  }
+}
+
+int CdpPage::contextFor(const std::string& sessionId, const std::string& frameId, bool renew) {
+  const std::string key = sessionId + "/" + frameId;
+  {
+    std::lock_guard lock(frames_->mutex);
+    if (auto it = frames_->contexts.find(key); it != frames_->contexts.end() && !renew) return it->second;
+  }
+  const CdpReply made = command("Page.createIsolatedWorld",
+                                JsonObject().text("frameId", frameId).text("worldName", "vidralo").str(), sessionId);
+  const int context = static_cast<int>(integerMember(made.result(), "executionContextId"));
+  std::lock_guard lock(frames_->mutex);
+  if (context) frames_->contexts[key] = context;
+  else frames_->contexts.erase(key);
+  return context;
+}
+
+bool CdpPage::answers() { return evaluate({sessionId_, 0}, "true").isTrue(); }
 
 bool CdpPage::bringToFront() { return command("Page.bringToFront").ok; }
 
@@ -76,10 +259,14 @@ void CdpPage::overrideDialogs() {
   std::call_once(dialogsOverridden_, [this] {
     command("Page.addScriptToEvaluateOnNewDocument", JsonObject().text("source", scripts::dialogOverride()).str());
   });
-  evaluate(scripts::dialogOverride());
+  evaluate({sessionId_, 0}, scripts::dialogOverride());
 }
 
-bool CdpPage::markerPresent(std::string_view marker) { return evaluateTrue(scripts::markerPresent(marker)); }
+bool CdpPage::markerPresent(std::string_view marker) {
+  // An empty marker asks about the page's own document only.
+  if (marker.empty()) return evaluate({sessionId_, 0}, scripts::markerPresent(marker)).isTrue();
+  return locate(scripts::markerPresent(marker), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
+}
 
 void CdpPage::setTitle(std::string_view title) {
   // The title is a progress line that nobody reads back: the job need not
@@ -88,23 +275,32 @@ void CdpPage::setTitle(std::string_view title) {
   connection_.post("Runtime.evaluate", JsonObject().text("expression", scripts::setTitle(title)).str(), sessionId_);
 }
 
-bool CdpPage::elementExists(std::string_view selector) { return evaluateTrue(scripts::elementExists(selector)); }
+bool CdpPage::elementExists(std::string_view selector) {
+  return locate(scripts::elementExists(selector), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
+}
 
 std::string CdpPage::elementText(std::string_view selector) {
-  const Evaluated outcome = evaluate(scripts::elementText(selector));
-  const rapidjson::Value* value = outcome.value();
-  return value && value->IsString() ? std::string(value->GetString(), value->GetStringLength()) : std::string();
+  const auto isText = [](const Evaluated& e) { return e.value() && e.value()->IsString(); };
+  const auto [document, outcome] = locate(scripts::elementText(selector), isText);
+  if (!isText(outcome)) return {};
+  return std::string(outcome.value()->GetString(), outcome.value()->GetStringLength());
 }
 
 bool CdpPage::click(std::string_view selector, bool mouseEvents) {
   // An element without a box (hidden, zero size) cannot be hit by a mouse;
   // its own click() still reaches its handlers.
   if (mouseEvents && clickWithMouse(selector)) return true;
-  return evaluateTrue(scripts::clickElement(selector));
+  const auto [document, found] =
+      locate(scripts::elementExists(selector), [](const Evaluated& e) { return e.isTrue(); });
+  if (!found.isTrue()) return false;
+  // In a frame of another origin the element's own click() stands in for
+  // the mouse, run as a user's gesture.
+  return evaluate(document, scripts::clickElement(selector), true, document.sessionId != sessionId_ || document.contextId)
+      .isTrue();
 }
 
 bool CdpPage::clickWithMouse(std::string_view selector) {
-  const Evaluated outcome = evaluate(scripts::elementCentre(selector));
+  const Evaluated outcome = evaluate({sessionId_, 0}, scripts::elementCentre(selector));
   const rapidjson::Value* centre = outcome.value();
   if (!centre || !centre->IsObject()) return false;
   const rapidjson::Value* x = member(*centre, "x");
@@ -120,37 +316,72 @@ bool CdpPage::clickWithMouse(std::string_view selector) {
 }
 
 bool CdpPage::input(std::string_view selector, const std::string& text) {
-  const Evaluated outcome = evaluate(scripts::prepareInput(selector));
+  const Document own{sessionId_, 0};
+  const Evaluated outcome = evaluate(own, scripts::prepareInput(selector));
   const rapidjson::Value* state = outcome.value();
-  if (!state || !state->IsString()) return false;
+  if (!state || !state->IsString()) {
+    // Not in the page's own document: a frame of another origin takes the
+    // text assigned, with the events typing raises.
+    if (!outcome.reply.ok) return false;
+    for (const Document& document : otherDocuments())
+      if (evaluate(document, scripts::assignInput(selector, text)).isTrue()) return true;
+    return false;
+  }
   // Typed text replaces the selection and raises the events a keyboard
   // would; a field that takes no focus, or an empty text, is assigned.
   if (std::string_view(state->GetString()) != "focused" || text.empty())
-    return evaluateTrue(scripts::assignInput(selector, text));
+    return evaluate(own, scripts::assignInput(selector, text)).isTrue();
   if (!command("Input.insertText", JsonObject().text("text", text).str()).ok) return false;
-  return evaluateTrue(scripts::announceInput(selector));
+  return evaluate(own, scripts::announceInput(selector)).isTrue();
 }
 
-bool CdpPage::uploadFile(const std::string& path) {
+bool CdpPage::uploadFile(const std::string& path, std::string_view dropZoneText) {
   std::error_code error;
   const std::filesystem::path file = std::filesystem::absolute(path, error);
   if (error || !std::filesystem::is_regular_file(file, error)) {
     if (log_) log_("upload: no such file " + path);
     return false;
   }
-  const Evaluated outcome = evaluate(scripts::elementObject("input[type=file]"), false);
-  const std::string objectId = outcome.remote ? stringMember(*outcome.remote, "objectId") : std::string();
-  if (objectId.empty()) {
+  const std::string files = "[" + jsonString(file.string()) + "]";
+  const auto hasObject = [](const Evaluated& e) { return e.remote && !stringMember(*e.remote, "objectId").empty(); };
+  const auto [document, outcome] = locate(scripts::elementObject("input[type=file]"), hasObject, false);
+  if (hasObject(outcome)) {
+    const std::string objectId = stringMember(*outcome.remote, "objectId");
+    const bool handed =
+        command("DOM.setFileInputFiles", JsonObject().raw("files", files).text("objectId", objectId).str(),
+                document.sessionId)
+            .ok;
+    connection_.post("Runtime.releaseObject", JsonObject().text("objectId", objectId).str(), document.sessionId);
+    return handed;
+  }
+  if (!outcome.reply.ok) return false;
+  return handToChooser(files, dropZoneText);
+}
+
+bool CdpPage::handToChooser(const std::string& files, std::string_view dropZoneText) {
+  if (dropZoneText.empty()) {
     if (log_) log_("upload: the page has no file input");
     return false;
   }
-  const bool handed = command("DOM.setFileInputFiles", JsonObject()
-                                                           .raw("files", "[" + jsonString(file.string()) + "]")
-                                                           .text("objectId", objectId)
-                                                           .str())
-                          .ok;
-  connection_.post("Runtime.releaseObject", JsonObject().text("objectId", objectId).str(), sessionId_);
-  return handed;
+  {
+    std::lock_guard lock(frames_->mutex);
+    frames_->chooserNode = 0;
+  }
+  // The chooser a click opens is held back and reported instead of shown.
+  if (!command("Page.setInterceptFileChooserDialog", JsonObject().boolean("enabled", true).str()).ok) return false;
+  int node = 0;
+  // Opening a chooser needs a user's gesture, as a click by hand would be.
+  if (evaluate({sessionId_, 0}, scripts::clickShowing(dropZoneText), true, true).isTrue()) {
+    std::unique_lock lock(frames_->mutex);
+    frames_->chooserOpened.wait_for(lock, currentStopToken(), timeLimit_, [this] { return frames_->chooserNode != 0; });
+    node = frames_->chooserNode;
+  }
+  command("Page.setInterceptFileChooserDialog", JsonObject().boolean("enabled", false).str());
+  if (node == 0) {
+    if (log_) log_("upload: no file input, and no file chooser opened on the element showing the marker");
+    return false;
+  }
+  return command("DOM.setFileInputFiles", JsonObject().raw("files", files).integer("backendNodeId", node).str()).ok;
 }
 
 }  // namespace vidralo::cdp

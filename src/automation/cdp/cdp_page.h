@@ -1,11 +1,20 @@
 #pragma once
 // One attached page target and the operations the program performs on it,
 // each a few protocol commands on the browser's connection.
+//
+// A page is more than its own document: frames of other origins run in
+// execution contexts of their own, in this process or (site isolation) in
+// another one that the browser attaches as a flat session of its own. Every
+// element operation and the marker look in the page's document first, then
+// in those frames in document order.
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "automation/cdp/cdp_connection.h"
 
@@ -15,15 +24,23 @@ class CdpPage {
  public:
   using Log = std::function<void(const std::string&)>;
 
-  // Enables page events on `sessionId` and answers every JavaScript dialog
-  // of the page at once (accepting it), so that no dialog can ever hold the
-  // page's scripts, and therefore our commands, waiting.
+  // After this many commands in a row went unanswered the page counts as
+  // hung (a script that never returns, a renderer that froze).
+  static constexpr int kTimeoutsUntilHung = 2;
+
+  // Enables page events on `sessionId`, attaches the frames of other
+  // processes as they appear, and answers every JavaScript dialog at once
+  // (accepting it), so that no dialog can ever hold the page's scripts, and
+  // therefore our commands, waiting.
   CdpPage(CdpConnection& connection, std::string sessionId, std::chrono::milliseconds timeLimit, Log log);
   ~CdpPage();
   CdpPage(const CdpPage&) = delete;
   CdpPage& operator=(const CdpPage&) = delete;
 
   const std::string& sessionId() const { return sessionId_; }
+  bool hung() const { return timeouts_ >= kTimeoutsUntilHung; }
+  // One quick command: false when the page did not answer in time.
+  bool answers();
 
   bool bringToFront();
   bool navigate(const std::string& url, std::chrono::milliseconds timeLimit);
@@ -37,10 +54,21 @@ class CdpPage {
   std::string elementText(std::string_view selector);
   bool click(std::string_view selector, bool mouseEvents);
   bool input(std::string_view selector, const std::string& text);
-  // Hands `path` to the first file input of the page (hidden or not).
-  bool uploadFile(const std::string& path);
+  // Hands `path` to the first file input in document order (hidden or
+  // not). Without one, the element that shows `dropZoneText` is clicked and
+  // the file goes to the file chooser that the click opens.
+  bool uploadFile(const std::string& path, std::string_view dropZoneText);
+
+  struct Frames;
 
  private:
+  // Where a script runs: the main world of a protocol session, or another
+  // execution context of it (a frame of another origin in this process).
+  struct Document {
+    std::string sessionId;
+    int contextId = 0;    // 0: the session's main world
+    std::string frameId;  // the frame of `contextId`
+  };
   // The outcome of a script: `remote` is the protocol's RemoteObject for its
   // result, null when the command or the script failed. It points into
   // `reply`, which keeps it alive.
@@ -49,18 +77,33 @@ class CdpPage {
     const rapidjson::Value* remote = nullptr;
     // The script's result as JSON (byValue scripts only); null if none.
     const rapidjson::Value* value() const;
+    bool isTrue() const;
   };
-  // Runs `expression` in the page's main world.
-  Evaluated evaluate(const std::string& expression, bool byValue = true);
-  bool evaluateTrue(const std::string& expression);
-  CdpReply command(std::string_view method, std::string_view params = "{}");
+  using Found = std::function<bool(const Evaluated&)>;
+
+  Evaluated evaluate(const Document& document, const std::string& expression, bool byValue = true,
+                     bool userGesture = false);
+  // The first document, in search order, where `expression` gives a result
+  // that `found` accepts; the page's own document when none does.
+  std::pair<Document, Evaluated> locate(const std::string& expression, const Found& found, bool byValue = true);
+  // The frames of other origins, in document order.
+  std::vector<Document> otherDocuments();
+  // Our execution context in `frameId` of `sessionId`, made when there is
+  // none yet (or `renew`: the one we had went with a navigation); 0 if none.
+  int contextFor(const std::string& sessionId, const std::string& frameId, bool renew);
+  void collectDocuments(const std::string& sessionId, const rapidjson::Value& tree, const std::string& rootOrigin,
+                        std::vector<Document>& documents, std::vector<std::string>& visitedSessions);
+  CdpReply command(std::string_view method, std::string_view params = "{}", std::string_view sessionId = {});
   bool clickWithMouse(std::string_view selector);
+  bool handToInput(const Document& document, const std::string& file);
+  bool handToChooser(const std::string& file, std::string_view dropZoneText);
 
   CdpConnection& connection_;
   const std::string sessionId_;
   const std::chrono::milliseconds timeLimit_;
   Log log_;
-  int dialogSubscription_ = 0;
+  std::shared_ptr<Frames> frames_;
+  std::atomic<int> timeouts_{0};
   std::once_flag dialogsOverridden_;
 };
 

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "automation/cdp/browser_process.h"
 #include "automation/cdp/cdp_connection.h"
 #include "automation/cdp/cdp_engine.h"
 #include "automation/cdp/cdp_page.h"
@@ -17,7 +18,7 @@ namespace vidralo::cdp {
 struct CdpEngine::Browser {
   BrowserId id = 0;
   std::string profileDirectory;
-  pid_t pid = 0;  // 0 when it could not be found
+  ProcessHandle process;  // empty when it could not be found
   int port = 0;
   std::unique_ptr<CdpConnection> connection;
   // Pages whose renderer died: they answer no page command until reloaded,
@@ -36,7 +37,8 @@ struct CdpEngine::Page {
   std::atomic<bool> attached{true};
   std::unique_ptr<CdpPage> page;
 
-  bool usable() const { return attached && browser->alive(); }
+  // A hung page (commands unanswered in a row) is as good as gone.
+  bool usable() const { return attached && browser->alive() && !page->hung(); }
 };
 
 }  // namespace vidralo::cdp

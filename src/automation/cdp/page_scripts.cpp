@@ -5,22 +5,35 @@
 namespace vidralo::cdp::scripts {
 namespace {
 
+// Visits, in document order, the open shadow roots and the reachable
+// (same-origin) frame documents below `root`; stops at the first visit that
+// returns something other than null.
+constexpr std::string_view kInnerRoots = R"(
+const innerRoots = (root, visit) => {
+  for (const host of root.querySelectorAll('*')) {
+    if (host.shadowRoot) { const got = visit(host.shadowRoot); if (got !== null) return got; }
+    if (host.tagName === 'IFRAME' || host.tagName === 'FRAME') {
+      let inner = null;
+      try { inner = host.contentDocument; } catch (e) {}
+      if (inner) { const got = visit(inner); if (got !== null) return got; }
+    }
+  }
+  return null;
+};
+)";
+
 // Wraps `body` so that it runs with `el` bound to the first element that
-// matches `selector` (or null). An invalid selector matches nothing.
+// matches `selector` (or null): in the document itself first, then in its
+// open shadow roots and frames. An invalid selector matches nothing.
 std::string withElement(std::string_view selector, std::string_view body) {
   std::string script = "(() => {\nconst selector = ";
   script += jsonString(selector);
-  script += R"(;
-const find = (doc) => {
+  script += ";";
+  script += kInnerRoots;
+  script += R"(const find = (root) => {
   let found = null;
-  try { found = doc.querySelector(selector); } catch (e) { return null; }
-  if (found) return found;
-  for (const frame of doc.querySelectorAll('iframe,frame')) {
-    let inner = null;
-    try { inner = frame.contentDocument; } catch (e) {}
-    if (inner) { found = find(inner); if (found) return found; }
-  }
-  return null;
+  try { found = root.querySelector(selector); } catch (e) { return null; }
+  return found || innerRoots(root, find);
 };
 const el = find(document);
 )";
@@ -112,20 +125,38 @@ std::string elementObject(std::string_view selector) { return withElement(select
 std::string markerPresent(std::string_view marker) {
   std::string script = "(() => {\nconst marker = ";
   script += jsonString(marker);
-  script += R"(;
-const has = (doc) => {
-  if (marker === '') return doc.readyState === 'complete';
-  const text = doc.body ? doc.body.innerText : '';
-  if (text && text.includes(marker)) return true;
-  if (doc.documentElement && doc.documentElement.outerHTML.includes(marker)) return true;
-  for (const frame of doc.querySelectorAll('iframe,frame')) {
-    let inner = null;
-    try { inner = frame.contentDocument; } catch (e) {}
-    if (inner && has(inner)) return true;
+  script += ";";
+  script += kInnerRoots;
+  // Only what the page shows counts: the title and the rendered text
+  // (innerText leaves out scripts, styles and hidden elements), never the
+  // source of a script, markup or attributes.
+  script += R"(const shows = (el) => !['SCRIPT', 'STYLE', 'TEMPLATE', 'NOSCRIPT'].includes(el.tagName) &&
+    el.checkVisibility() && (el.innerText || '').includes(marker);
+const has = (root) => {
+  if (root.nodeType === Node.DOCUMENT_NODE) {
+    if (marker === '') return root.readyState === 'complete' ? true : null;
+    if (root.title.includes(marker) || (root.body && shows(root.body))) return true;
+  } else if (marker !== '') {
+    for (const child of root.children) if (shows(child)) return true;
   }
-  return false;
+  return innerRoots(root, has);
 };
-return has(document);
+return has(document) === true;
+})())";
+  return script;
+}
+
+std::string clickShowing(std::string_view text) {
+  std::string script = "(() => {\nconst text = ";
+  script += jsonString(text);
+  script += R"(;
+const shows = (el) => el.checkVisibility() && (el.innerText || '').includes(text);
+for (const el of document.body ? document.body.querySelectorAll('*') : []) {
+  if (!shows(el) || Array.from(el.children).some(shows)) continue;
+  el.click();
+  return true;
+}
+return false;
 })())";
   return script;
 }

@@ -3,8 +3,10 @@
 // program (selectors, markers, titles) enters a script only as a JSON
 // literal, never spliced into the source.
 //
-// Elements are looked up in the document and, depth first, in every frame
-// whose document the page may reach (same origin).
+// Elements are looked up in the document, then in document order in its
+// open shadow roots and in every frame whose document the script may reach
+// (same origin); other frames are searched by the engine in their own
+// execution contexts.
 #include <string>
 #include <string_view>
 
@@ -29,9 +31,14 @@ std::string assignInput(std::string_view selector, std::string_view text);
 std::string announceInput(std::string_view selector);
 // The element itself (as a remote object), for DOM commands.
 std::string elementObject(std::string_view selector);
-// true when `marker` appears in the page's text or markup (any reachable
-// frame); an empty marker asks for a completely loaded document.
+// true when the page shows `marker`: in a title or the visible text of the
+// document, its open shadow roots or reachable frames (never in script
+// source, markup or attributes); an empty marker asks for a completely
+// loaded document.
 std::string markerPresent(std::string_view marker);
+// Clicks the innermost element that shows `text` (the first in document
+// order); true when there was one.
+std::string clickShowing(std::string_view text);
 std::string setTitle(std::string_view title);
 // Replaces alert, confirm and prompt by versions that return at once.
 std::string dialogOverride();

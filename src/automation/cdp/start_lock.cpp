@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "common/stop.h"
 
@@ -9,6 +10,9 @@ namespace vidralo::cdp {
 namespace {
 
 // A plain mutex cannot be given up on; this lock can, by a stop request.
+// It lets its own thread in again: a start that keeps the window's messages
+// flowing may meet a second start from that same thread (a log-in entry run
+// on the window thread), which must not wait for the first for ever.
 class StartLock {
  public:
   static StartLock& instance() {
@@ -17,16 +21,23 @@ class StartLock {
   }
 
   bool acquire() {
+    const std::thread::id self = std::this_thread::get_id();
     std::unique_lock lock(mutex_);
-    if (!free_.wait(lock, currentStopToken(), [this] { return !busy_; })) return false;
-    busy_ = true;
+    if (depth_ > 0 && owner_ == self) {
+      ++depth_;
+      return true;
+    }
+    if (!free_.wait(lock, currentStopToken(), [this] { return depth_ == 0; })) return false;
+    owner_ = self;
+    depth_ = 1;
     return true;
   }
 
   void release() {
     {
       std::lock_guard lock(mutex_);
-      busy_ = false;
+      if (--depth_ > 0) return;
+      owner_ = {};
     }
     free_.notify_one();
   }
@@ -34,7 +45,8 @@ class StartLock {
  private:
   std::mutex mutex_;
   std::condition_variable_any free_;
-  bool busy_ = false;
+  std::thread::id owner_;
+  int depth_ = 0;
 };
 
 }  // namespace

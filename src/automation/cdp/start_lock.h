@@ -3,8 +3,9 @@
 // race for the same profile and for the user's screen.
 namespace vidralo::cdp {
 
-// Holds the lock for its lifetime. A thread whose stop is requested gives up
-// waiting for it; the guard then reads as false and holds nothing.
+// Holds the lock for its lifetime; the thread that holds it may take it
+// again (a nested start). A thread whose stop is requested gives up waiting
+// for it; the guard then reads as false and holds nothing.
 class StartLockHeld {
  public:
   StartLockHeld();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,6 +15,7 @@
 #include "automation/cdp/browser_process.h"
 #include "automation/cdp/cdp_engine.h"
 #include "browser_helpers.h"
+#include "common/pumped_wait.h"
 #include "common/stop.h"
 #include "support/temp_dir.h"
 #include "test_site.h"
@@ -42,9 +45,56 @@ struct LogLines {
   }
 };
 
+// A child process that took the id `pid` (made through the kernel's
+// last-id switch, which needs root); 0 when none could be made.
+pid_t childWithId(pid_t pid) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    FILE* last = std::fopen("/proc/sys/kernel/ns_last_pid", "w");
+    if (!last) return 0;
+    std::fprintf(last, "%d", pid - 1);
+    if (std::fclose(last) != 0) return 0;
+    const pid_t child = ::fork();
+    if (child == 0) {
+      for (;;) ::pause();
+    }
+    if (child == pid) return child;
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+  }
+  return 0;
+}
+
+// The window thread's messages: the first one starts a browser of its own,
+// as a log-in entry run on the window thread does.
+class StartingPump final : public MessagePump {
+ public:
+  explicit StartingPump(std::function<void()> start) : start_(std::move(start)) {}
+  void processEvents(std::chrono::milliseconds maxWait) override {
+    if (!started_) {
+      started_ = true;
+      start_();
+    } else {
+      std::this_thread::sleep_for(std::min(maxWait, std::chrono::milliseconds(5)));
+    }
+  }
+
+ private:
+  std::function<void()> start_;
+  bool started_ = false;
+};
+
 class BrowserLifeTest : public ::testing::Test {
  protected:
   StartOptions options(const std::string& name) const { return {dir_.file(name), "800,600", "1,1"}; }
+
+  // A script that answers --version as a browser would and runs `body`
+  // for anything else.
+  std::string fakeBrowser(const std::string& name, const std::string& body) const {
+    const std::string path =
+        dir_.write("bin/" + name, "#!/bin/sh\n[ \"$1\" = --version ] && exec echo 'Chromium 120.0.6099.224'\n" + body);
+    ::chmod(path.c_str(), 0755);
+    return path;
+  }
 
   test::TestSite site_;
   vidralo::test::TempDir dir_;
@@ -165,8 +215,7 @@ TEST_F(BrowserLifeTest, StartsAreSerialisedAndARunningBrowserIsAdoptedNotStarted
 }
 
 TEST_F(BrowserLifeTest, AFailedStartReportsTheBrowsersOwnOutput) {
-  const std::string fake = dir_.write("bin/browser", "#!/bin/sh\necho 'cannot open display: nowhere' >&2\nexit 1\n");
-  ASSERT_EQ(::chmod(fake.c_str(), 0755), 0);
+  const std::string fake = fakeBrowser("browser", "echo 'cannot open display: nowhere' >&2\nexit 1\n");
   LogLines log;
   CdpEngine engine;
   engine.setLogCallback(log.callback());
@@ -180,8 +229,7 @@ TEST_F(BrowserLifeTest, AFailedStartReportsTheBrowsersOwnOutput) {
 }
 
 TEST_F(BrowserLifeTest, AStopEndsTheWaitForAnotherThreadsStartAndTheStartItself) {
-  const std::string slow = dir_.write("bin/slow", "#!/bin/sh\nexec sleep 60\n");  // never reports a port
-  ASSERT_EQ(::chmod(slow.c_str(), 0755), 0);
+  const std::string slow = fakeBrowser("slow", "exec sleep 60\n");  // never reports a port
   CdpEngine::Config config;
   config.startTimeLimit = std::chrono::minutes(2);
   CdpEngine engine(config);
@@ -213,6 +261,104 @@ TEST_F(BrowserLifeTest, AStopEndsTheWaitForAnotherThreadsStartAndTheStartItself)
   const std::string launched = log.starting("launched").at(0);
   const pid_t pid = std::stoi(launched.substr(launched.find("as process ") + 11));
   EXPECT_TRUE(eventually([&] { return !processAlive(pid); }));  // an abandoned start leaves nothing behind
+}
+
+TEST_F(BrowserLifeTest, AnEndedBrowsersProcessIdTakenByAnotherProcessIsNeverSignalled) {
+  CdpEngine::Config config;
+  config.closeGrace = std::chrono::milliseconds(300);
+  CdpEngine engine(config);
+  test::BrowsersClosedAtEnd closing(engine);
+  ASSERT_TRUE(engine.globalInit(""));
+  const StartedBrowser started = engine.startBrowser(site_.url("/marker"), options("reused"));
+  ASSERT_NE(started.sessionId, 0u);
+  const pid_t browser = findBrowserProcess(dir_.file("reused"));
+  ASSERT_GT(browser, 0);
+  ::kill(browser, SIGKILL);
+  // Collected by its parent: only then can the id pass to another process.
+  ASSERT_TRUE(eventually([&] { return ::kill(browser, 0) != 0; }));
+  const pid_t stranger = childWithId(browser);
+  if (stranger == 0) GTEST_SKIP() << "no process could be given a chosen id (needs root)";
+
+  engine.closeBrowser(started.sessionId);
+  EXPECT_EQ(::waitpid(stranger, nullptr, WNOHANG), 0) << "the process that took the id was ended";
+  ::kill(stranger, SIGKILL);
+  ::waitpid(stranger, nullptr, 0);
+}
+
+TEST_F(BrowserLifeTest, AStartFromTheWindowThreadDuringAnotherStartCompletes) {
+  CdpEngine engine;
+  test::BrowsersClosedAtEnd closing(engine);
+  ASSERT_TRUE(engine.globalInit(""));
+  StartedBrowser outer, nested;
+  std::atomic<bool> done{false};
+  std::stop_source stop;
+  std::thread window([&] {
+    StopScope scope(stop.get_token());
+    StartingPump pump([&] { nested = engine.startBrowser(site_.url("/marker"), options("nested")); });
+    registerMessagePump(&pump);
+    outer = engine.startBrowser(site_.url("/marker"), options("outer"));
+    registerMessagePump(nullptr);
+    done = true;
+  });
+  const bool finished = eventually([&] { return done.load(); }, std::chrono::seconds(60));
+  if (!finished) stop.request_stop();  // a deadlock fails the test instead of hanging it
+  window.join();
+  EXPECT_TRUE(finished);
+  EXPECT_NE(nested.sessionId, 0u);
+  EXPECT_NE(outer.sessionId, 0u);
+  EXPECT_NE(nested.browserId, outer.browserId);
+}
+
+TEST_F(BrowserLifeTest, APageStuckInAScriptIsGoneAfterTwoTimeOutsAndAFreshStartReplacesItsBrowser) {
+  CdpEngine::Config config;
+  config.commandTimeLimit = std::chrono::seconds(1);
+  config.closeGrace = std::chrono::seconds(1);
+  CdpEngine engine(config);
+  test::BrowsersClosedAtEnd closing(engine);
+  ASSERT_TRUE(engine.globalInit(""));
+  const StartedBrowser stuck = engine.startBrowser(site_.url("/busy"), options("busy"));
+  ASSERT_NE(stuck.sessionId, 0u);
+  ASSERT_TRUE(engine.waitPageLoaded(stuck.sessionId, "ready:busy"));
+
+  EXPECT_FALSE(engine.click(stuck.sessionId, "#spin", false));  // the click's script never returns
+  EXPECT_TRUE(engine.isConnected(stuck.sessionId)) << "one time-out may be a slow page";
+  EXPECT_FALSE(engine.elementExists(stuck.sessionId, "#spin"));
+  EXPECT_FALSE(engine.isConnected(stuck.sessionId));
+
+  const StartedBrowser fresh = engine.startBrowser(site_.url("/marker"), options("busy"));
+  ASSERT_NE(fresh.sessionId, 0u);
+  EXPECT_NE(fresh.browserId, stuck.browserId);
+  EXPECT_TRUE(engine.isConnected(fresh.sessionId));
+  EXPECT_TRUE(engine.waitPageLoaded(fresh.sessionId, "视频拖拽"));
+}
+
+TEST_F(BrowserLifeTest, FlagsThatWouldExposeTheBrowserAreRefused) {
+  CdpEngine::Config config;
+  config.extraFlags = {"--remote-debugging-address=0.0.0.0", "--remote-debugging-port=9222",
+                       "-remote-allow-origins=*", "--user-data-dir=" + dir_.file("shared"), "--lang=zh-CN"};
+  CdpEngine engine(config);
+  LogLines log;
+  engine.setLogCallback(log.callback());
+  test::BrowsersClosedAtEnd closing(engine);
+  ASSERT_TRUE(engine.globalInit(""));
+  ASSERT_NE(engine.startBrowser(site_.url("/marker"), options("flags")).sessionId, 0u);
+  const pid_t browser = findBrowserProcess(dir_.file("flags"));
+  ASSERT_GT(browser, 0);
+  for (std::size_t i = 0; i + 1 < config.extraFlags.size(); ++i)
+    EXPECT_TRUE(processesWithArgument(config.extraFlags[i]).empty()) << config.extraFlags[i];
+  const std::vector<pid_t> kept = processesWithArgument("--lang=zh-CN");
+  EXPECT_NE(std::find(kept.begin(), kept.end(), browser), kept.end());
+  EXPECT_EQ(log.starting("refused browser flag").size(), 4u);
+}
+
+TEST_F(BrowserLifeTest, ANamedExecutableMustAnswerAsABrowser) {
+  const std::string script = dir_.write("bin/not-a-browser", "#!/bin/sh\necho hello\n");
+  ::chmod(script.c_str(), 0755);
+  const std::string notRunnable = dir_.write("bin/chromium", "#!/bin/sh\necho Chromium 120.0\n");  // no run bits
+  CdpEngine engine;
+  for (const std::string& path : {script, notRunnable, std::string("/bin/true")})
+    EXPECT_FALSE(engine.globalInit(path)) << path;
+  EXPECT_TRUE(engine.globalInit(findBrowserExecutable("")));
 }
 
 TEST_F(BrowserLifeTest, StartsThatCannotWorkFailAtOnce) {

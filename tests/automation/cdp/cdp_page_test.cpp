@@ -160,6 +160,51 @@ TEST_F(PageTest, AFileReachesAHiddenInputAndItsUploadHandler) {
   EXPECT_TRUE(site_->receivedBytes() == bytes) << "received " << site_->receivedBytes().size() << " bytes";
 }
 
+TEST_F(PageTest, TheMarkerCountsOnlyOnceThePageShowsIt) {
+  open("hidden-marker");  // the marker sits in a script, a hidden element, an attribute, a comment
+  EXPECT_FALSE(engine_->pageIsLoaded(session_, "视频拖拽"));
+  EXPECT_TRUE(engine_->pageIsLoaded(session_, "标题标记"));  // the title is shown
+  ASSERT_TRUE(engine_->click(session_, "#show", false));
+  EXPECT_TRUE(engine_->waitPageLoaded(session_, "视频拖拽"));
+}
+
+// One frame from another site (a process of its own) and one from another
+// port of the same site (another origin in the page's process).
+TEST_F(PageTest, FramesOfOtherOriginsAreSearchedLikeThePageItself) {
+  test::TestSite other;
+  std::string otherSite = other.url("/frame");
+  otherSite.replace(otherSite.find("127.0.0.1"), 9, "localhost");
+  engine_->navigate(session_, site_->url("/frames?a=" + otherSite + "&b=" + other.url("/upload")));
+  for (const char* marker : {"ready:frames", "ready:frame", "ready:upload"})
+    ASSERT_TRUE(engine_->waitPageLoaded(session_, marker)) << marker;
+
+  EXPECT_EQ(engine_->elementText(session_, ".inner"), "框架里的字");
+  EXPECT_TRUE(engine_->input(session_, "#inner-input", "跨域输入"));
+  EXPECT_TRUE(textBecomes("#inner-echo", "跨域输入"));
+  EXPECT_TRUE(engine_->click(session_, "#inner-button", true));
+  EXPECT_TRUE(eventually([&] { return engine_->elementText(session_, "#inner-echo").starts_with("clicked:"); }));
+
+  const std::string video = dir_->write("跨域.mp4", "frame bytes");
+  ASSERT_TRUE(engine_->uploadFile(session_, video));
+  EXPECT_TRUE(textBecomes(".video-status", "上传完成"));
+  EXPECT_EQ(other.receivedBytes(), "frame bytes");
+
+  // The same frames with new documents.
+  ASSERT_TRUE(engine_->click(session_, "#reload-frames", false));
+  EXPECT_TRUE(textBecomes(".video-status", "等待"));
+  EXPECT_EQ(engine_->elementText(session_, ".inner"), "框架里的字");
+}
+
+TEST_F(PageTest, ADropZoneThatMakesItsInputOnClickGetsTheFileThroughTheChooser) {
+  open("dropzone");
+  ASSERT_TRUE(engine_->waitPageLoaded(session_, "视频拖拽"));
+  const std::string video = dir_->write("拖拽.mp4", "dropped bytes");
+  ASSERT_TRUE(engine_->uploadFile(session_, video));
+  EXPECT_TRUE(textBecomes(".video-status", "上传完成"));
+  EXPECT_EQ(site_->receivedName(), "拖拽.mp4");
+  EXPECT_EQ(site_->receivedBytes(), "dropped bytes");
+}
+
 TEST_F(PageTest, DialogsOnLoadDoNotBlockThePage) {
   open("dialogs");
   EXPECT_EQ(engine_->elementText(session_, "#result"), "true 默认");

@@ -82,6 +82,37 @@ document.getElementById('count').textContent = count;
 const std::string kPopupPage = page("popup", R"(<button id="open" style="width:200px;height:50px">open</button>
 <script>document.getElementById('open').addEventListener('click', () => window.open('/counter'));</script>)");
 
+// The marker is in a script, a hidden element, an attribute and a comment,
+// yet shown only after a click on #show; "标题标记" is shown as the title.
+const std::string kHiddenMarkerPage = page("hidden-marker", R"(<!-- 视频拖拽 -->
+<div data-hint="视频拖拽"></div><div style="display:none">视频拖拽</div>
+<button id="show">show</button><div id="later"></div>
+<script>
+const texts = {hint: "视频拖拽"};
+document.title = '标题标记';
+document.getElementById('show').addEventListener('click', () => {
+  document.getElementById('later').textContent = texts.hint; });
+</script>)");
+// A script that never returns once #spin is clicked.
+const std::string kBusyPage = page("busy", R"(<div>视频拖拽</div><button id="spin">spin</button>
+<script>document.getElementById('spin').addEventListener('click', () => { for (;;) {} });</script>)");
+// A drop zone that makes its file input only when clicked; the input never
+// joins the document.
+const std::string kDropZonePage = page("dropzone", R"(<div class="video-status">等待</div>
+<div class="drop"><span>将视频拖拽到此处</span></div>
+<script>
+document.querySelector('.drop').addEventListener('click', () => {
+  const input = document.createElement('input');
+  input.type = 'file';
+  input.addEventListener('change', async () => {
+    const file = input.files[0];
+    const answer = await fetch('/receive?name=' + encodeURIComponent(file.name), {method: 'POST', body: file});
+    document.querySelector('.video-status').textContent = answer.ok ? '上传完成' : '失败';
+  });
+  input.click();
+});
+</script>)");
+
 }  // namespace
 
 TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
@@ -100,6 +131,21 @@ TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
   serve("/dialogs", kDialogPage);
   serve("/counter", kCounterPage);
   serve("/popup", kPopupPage);
+  serve("/hidden-marker", kHiddenMarkerPage);
+  serve("/busy", kBusyPage);
+  serve("/dropzone", kDropZonePage);
+  // Frames from the addresses given as ?a= and ?b=, one after the other,
+  // and a button that loads them again.
+  server_->Get("/frames", [](const httplib::Request& request, httplib::Response& response) {
+    std::string body;
+    for (const char* key : {"a", "b"})
+      body += "<iframe src=\"" + request.get_param_value(key) + "\" style=\"width:400px;height:150px\"></iframe>";
+    body += R"(<button id="reload-frames">reload</button><script>
+document.getElementById('reload-frames').addEventListener('click', () => {
+  for (const frame of document.querySelectorAll('iframe')) frame.src = frame.src; });
+</script>)";
+    response.set_content(page("frames", body), "text/html; charset=utf-8");
+  });
   server_->Post("/receive", [this](const httplib::Request& request, httplib::Response& response) {
     std::lock_guard lock(mutex_);
     receivedBytes_ = request.body;

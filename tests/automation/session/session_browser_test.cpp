@@ -9,6 +9,7 @@
 
 #include "automation/browser_session.h"
 #include "automation/cdp/cdp_engine.h"
+#include "common/app_config.h"
 #include "common/program_dir.h"
 #include "controls/control_ids.h"
 #include "simulator/simulated_platform.h"
@@ -107,6 +108,30 @@ TEST_F(SessionBrowserTest, ALogInStaysInItsOwnProfile) {
   const StartedBrowser own = openAccountBrowser(engine, controls, settings, 0, "201");
   EXPECT_EQ(engine.elementText(own.sessionId, ".user-name"), "甲");
   EXPECT_EQ(controls.cell(0, 列_昵称), "甲");
+}
+
+TEST_F(SessionBrowserTest, TheNicknameIsReadOnceThePageShowsTheMarkerItsDataHeldEarlier) {
+  logIn("201", "小王");
+  sim::PlatformFaults faults = platform.faults();
+  faults.markerInScript = true;
+  faults.readyDelayMs = 1500;
+  platform.setFaults(faults);
+  ASSERT_NE(openAccountBrowser(engine, controls, settings, 0, "201").sessionId, 0u);
+  EXPECT_EQ(controls.cell(0, 列_昵称), "小王");
+}
+
+TEST_F(SessionBrowserTest, AHostConfiguredInCapitalsIsTheAddressTheBrowserReports) {
+  const std::string port = platform.origin().substr(platform.origin().rfind(':') + 1);
+  const std::string origin = normalizedOrigin("HTTP://LOCALHOST:" + port + "/");
+  settings.uploadPageUrl = origin + sim::kUploadPageSuffix;
+  const StartedBrowser login = engine.startBrowser(origin + "/login?nickname=jia", optionsFor("201"));
+  ASSERT_TRUE(engine.waitPageLoaded(login.sessionId, "视频拖拽"));
+  BrowserSession session(engine, controls, settings);
+  session.ensureSession(0, "201");
+  const int loads = platform.pageLoads();
+  session.ensureSession(0, "201");
+  EXPECT_EQ(engine.pageUrl(session.sessionId()), settings.uploadPageUrl);
+  EXPECT_EQ(platform.pageLoads(), loads) << "the page on the configured address is used as it is";
 }
 
 TEST_F(SessionBrowserTest, AnAlertOnLoadDoesNotKeepTheNicknameFromBeingRead) {
