@@ -24,6 +24,8 @@ void closeAllBrowsers(Program& program) {
 
 void testRedial(Program&) {}
 
+int runFaultReporter(const std::string&) { return 0; }
+
 void openAccountBrowser(Program& program, int row, const std::string& accountId) {
   program.runtime().openAccountBrowser(row, accountId);
 }

@@ -29,5 +29,9 @@ void closeAllBrowsers(Program& program);
 void testRedial(Program& program);
 // The log-in browser of an account (row -1: no row).
 void openAccountBrowser(Program& program, int row, const std::string& accountId);
+// `vidralo --report-fault FILE`: sends the fault report held in `file`;
+// returns the exit code. Runs before any window, with the program directory
+// chosen.
+int runFaultReporter(const std::string& file);
 
 }  // namespace vidralo

@@ -185,6 +185,7 @@ void SimulatedPlatform::State::publish(const httplib::Request& request, httplib:
   Upload& upload = found->second;
   if (!upload.complete()) return replyError(response, 409, "upload not complete");
   if (upload.published) return replyError(response, 409, "already published");
+  if (faults.refusePublications) return replyError(response, 403, "refused by the platform's rules");
   upload.published = true;
   publications.push_back({nickname, upload.fileName, upload.size, request.body});
   replyJson(response, JsonObjectText().add("ok", true).text());
@@ -198,6 +199,8 @@ void SimulatedPlatform::State::changeFaults(const httplib::Request& request, htt
     if (request.has_param("neverComplete")) faults.uploadNeverCompletes = flagValue(request.get_param_value("neverComplete"));
     if (request.has_param("alertOnLoad")) faults.alertOnLoad = flagValue(request.get_param_value("alertOnLoad"));
     if (request.has_param("hideNickname")) faults.hideNickname = flagValue(request.get_param_value("hideNickname"));
+    if (request.has_param("refusePublish"))
+      faults.refusePublications = flagValue(request.get_param_value("refusePublish"));
   }
   replyJson(response, faultsJson());
 }
@@ -210,6 +213,7 @@ std::string SimulatedPlatform::State::faultsJson() const {
       .add("neverComplete", faults.uploadNeverCompletes)
       .add("alertOnLoad", faults.alertOnLoad)
       .add("hideNickname", faults.hideNickname)
+      .add("refusePublish", faults.refusePublications)
       .text();
 }
 
@@ -308,6 +312,11 @@ void SimulatedPlatform::setAlertOnLoad(bool value) {
 void SimulatedPlatform::setHideNickname(bool value) {
   std::lock_guard lock(state_->mutex);
   state_->faults.hideNickname = value;
+}
+
+void SimulatedPlatform::setRefusePublications(bool value) {
+  std::lock_guard lock(state_->mutex);
+  state_->faults.refusePublications = value;
 }
 
 }  // namespace vidralo::sim

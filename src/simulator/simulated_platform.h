@@ -11,8 +11,8 @@
 //   GET  /sim/publications      the publications as a JSON array
 //   GET or POST /sim/faults     the fault switches as JSON; query parameters
 //                               readyDelayMs, throttle (bytes per second),
-//                               neverComplete, alertOnLoad, hideNickname (1/0)
-//                               change them first
+//                               neverComplete, alertOnLoad, hideNickname,
+//                               refusePublish (1/0) change them first
 //   POST /sim/upload/begin, /sim/upload/piece, /sim/publish: the page's own
 #include <cstdint>
 #include <memory>
@@ -33,6 +33,11 @@ struct Publication {
   bool operator==(const Publication&) const = default;
 };
 
+// Once a publication is accepted the page shows this element ("发表成功"),
+// the sign that config.ini [page] published_sign can wait for; a refused
+// one shows an error dialog instead.
+inline constexpr const char* kPublishedSign = ".publish-success";
+
 // Switches for fault tests. They take effect on the next page load (alert,
 // nickname, ready delay) or on the next piece of an upload (throttle, stall).
 struct PlatformFaults {
@@ -41,6 +46,7 @@ struct PlatformFaults {
   bool uploadNeverCompletes = false;        // the last piece is never taken
   bool alertOnLoad = false;                 // an alert() before the page is ready
   bool hideNickname = false;                // logged in, but no ".user-name"
+  bool refusePublications = false;          // every publication is turned down
 };
 
 class SimulatedPlatform {
@@ -71,6 +77,7 @@ class SimulatedPlatform {
   void setUploadNeverCompletes(bool value);
   void setAlertOnLoad(bool value);
   void setHideNickname(bool value);
+  void setRefusePublications(bool value);
 
  private:
   struct State;

@@ -12,6 +12,7 @@
 #include "automation/browser_session.h"
 #include "controls/control_model.h"
 #include "upload/elapsed_ticker.h"
+#include "upload/run_summary.h"
 #include "upload/titles.h"
 
 namespace vidralo {
@@ -26,6 +27,10 @@ struct JobContext {
   std::atomic<int>& jobRow;
   // Changes the public IP address between accounts, when wanted.
   std::function<void()> changeIp;
+  // Counts every video of the run per account.
+  RunSummary& summary;
+  // Receives the path of each failure's evidence, before "上传失败" is shown.
+  std::function<void(const std::string&)> evidenceWritten;
 };
 
 class Job {
@@ -45,6 +50,8 @@ class Job {
   bool doVideo(int& done);
   bool uploadOneVideo();
   bool withinTimeLimit();
+  // Keeps the evidence of the current video's failure, once per video.
+  void recordFailureOnce(const std::string& reason);
   void forbiddenHoursGate();
   bool pauseAfterVideo();
   bool waitBeforeNextRound(int accountCount);
@@ -61,6 +68,9 @@ class Job {
   int row_ = -1;
   std::string videoPath_;
   std::string accountId_;
+  // The page step in progress and whether its failure is already recorded.
+  const char* step_ = "";
+  bool failureRecorded_ = false;
 };
 
 // "点" + list contains "点" + hour + "点": with "1点2点13点14点" the hours 1, 2,

@@ -45,6 +45,7 @@ void JobRunner::startJob(int abandonLimit) {
   // With no job thread left running, the retired ones are only returning.
   if (runningThreads_ == 0) finished = std::move(retired_);
   ++runningThreads_;
+  summary_.begin();
   current_ = std::jthread([this, abandonLimit, changeIp = changeIp_](std::stop_token token) {
     jobThread(std::move(token), abandonLimit, changeIp);
   });
@@ -60,7 +61,12 @@ void JobRunner::stopJob() {
 void JobRunner::jobThread(std::stop_token token, int abandonLimit, std::function<void()> changeIp) {
   {
     StopScope scope(token);
-    Job job(JobContext{controls_, engine_, session_, titles_, jobRow_, std::move(changeIp)}, abandonLimit);
+    auto evidenceWritten = [this](const std::string& path) {
+      std::lock_guard lock(mutex_);
+      lastEvidence_ = path;
+    };
+    Job job(JobContext{controls_, engine_, session_, titles_, jobRow_, std::move(changeIp), summary_, evidenceWritten},
+            abandonLimit);
     job.run();
   }
   std::function<void()> ended;
@@ -81,6 +87,11 @@ void JobRunner::setJobEndedCallback(std::function<void()> callback) {
 void JobRunner::setIpChanger(std::function<void()> changeIp) {
   std::lock_guard lock(mutex_);
   changeIp_ = std::move(changeIp);
+}
+
+std::string JobRunner::lastFailureEvidence() const {
+  std::lock_guard lock(mutex_);
+  return lastEvidence_;
 }
 
 bool JobRunner::isRunning() const {

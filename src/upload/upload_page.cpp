@@ -1,11 +1,24 @@
 #include "upload/upload_page.h"
 
+#include "common/app_config.h"
+#include "common/clock.h"
 #include "common/pumped_wait.h"
 #include "common/stop.h"
+#include "common/text_rules.h"
 
 namespace vidralo {
 
 using namespace page_selectors;
+
+namespace {
+constexpr int kDefaultSignWaitSeconds = 15;
+constexpr double kSignPollMs = 500;
+}  // namespace
+
+PublishedSign publishedSignSetting() {
+  const int wait = toInteger(configValue("page", "published_wait"));
+  return {configValue("page", "published_sign"), wait > 0 ? wait : kDefaultSignWaitSeconds};
+}
 
 bool UploadPage::startUpload(const std::string& videoPath) {
   engine_.setWindowTitle(session_, "开始上传");
@@ -47,10 +60,22 @@ bool UploadPage::publish() {
   engine_.click(session_, kPublishButton, true);
   if (!PumpedWait(1, 1)) return false;
   engine_.click(session_, kConfirmButton, false);
-  if (!PumpedWait(1, 1)) return false;
+  const PublishedSign sign = publishedSignSetting();
+  if (sign.sign.empty() ? !PumpedWait(1, 1) : !waitForSign(sign)) return false;
   engine_.setWindowTitle(session_, "已发表");
   engine_.refresh(session_);
   return PumpedWait(1, 1);
+}
+
+// The sign counts as an element matching it or as text of the page.
+bool UploadPage::waitForSign(const PublishedSign& sign) {
+  const std::int64_t deadline = appClock().tickMs() + std::int64_t{sign.waitSeconds} * 1000;
+  while (!stopRequested()) {
+    if (engine_.elementExists(session_, sign.sign) || engine_.pageIsLoaded(session_, sign.sign)) return true;
+    if (appClock().tickMs() >= deadline || !PumpedWait(kSignPollMs)) break;
+  }
+  if (!stopRequested()) engine_.setWindowTitle(session_, "未见发表成功标志");
+  return false;
 }
 
 }  // namespace vidralo

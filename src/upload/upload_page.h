@@ -22,6 +22,16 @@ inline constexpr const char* kPublishButton = ".operate-btn.confirm.active";
 
 inline constexpr const char* kUploadCompleteStatus = "上传完成";
 
+// What confirms a publication, from config.ini: [page] published_sign, a CSS
+// selector or a text the page shows once the platform accepted the video,
+// and [page] published_wait, the seconds it may take to appear (15 when
+// missing or not a positive number). Read at the moment of publishing.
+struct PublishedSign {
+  std::string sign;  // empty: the confirm click alone counts
+  int waitSeconds = 15;
+};
+PublishedSign publishedSignSetting();
+
 class UploadPage {
  public:
   UploadPage(BrowserEngine& engine, SessionId session) : engine_(engine), session_(session) {}
@@ -34,10 +44,14 @@ class UploadPage {
   // Reads the status every 2 seconds until it is exactly "上传完成"; false as
   // soon as `withinTime` says the video ran out of time.
   bool waitUploadComplete(const std::function<bool()>& withinTime);
-  // The page's answer to publishing is not read.
+  // Without a published sign the page's answer is not read; with one the
+  // publication counts only when the sign appears in time (false otherwise,
+  // the page left as it is, so that it shows what went wrong).
   bool publish();
 
  private:
+  bool waitForSign(const PublishedSign& sign);
+
   BrowserEngine& engine_;
   SessionId session_;
 };

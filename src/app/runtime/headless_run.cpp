@@ -11,6 +11,7 @@
 #include "accounts/account_context.h"
 #include "accounts/account_list.h"
 #include "app/runtime/console_dialogs.h"
+#include "app/runtime/exit_codes.h"
 #include "app/runtime/progress_printer.h"
 #include "app/runtime/runtime.h"
 #include "app/runtime/startup_controls.h"
@@ -21,10 +22,6 @@
 
 namespace vidralo {
 namespace {
-
-constexpr int kExitBadArguments = 2;
-constexpr int kExitNoPlatform = 3;
-constexpr int kExitNoBrowser = 4;
 
 // Set by the job's end and by SIGINT/SIGTERM; the main thread waits on it.
 class RunEnd {
@@ -60,25 +57,23 @@ sigset_t terminationSignals() {
   return set;
 }
 
-[[noreturn]] void saveAndEnd(ControlModel& controls, std::string& settingsPath) {
+[[noreturn]] void saveAndEnd(ControlModel& controls, std::string& settingsPath, int exitCode) {
   saveControlStates(controls, settingsPath, "");
   std::fflush(stdout);
   std::fflush(stderr);
-  endOwnProcess(0);
+  endOwnProcess(exitCode);
 }
 
 }  // namespace
 
-int runHeadless(int argc, char** argv) {
+void printSummary(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
   const sigset_t signals = terminationSignals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
-  std::string error;
-  const auto settings = parseHeadlessArguments(std::vector<std::string>(argv + 1, argv + argc), error);
-  if (!settings) {
-    std::fprintf(stderr, "%s\n用法：vidralo --headless [--dir DIR] [--set NAME=VALUE]...\n", error.c_str());
-    return kExitBadArguments;
-  }
   QCoreApplication application(argc, argv);
 
   ControlModel controls;
@@ -88,7 +83,7 @@ int runHeadless(int argc, char** argv) {
   AccountContext accounts{controls, dialogs, store, categories};
   std::string settingsPath;
   restoreControlsAtStart(controls, settingsPath);
-  applyControlSettings(controls, *settings);
+  applyControlSettings(controls, options.settings);
 
   if (uploadPageUrl().empty()) {
     std::fprintf(stderr, "未配置平台地址：请在 %s 的 [hosts] 中写入 platform = https://平台主机\n",
@@ -111,14 +106,16 @@ int runHeadless(int argc, char** argv) {
     end.signalled();
   }).detach();
 
-  ProgressPrinter printer(controls, stdout);
+  ProgressPrinter printer(controls, stdout, [&runtime] { return runtime.job().lastFailureEvidence(); });
   runtime.job().setJobEndedCallback([&end] { end.jobEnded(); });
   runtime.toggleJob();
   if (end.wait() && runtime.job().isRunning()) {
     runtime.toggleJob();  // as a click on 停止
     runtime.job().waitUntilIdle();
   }
-  saveAndEnd(controls, settingsPath);
+  printSummary(runtime.job().summary().lines());
+  const int exitCode = options.afterJob ? options.afterJob(runtime) : kExitOk;
+  saveAndEnd(controls, settingsPath, exitCode);
 }
 
 }  // namespace vidralo

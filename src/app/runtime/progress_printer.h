@@ -4,8 +4,11 @@
 // of 分组框_控制 and 分组框6, one line each, with a time stamp and the
 // account, e.g.
 //   2026-12-09 07:01:02 [账号 101] 状态: 延时3秒后继续
+// A "上传失败" line names the evidence of the failure.
 #include <cstdio>
+#include <functional>
 #include <mutex>
+#include <string>
 
 #include "controls/control_model.h"
 
@@ -13,7 +16,8 @@ namespace vidralo {
 
 class ProgressPrinter {
  public:
-  ProgressPrinter(ControlModel& controls, std::FILE* out);
+  // `failureEvidence` gives the evidence file of the latest failure.
+  ProgressPrinter(ControlModel& controls, std::FILE* out, std::function<std::string()> failureEvidence = {});
   ~ProgressPrinter();
   ProgressPrinter(const ProgressPrinter&) = delete;
   ProgressPrinter& operator=(const ProgressPrinter&) = delete;
@@ -24,6 +28,7 @@ class ProgressPrinter {
 
   ControlModel& controls_;
   std::FILE* out_;
+  std::function<std::string()> failureEvidence_;
   std::mutex mutex_;
   int subscription_;
 };
