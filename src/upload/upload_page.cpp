@@ -67,11 +67,14 @@ bool UploadPage::publish() {
   return PumpedWait(1, 1);
 }
 
-// The sign counts as an element matching it or as text of the page.
+// The sign counts as an element matching it or as text the page shows (its
+// visible text: the page's scripts may well hold the same words).
 bool UploadPage::waitForSign(const PublishedSign& sign) {
   const std::int64_t deadline = appClock().tickMs() + std::int64_t{sign.waitSeconds} * 1000;
   while (!stopRequested()) {
-    if (engine_.elementExists(session_, sign.sign) || engine_.pageIsLoaded(session_, sign.sign)) return true;
+    if (engine_.elementExists(session_, sign.sign) ||
+        engine_.elementText(session_, "body").find(sign.sign) != std::string::npos)
+      return true;
     if (appClock().tickMs() >= deadline || !PumpedWait(kSignPollMs)) break;
   }
   if (!stopRequested()) engine_.setWindowTitle(session_, "未见发表成功标志");
