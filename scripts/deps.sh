@@ -11,6 +11,7 @@ PACKAGES=(
   chromium
   fonts-wqy-microhei libxcb1-dev
   procps psmisc ccache
+  xvfb xauth
 )
 
 missing=()

@@ -100,7 +100,7 @@ bool Demo::prepare(bool visibleBrowser, std::string& error) {
     return false;
   }
   const std::string config = "[hosts]\nplatform = " + platform_.origin() + "\n[browser]\nheadless = " +
-                             (visibleBrowser ? "false" : "true") + "\n[page]\npublished_sign = " + kSuccessSign +
+                             (visibleBrowser ? "false" : "true") + "\nargs = --lang=zh-CN --disable-features=Translate\n[page]\npublished_sign = " + kSuccessSign +
                              "\npublished_wait = 15\n";
   if (!writeFile(programPath("\\config.ini"), config)) {
     error = "无法写入 config.ini";
