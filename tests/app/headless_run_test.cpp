@@ -209,6 +209,7 @@ struct StartCase {
   std::vector<std::string> arguments;  // "@TMP@" stands for the test's folder
   int exitCode;
   std::vector<std::string> output;  // texts of standard output and error together
+  std::vector<std::string> environment = {};
 };
 
 // What a new user meets on a machine without a display.
@@ -224,6 +225,7 @@ TEST(FirstStart, HelpVersionBadOptionsNoDisplayAndBadDirectories) {
       {{"--bogus"}, kExitBadArguments, {"bogus", "Usage: vidralo"}},
       {{"--dir", "@TMP@", "stray"}, kExitBadArguments, {"stray", "Usage: vidralo"}},
       {{"--dir", "@TMP@"}, kExitNoDisplay, {"--headless", "--demo"}},
+      {{"--dir", "@TMP@"}, kExitNoDisplay, {"--headless"}, {"DISPLAY=:987"}},  // a display that cannot be opened
       {{"--headless", "--dir", "@TMP@/missing"}, kExitBadDirectory, {"程序目录不存在：@TMP@/missing"}},
       {{"--headless", "--dir", "@TMP@/a-file"}, kExitBadDirectory, {"程序目录不是目录：@TMP@/a-file"}},
   };
@@ -231,7 +233,9 @@ TEST(FirstStart, HelpVersionBadOptionsNoDisplayAndBadDirectories) {
     std::vector<std::string> arguments;
     for (const std::string& argument : c.arguments) arguments.push_back(replaceAll(argument, "@TMP@", dir.path()));
     test::TempDir outputDir;
-    CommandRun run(outputDir, arguments, {"PATH=/usr/bin:/bin", "HOME=" + dir.path()});
+    std::vector<std::string> environment{"PATH=/usr/bin:/bin", "HOME=" + dir.path()};
+    environment.insert(environment.end(), c.environment.begin(), c.environment.end());
+    CommandRun run(outputDir, arguments, environment);
     const std::string joined = c.arguments.empty() ? "" : c.arguments.front();
     EXPECT_EQ(run.wait(30s), c.exitCode) << joined;
     const std::string output = run.output() + run.errors();
