@@ -167,8 +167,8 @@ bool Job::uploadOneVideo() {
   if (!withinTimeLimit()) return false;
   step_ = "waitUploadComplete";
   if (!page.waitUploadComplete([this] { return withinTimeLimit(); })) {
-    elapsedSeconds_ = 0;
     ticker_.stop();
+    elapsedSeconds_ = 0;
     return false;
   }
   if (!withinTimeLimit()) return false;
@@ -190,10 +190,11 @@ bool Job::withinTimeLimit() {
   if (elapsedSeconds_ <= abandonLimit_) return true;
   // The page is pictured before its browser goes.
   recordFailureOnce("超过放弃秒");
-  // Abandoned: the next video of this account starts a fresh browser.
-  elapsedSeconds_ = 0;
-  context_.session.closeSession();
+  // The ticker ends first, so that it cannot count the reset time again.
   ticker_.stop();
+  elapsedSeconds_ = 0;
+  // Abandoned: the next video of this account starts a fresh browser.
+  context_.session.closeSession();
   return false;
 }
 

@@ -22,8 +22,7 @@ struct Options {
   QCommandLineOption dir{"dir", qt("程序目录（账号、设置、日志、浏览器登录都在其中）；默认见 README"), "DIR"};
   QCommandLineOption headless{"headless", qt("不开窗口，直接运行发布任务，进度打印到标准输出")};
   QCommandLineOption set{"set",
-                         qt("先给控件一个值（编辑框为文本，选择框和单选框为 真/假）；"
-                            "NAME=@FILE 从文件读取值（@@ 开头表示字面的 @）；可重复"),
+                         qt("给控件一个值（编辑框为文本，选择框、单选框为 真/假）；NAME=@FILE 从文件读取"),
                          "NAME=VALUE"};
   QCommandLineOption demo{"demo", qt("演示：内置模拟平台、两个账号、六个视频，运行一次发布任务")};
   QCommandLineOption screenshot{"screenshot", qt("把启动后的主窗口保存为 PNG 文件后退出"), "FILE"};
