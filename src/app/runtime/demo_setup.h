@@ -4,7 +4,7 @@
 // port, config.ini pointing at it, two accounts with three small generated
 // videos each, their browser profiles logged in under their nicknames, and
 // the settings of a short run.
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
