@@ -126,6 +126,11 @@ bool Job::doVideo(int& done) {
                          published ? VideoOutcome::Published : VideoOutcome::Failed);
   if (!published) {
     recordFailureOnce("步骤失败");
+    // A page that still answers (a publication the platform refused) starts
+    // the next attempt afresh: a file input that already holds the same file
+    // would not take it again.
+    if (const SessionId session = context_.session.sessionId(); session != 0 && context_.engine.isConnected(session))
+      context_.engine.refresh(session);
     // The video stays in its folder and may be picked again.
     controls_.setCell(row_, 列_状态, "上传失败");
   } else {

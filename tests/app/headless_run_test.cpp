@@ -166,6 +166,19 @@ TEST_F(HeadlessRun, TerminationDuringAnUploadStopsWithoutPublishingOrDisposing) 
   EXPECT_TRUE(std::filesystem::exists(dir.file("data/setsoft.ini")));
 }
 
+TEST_F(HeadlessRun, ARefusedPublicationNamesItsEvidenceAndKeepsTheVideo) {
+  dir.write("config.ini", "[hosts]\nplatform = " + platform.origin() +
+                              "\n[page]\npublished_sign = .publish-success\npublished_wait = 2\n");
+  addAccount("521", "五二一", {2000});
+  platform.setRefusePublications(true);
+  CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_单账号上传=1", "编辑框_视频间隔=0", "编辑框_视频间隔1=0"}));
+  ASSERT_EQ(run.wait(240s), 0) << run.output() << run.errors();
+  const std::string output = run.output();
+  EXPECT_NE(output.find("[账号 521] 状态: 上传失败（证据：" + dir.file("logs/failures/")), std::string::npos) << output;
+  EXPECT_NE(output.find("账号 521（五二一）：发布 0，失败 1，跳过 0"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("videos521/a.mp4")));
+}
+
 TEST_F(HeadlessRun, RefusesUnknownControlsAndKinds) {
   for (const char* bad : {"编辑框_没有=1", "按钮2=真", "选择框_自动循环=是", "放弃秒"}) {
     CommandRun run(dir, command({bad}));

@@ -198,11 +198,23 @@ TEST_F(JobBrowserTest, ARefusedPublicationKeepsTheVideoWithAPictureOfThePageThen
   EXPECT_EQ(picture.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
   EXPECT_GT(picture.size(), 2000u);
 
+  // The same file again on the same page, refused once more: the page was
+  // reloaded, so it takes the file and the attempt ends at the sign.
+  publishOnceThrough(2);
+  controls.setChecked(ControlId::选择框_自动放弃, true);
+  controls.setText(ControlId::放弃秒, "60");
+  runJob();
+  ASSERT_EQ(fileNamesIn(failures).size(), 6u);
+  for (const std::string& name : fileNamesIn(failures))
+    if (name.ends_with(".txt"))
+      EXPECT_NE(test::readFile(failures + "/" + name).find("失败的步骤：publish（步骤失败）"), std::string::npos) << name;
+
   platform.setRefusePublications(false);
+  publishOnceThrough(1);
   runJob();
   ASSERT_EQ(platform.publications().size(), 1u);
   EXPECT_FALSE(fileExists(videoFolder("321") + "/a.mp4"));
-  EXPECT_EQ(fileNamesIn(failures).size(), 2u) << "no evidence of a success";
+  EXPECT_EQ(fileNamesIn(failures).size(), 6u) << "no evidence of a success";
 }
 
 }  // namespace
