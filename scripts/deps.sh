@@ -12,6 +12,7 @@ PACKAGES=(
   fonts-wqy-microhei libxcb1-dev
   procps psmisc ccache iproute2
   curl aria2
+  xvfb xauth
 )
 
 missing=()

@@ -71,6 +71,9 @@ class CountingEngine final : public BrowserEngine {
   void setWindowTitle(SessionId s, const std::string& t) override {
     timed("setWindowTitle", [&] { inner_.setWindowTitle(s, t); });
   }
+  std::string captureScreenshot(SessionId s) override {
+    return timed("captureScreenshot", [&] { return inner_.captureScreenshot(s); });
+  }
   bool elementExists(SessionId s, const std::string& q) override {
     return timed("elementExists", [&] { return inner_.elementExists(s, q); });
   }

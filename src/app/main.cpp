@@ -1,17 +1,47 @@
-#include <string_view>
+#include <cstdio>
 
+#include "app/app_info.h"
+#include "app/demo_start.h"
+#include "app/display_check.h"
 #include "app/fault_reporter_run.h"
+#include "app/runtime/command_line.h"
+#include "app/runtime/exit_codes.h"
 #include "app/runtime/headless_run.h"
+#include "app/runtime/program_directory_choice.h"
 #include "app/startup.h"
-#include "common/program_dir.h"
 #include "shell/restart.h"
 
+using namespace vidralo;
+
+// The command line is read before anything needs a display, so --help,
+// --version, a bad option and a missing display all end with a clear text.
 int main(int argc, char** argv) {
-  if (argc == 3 && std::string_view(argv[1]) == "--report-fault") return vidralo::runFaultReporter(argv[2]);
-  vidralo::rememberCommandLine(argc, argv);
-  if (vidralo::isHeadlessRun(argc, argv)) {
-    vidralo::initProgramDirectory(argc, argv);
-    return vidralo::runHeadless(argc, argv);
+  rememberCommandLine(argc, argv);
+  std::string error;
+  const std::optional<CommandLine> line = parseCommandLine({argv, argv + argc}, error);
+  if (!line) {
+    std::fprintf(stderr, "%s\n\n%s", error.c_str(), usageText().c_str());
+    return kExitBadArguments;
   }
-  return vidralo::startProgram(argc, argv);
+  if (line->help) {
+    std::fputs(usageText().c_str(), stdout);
+    return kExitOk;
+  }
+  if (line->version) {
+    const AppInfo info = makeAppInfo();
+    std::printf("%s %s\n", info.title.c_str(), info.version.c_str());
+    return kExitOk;
+  }
+  // The demo keeps a folder of its own and never touches the program's.
+  if (line->demo) return runDemo(argc, argv, *line);
+  if (const int code = chooseProgramDirectory(line->directory); code != kExitOk) return code;
+  if (line->faultFile) return runFaultReporter(*line->faultFile);
+  if (line->headless) return runHeadless(argc, argv, {line->settings, {}});
+  if (!displayAvailable()) {
+    std::fprintf(stderr,
+                 "没有可用的显示器（DISPLAY/WAYLAND_DISPLAY 未设置或无法打开），无法打开窗口："
+                 "请用 --headless 无窗口运行，或用 --demo 试运行演示。\n");
+    return kExitNoDisplay;
+  }
+  return startProgram(argc, argv, {line->screenshot, line->settings, {}});
 }

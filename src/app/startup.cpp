@@ -2,19 +2,18 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <cstring>
-#include <optional>
-#include <string>
 
 #include "accounts/account_list.h"
 #include "app/app_info.h"
 #include "app/global_hot_key.h"
 #include "app/gui_message_pump.h"
-#include "app/later_steps.h"
+#include "app/job_toggle.h"
+#include "app/engine_steps.h"
 #include "app/main_window.h"
 #include "app/online_startup.h"
 #include "app/program.h"
 #include "app/qt_text.h"
+#include "app/runtime/headless_run.h"
 #include "app/runtime/startup_controls.h"
 #include "common/program_dir.h"
 
@@ -22,18 +21,6 @@ namespace vidralo {
 namespace {
 
 constexpr int kTitleSettingsPage = 3;  // "视频标题设置" of 选择夹2
-
-// Takes "--screenshot FILE" out of the command line.
-std::optional<std::string> takeScreenshotPath(int& argc, char** argv) {
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--screenshot") != 0) continue;
-    std::string path = argv[i + 1];
-    for (int k = i; k + 2 <= argc; ++k) argv[k] = argv[k + 2];
-    argc -= 2;
-    return path;
-  }
-  return std::nullopt;
-}
 
 int saveScreenshot(MainWindow& window, const std::string& path) {
   window.show();
@@ -43,9 +30,7 @@ int saveScreenshot(MainWindow& window, const std::string& path) {
 
 }  // namespace
 
-int startProgram(int argc, char** argv) {
-  initProgramDirectory(argc, argv);
-  const std::optional<std::string> screenshot = takeScreenshotPath(argc, argv);
+int startProgram(int argc, char** argv, const WindowStart& start) {
   QApplication application(argc, argv);
   QApplication::setWindowIcon(QIcon(":/vidralo.svg"));
   registerGuiMessagePump();
@@ -54,10 +39,13 @@ int startProgram(int argc, char** argv) {
   Program program;
   prepareLibraries(program);
   // A screenshot shows the main window alone and asks nothing.
-  if (!screenshot) openStartWindow(program);
+  if (!start.screenshot) openStartWindow(program);
 
   onMainWindowCreated(program);
-  if (screenshot) return saveScreenshot(program.window(), *screenshot);
+  applyControlSettings(program.controls(), start.settings);
+  showSummaryWhenJobEnds(program);
+  if (start.started) start.started(program);
+  if (start.screenshot) return saveScreenshot(program.window(), *start.screenshot);
   program.window().show();
   // The close sequence ends the process; the loop does not return normally.
   return QApplication::exec();

@@ -1,14 +1,30 @@
 #pragma once
 // How the program comes up: the process entry and the two start-up events of
 // the main window.
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/runtime/command_line.h"
+
 namespace vidralo {
 
 class Program;
 
-// The process entry. Command line: "--dir DIR" chooses the program
-// directory; "--screenshot FILE" renders the started main window into a PNG
-// file and returns instead of running the window. Returns the exit code.
-int startProgram(int argc, char** argv);
+struct WindowStart {
+  // Renders the started main window into this PNG file and returns instead
+  // of running the window.
+  std::optional<std::string> screenshot;
+  // Given to the controls after the saved values are restored.
+  std::vector<ControlSetting> settings;
+  // Runs once the main window is created, before it is shown.
+  std::function<void(Program&)> started;
+};
+
+// The window's start, with the program directory chosen already. Returns
+// the exit code.
+int startProgram(int argc, char** argv, const WindowStart& start);
 
 // The main window's creation: caption, settings path, data folders, saved
 // control values, engine, hot key.

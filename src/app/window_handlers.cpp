@@ -7,7 +7,7 @@
 #include "accounts/account_list.h"
 #include "accounts/category_catalogue.h"
 #include "app/job_toggle.h"
-#include "app/later_steps.h"
+#include "app/engine_steps.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/qt_text.h"

@@ -76,6 +76,9 @@ class BrowserEngine {
   // Waits, within the engine's own time limit, until pageIsLoaded.
   virtual bool waitPageLoaded(SessionId session, const std::string& marker) = 0;
   virtual void setWindowTitle(SessionId session, const std::string& title) = 0;
+  // A PNG picture of the page as the browser shows it; empty when the page
+  // does not answer within the engine's time limit.
+  virtual std::string captureScreenshot(SessionId session) = 0;
 
   // --- elements, by CSS selector, in the page and its frames ---
   virtual bool elementExists(SessionId session, const std::string& selector) = 0;

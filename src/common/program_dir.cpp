@@ -1,8 +1,10 @@
 #include "common/program_dir.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
@@ -12,6 +14,13 @@ namespace {
 std::mutex directoryMutex;
 std::string chosenDirectory;
 
+std::string withoutTrailingSeparator(std::string directory) {
+  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  return directory;
+}
+
+}  // namespace
+
 std::string executableDirectory() {
   const std::string exe = executablePath();
   std::error_code error;
@@ -19,12 +28,31 @@ std::string executableDirectory() {
   return std::filesystem::path(exe).parent_path().string();
 }
 
-std::string withoutTrailingSeparator(std::string directory) {
-  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
-  return directory;
+std::string userDataDirectory(std::string_view name) {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg && xdg[0] == '/') return withoutTrailingSeparator(xdg) + "/" + std::string(name);
+  const char* home = std::getenv("HOME");
+  std::string base = home && home[0] == '/' ? home : "";
+  if (base.empty())
+    if (const passwd* user = getpwuid(getuid()); user && user->pw_dir) base = user->pw_dir;
+  return withoutTrailingSeparator(base) + "/.local/share/" + std::string(name);
 }
 
-}  // namespace
+std::string defaultProgramDirectory(const std::string& executableFolder, bool writable,
+                                    const std::string& dataFolder) {
+  static constexpr std::string_view kSystemFolders[] = {"/usr/", "/bin/", "/sbin/", "/lib/"};
+  const std::string folder = executableFolder + "/";
+  const bool system = std::any_of(std::begin(kSystemFolders), std::end(kSystemFolders),
+                                  [&folder](std::string_view prefix) { return folder.starts_with(prefix); });
+  return writable && !system ? executableFolder : dataFolder;
+}
+
+DirectoryCheck checkProgramDirectory(const std::string& directory) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(directory, error);
+  if (!std::filesystem::exists(status)) return DirectoryCheck::Missing;
+  return std::filesystem::is_directory(status) ? DirectoryCheck::Usable : DirectoryCheck::NotADirectory;
+}
 
 std::string executablePath() {
   std::error_code error;
@@ -42,16 +70,6 @@ void setProgramDirectory(std::string directory) {
   std::filesystem::path absolute = std::filesystem::absolute(directory, error);
   std::lock_guard lock(directoryMutex);
   chosenDirectory = withoutTrailingSeparator(error ? directory : absolute.lexically_normal().string());
-}
-
-void initProgramDirectory(int& argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--dir") != 0 || i + 1 >= argc) continue;
-    setProgramDirectory(argv[i + 1]);
-    for (int k = i; k + 2 <= argc; ++k) argv[k] = argv[k + 2];
-    argc -= 2;
-    return;
-  }
 }
 
 std::string nativeSuffix(std::string_view suffix) {

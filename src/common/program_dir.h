@@ -8,8 +8,8 @@
 
 namespace vidralo {
 
-// The directory of the running executable, without a trailing separator,
-// unless setProgramDirectory chose another one.
+// The directory chosen at start-up (chooseProgramDirectory), without a
+// trailing separator; the executable's directory until one was chosen.
 std::string programDirectory();
 
 void setProgramDirectory(std::string directory);
@@ -17,9 +17,23 @@ void setProgramDirectory(std::string directory);
 // The full path of the running executable; empty when it cannot be read.
 std::string executablePath();
 
-// Takes "--dir DIR" out of the command line (argc/argv are updated) and sets
-// the program directory from it; without it, the executable's directory.
-void initProgramDirectory(int& argc, char** argv);
+// The directory of the running executable.
+std::string executableDirectory();
+
+// The user's data folder for `name`: $XDG_DATA_HOME/name when that variable
+// holds an absolute path, else ~/.local/share/name.
+std::string userDataDirectory(std::string_view name);
+
+// Where the program keeps everything when no --dir is given: the
+// executable's folder when the user may write there and it is not a system
+// folder (a portable copy), else the user's data folder. Root may write to
+// /usr/bin, which must still never fill with accounts and logs.
+std::string defaultProgramDirectory(const std::string& executableFolder, bool writable,
+                                    const std::string& dataFolder);
+
+enum class DirectoryCheck { Usable, Missing, NotADirectory };
+// What --dir DIR names.
+DirectoryCheck checkProgramDirectory(const std::string& directory);
 
 // programDirectory() + suffix, with every backslash of the suffix turned into
 // the native separator.

@@ -8,13 +8,31 @@
 #include "common/text_rules.h"
 #include "simulator/simulated_platform.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: vidralo-platform-sim [--port N]\n"
+    "Serves the simulated creator upload page on 127.0.0.1 until SIGINT or SIGTERM\n"
+    "and prints its origin, for config.ini [hosts] platform.\n\n"
+    "Options:\n"
+    "  --port N    listen on port N (default: any free port)\n"
+    "  -h, --help  show this help and exit\n\n"
+    "Log a browser profile in at ORIGIN/login?nickname=NAME; read what was published at\n"
+    "ORIGIN/sim/publications; switch faults at ORIGIN/sim/faults (readyDelayMs, throttle,\n"
+    "neverComplete, alertOnLoad, hideNickname, refusePublish).\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
   int port = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
       port = vidralo::toInteger(argv[++i]);
+    } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::printf("%s", kUsage);
+      return 0;
     } else {
-      std::fprintf(stderr, "usage: %s [--port N]\n", argv[0]);
+      std::fprintf(stderr, "%s", kUsage);
       return 2;
     }
   }

@@ -182,6 +182,7 @@ void SimulatedPlatform::State::publish(const httplib::Request& request, httplib:
   Upload& upload = found->second;
   if (!upload.complete()) return replyError(response, 409, "upload not complete");
   if (upload.published) return replyError(response, 409, "already published");
+  if (faults.refusePublications) return replyError(response, 403, "refused by the platform's rules");
   upload.published = true;
   publications.push_back({nickname, upload.fileName, upload.size, request.body});
   replyJson(response, JsonObjectText().add("ok", true).text());
@@ -197,6 +198,8 @@ void SimulatedPlatform::State::changeFaults(const httplib::Request& request, htt
     if (request.has_param("hideNickname")) faults.hideNickname = flagValue(request.get_param_value("hideNickname"));
     if (request.has_param("markerInScript")) faults.markerInScript = flagValue(request.get_param_value("markerInScript"));
     if (request.has_param("inputOnClick")) faults.inputOnClick = flagValue(request.get_param_value("inputOnClick"));
+    if (request.has_param("refusePublish"))
+      faults.refusePublications = flagValue(request.get_param_value("refusePublish"));
   }
   replyJson(response, faultsJson());
 }
@@ -211,6 +214,7 @@ std::string SimulatedPlatform::State::faultsJson() const {
       .add("hideNickname", faults.hideNickname)
       .add("markerInScript", faults.markerInScript)
       .add("inputOnClick", faults.inputOnClick)
+      .add("refusePublish", faults.refusePublications)
       .text();
 }
 
@@ -280,6 +284,11 @@ void SimulatedPlatform::setAlertOnLoad(bool value) {
 void SimulatedPlatform::setHideNickname(bool value) {
   std::lock_guard lock(state_->mutex);
   state_->faults.hideNickname = value;
+}
+
+void SimulatedPlatform::setRefusePublications(bool value) {
+  std::lock_guard lock(state_->mutex);
+  state_->faults.refusePublications = value;
 }
 
 }  // namespace vidralo::sim

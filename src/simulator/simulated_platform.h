@@ -12,8 +12,8 @@
 //   GET or POST /sim/faults     the fault switches as JSON; query parameters
 //                               readyDelayMs, throttle (bytes per second),
 //                               neverComplete, alertOnLoad, hideNickname,
-//                               markerInScript, inputOnClick (1/0)
-//                               change them first
+//                               markerInScript, inputOnClick, refusePublish
+//                               (1/0) change them first
 //   POST /sim/upload/begin, /sim/upload/piece, /sim/publish: the page's own
 #include <cstdint>
 #include <memory>
@@ -34,6 +34,11 @@ struct Publication {
   bool operator==(const Publication&) const = default;
 };
 
+// Once a publication is accepted the page shows this element ("发表成功"),
+// the sign that config.ini [page] published_sign can wait for; a refused
+// one shows an error dialog instead.
+inline constexpr const char* kPublishedSign = ".publish-success";
+
 // Switches for fault tests. They take effect on the next page load (alert,
 // nickname, ready delay) or on the next piece of an upload (throttle, stall).
 struct PlatformFaults {
@@ -44,6 +49,7 @@ struct PlatformFaults {
   bool hideNickname = false;                // logged in, but no ".user-name"
   bool markerInScript = false;  // the page's inline data holds the marker text before it shows it
   bool inputOnClick = false;    // no file input until the drop zone is clicked
+  bool refusePublications = false;          // every publication is turned down
 };
 
 class SimulatedPlatform {
@@ -74,6 +80,7 @@ class SimulatedPlatform {
   void setUploadNeverCompletes(bool value);
   void setAlertOnLoad(bool value);
   void setHideNickname(bool value);
+  void setRefusePublications(bool value);
 
  private:
   struct State;

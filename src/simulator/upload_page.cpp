@@ -20,6 +20,7 @@ constexpr std::string_view kPage = R"PAGE(<!DOCTYPE html>
   .operate-btn.active { background: #07c160; color: #fff; }
   .dialog-mask { position: fixed; inset: 0; background: rgba(0, 0, 0, 0.3); }
   .dialog { background: #fff; margin: 120px auto; width: 320px; padding: 16px; }
+  .publish-success { color: #07c160; font-weight: bold; margin: 12px 0; }
 </style>
 </head>
 <body>
@@ -41,8 +42,16 @@ function sleep(ms) { return new Promise(resolve => setTimeout(resolve, ms)); }
 
 async function post(url, body) {
   const response = await fetch(url, { method: "POST", body: body, credentials: "same-origin" });
-  if (!response.ok) throw new Error("HTTP " + response.status);
+  if (!response.ok) {
+    const answer = await response.json().catch(() => ({}));
+    throw new Error(answer.error || "HTTP " + response.status);
+  }
   return response.json();
+}
+
+function clearPublishedSign() {
+  const sign = document.querySelector(".publish-success");
+  if (sign) sign.remove();
 }
 
 function setStatus(text) {
@@ -101,6 +110,7 @@ function fileChosen(input, titleBox) {
   if (!file) return;
   const upload = { id: "", file: file, complete: false };
   currentUpload = upload;
+  clearPublishedSign();
   document.querySelector(".operate-btn.confirm").classList.remove("active");
   titleBox.value = file.name.replace(/\.[^.]*$/, "");
   setStatus("上传中 0%");
@@ -118,8 +128,10 @@ function publishClicked(titleBox) {
       setStatus("发表成功");
       document.querySelector(".operate-btn.confirm").classList.remove("active");
       titleBox.value = "";
+      document.querySelector(".operate-btn.confirm").after(element("div", "publish-success", "发表成功"));
     } catch (error) {
       setStatus("发表失败");
+      showDialog("发表失败：" + error.message);
     }
   });
 }

@@ -9,6 +9,7 @@
 #include "common/stop.h"
 #include "common/text_rules.h"
 #include "log/date_time.h"
+#include "upload/failure_evidence.h"
 #include "upload/file_ops.h"
 #include "upload/upload_page.h"
 #include "upload/video_selection.h"
@@ -118,11 +119,16 @@ bool Job::doVideo(int& done) {
   if (!pathExists(folder)) folder = controls_.text(ControlId::编辑框_视频素材目录);
   videoPath_ = pickVideo(controls_, folder, row_);
   if (stopRequested()) return false;
-  if (videoPath_.empty() || !regularFileIdentity(videoPath_, videoIdentity_))
-    return PumpedWait(kStepPauseMs) && PumpedWait(kStepPauseMs);
-
   accountId_ = controls_.cell(row_, 列_账号标识);
+  const std::string nickname = controls_.cell(row_, 列_昵称);
+  if (videoPath_.empty() || !regularFileIdentity(videoPath_, videoIdentity_)) {
+    context_.summary.count(accountId_, nickname, VideoOutcome::Skipped);
+    return PumpedWait(kStepPauseMs) && PumpedWait(kStepPauseMs);
+  }
+
   elapsedSeconds_ = 0;
+  step_ = "";
+  failureRecorded_ = false;
   ticker_.start(row_);
   controls_.setCell(row_, 列_正在发布, videoPath_);
   prepareCover(controls_, videoPath_);
@@ -131,7 +137,15 @@ bool Job::doVideo(int& done) {
   ticker_.stop();
   if (stopRequested()) return false;
 
+  context_.summary.count(accountId_, controls_.cell(row_, 列_昵称),
+                         published ? VideoOutcome::Published : VideoOutcome::Failed);
   if (!published) {
+    recordFailureOnce("步骤失败");
+    // A page that still answers (a publication the platform refused) starts
+    // the next attempt afresh: a file input that already holds the same file
+    // would not take it again.
+    if (const SessionId session = context_.session.sessionId(); session != 0 && context_.engine.isConnected(session))
+      context_.engine.refresh(session);
     // The video stays in its folder and may be picked again.
     controls_.setCell(row_, 列_状态, "上传失败");
   } else {
@@ -161,21 +175,26 @@ bool Job::pauseAfterVideo() {
 }
 
 bool Job::uploadOneVideo() {
+  step_ = "ensureSession";
   context_.session.ensureSession(row_, accountId_);
   while (context_.session.sessionId() == 0) {
     if (!PumpedWait(2000) || !withinTimeLimit()) return false;
   }
   if (!PumpedWait(1000)) return false;
   UploadPage page(context_.engine, context_.session.sessionId());
+  step_ = "startUpload";
   if (!page.startUpload(videoPath_)) return false;
+  step_ = "fillDetails";
   if (!page.fillDetails(controls_, context_.titles, row_, videoPath_)) return false;
   if (!withinTimeLimit()) return false;
+  step_ = "waitUploadComplete";
   if (!page.waitUploadComplete([this] { return withinTimeLimit(); })) {
-    elapsedSeconds_ = 0;
     ticker_.stop();
+    elapsedSeconds_ = 0;
     return false;
   }
   if (!withinTimeLimit()) return false;
+  step_ = "publish";
   if (!page.publish()) return false;
   recordPublication(page.title());
   // The publication is done and recorded: a stop here only skips the rest.
@@ -190,13 +209,24 @@ void Job::recordPublication(const std::string& title) {
     controls_.setStatusText(1, "发布记录无法写入：" + journal.path());
 }
 
+void Job::recordFailureOnce(const std::string& reason) {
+  if (failureRecorded_ || stopRequested()) return;
+  failureRecorded_ = true;
+  const std::string path = recordFailure(context_.engine, context_.session.sessionId(),
+                                         {accountId_, videoPath_, std::string(step_) + "（" + reason + "）"});
+  if (!path.empty() && context_.evidenceWritten) context_.evidenceWritten(path);
+}
+
 bool Job::withinTimeLimit() {
   if (abandonLimit_ == 0) return true;
   if (elapsedSeconds_ <= abandonLimit_) return true;
-  // Abandoned: the next video of this account starts a fresh browser.
-  elapsedSeconds_ = 0;
-  context_.session.closeSession();
+  // The page is pictured before its browser goes.
+  recordFailureOnce("超过放弃秒");
+  // The ticker ends first, so that it cannot count the reset time again.
   ticker_.stop();
+  elapsedSeconds_ = 0;
+  // Abandoned: the next video of this account starts a fresh browser.
+  context_.session.closeSession();
   return false;
 }
 

@@ -13,6 +13,7 @@
 #include "controls/control_model.h"
 #include "upload/elapsed_ticker.h"
 #include "upload/publication_journal.h"
+#include "upload/run_summary.h"
 #include "upload/titles.h"
 
 namespace vidralo {
@@ -30,6 +31,10 @@ struct JobContext {
   // True when the account's record file exists but cannot be read; such an
   // account is passed over. Empty: records are not looked at.
   std::function<bool(const std::string& accountId)> recordUnreadable;
+  // Counts every video of the run per account.
+  RunSummary& summary;
+  // Receives the path of each failure's evidence, before "上传失败" is shown.
+  std::function<void(const std::string&)> evidenceWritten;
 };
 
 class Job {
@@ -54,6 +59,8 @@ class Job {
   bool doVideo(int& done);
   bool uploadOneVideo();
   bool withinTimeLimit();
+  // Keeps the evidence of the current video's failure, once per video.
+  void recordFailureOnce(const std::string& reason);
   void forbiddenHoursGate();
   bool pauseAfterVideo();
   bool waitBeforeNextRound(int accountCount);
@@ -71,6 +78,9 @@ class Job {
   std::string videoPath_;
   FileIdentity videoIdentity_;
   std::string accountId_;
+  // The page step in progress and whether its failure is already recorded.
+  const char* step_ = "";
+  bool failureRecorded_ = false;
 };
 
 // "点" + list contains "点" + hour + "点": with "1点2点13点14点" the hours 1, 2,

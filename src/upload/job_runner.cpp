@@ -45,6 +45,7 @@ void JobRunner::startJob(int abandonLimit) {
   // With no job thread left running, the retired ones are only returning.
   if (runningThreads_ == 0) finished = std::move(retired_);
   ++runningThreads_;
+  summary_.begin();
   current_ = std::jthread(
       [this, abandonLimit, changeIp = changeIp_, recordUnreadable = recordUnreadable_](std::stop_token token) {
         jobThread(std::move(token), abandonLimit, changeIp, recordUnreadable);
@@ -62,7 +63,12 @@ void JobRunner::jobThread(std::stop_token token, int abandonLimit, std::function
                           std::function<bool(const std::string&)> recordUnreadable) {
   {
     StopScope scope(token);
-    Job job(JobContext{controls_, engine_, session_, titles_, jobRow_, std::move(changeIp), std::move(recordUnreadable)},
+    auto evidenceWritten = [this](const std::string& path) {
+      std::lock_guard lock(mutex_);
+      lastEvidence_ = path;
+    };
+    Job job(JobContext{controls_, engine_, session_, titles_, jobRow_, std::move(changeIp), std::move(recordUnreadable),
+                       summary_, evidenceWritten},
             abandonLimit);
     job.run();
   }
@@ -89,6 +95,11 @@ void JobRunner::setIpChanger(std::function<void()> changeIp) {
 void JobRunner::setRecordCheck(std::function<bool(const std::string& accountId)> recordUnreadable) {
   std::lock_guard lock(mutex_);
   recordUnreadable_ = std::move(recordUnreadable);
+}
+
+std::string JobRunner::lastFailureEvidence() const {
+  std::lock_guard lock(mutex_);
+  return lastEvidence_;
 }
 
 bool JobRunner::isRunning() const {

@@ -15,6 +15,7 @@
 #include "automation/browser_engine.h"
 #include "automation/browser_session.h"
 #include "controls/control_model.h"
+#include "upload/run_summary.h"
 #include "upload/titles.h"
 
 namespace vidralo {
@@ -48,6 +49,10 @@ class JobRunner {
   SessionId sessionId() const { return session_.sessionId(); }
   // Blocks until no job thread runs. For tests and shutdown, not the GUI.
   void waitUntilIdle();
+  // What the latest job did, per account.
+  const RunSummary& summary() const { return summary_; }
+  // The evidence file of the latest failure; empty before the first.
+  std::string lastFailureEvidence() const;
 
  private:
   void startJob(int abandonLimit);
@@ -60,6 +65,7 @@ class JobRunner {
   BrowserSession session_;
   TitlePool titles_;
   std::atomic<int> jobRow_{-1};
+  RunSummary summary_;
 
   mutable std::mutex mutex_;
   std::condition_variable idle_;
@@ -71,6 +77,7 @@ class JobRunner {
   std::function<void()> jobEnded_;
   std::function<void()> changeIp_;
   std::function<bool(const std::string&)> recordUnreadable_;
+  std::string lastEvidence_;
 };
 
 }  // namespace vidralo

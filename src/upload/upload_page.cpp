@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
+#include "common/app_config.h"
+#include "common/clock.h"
 #include "common/pumped_wait.h"
 #include "common/stop.h"
+#include "common/text_rules.h"
 #include "upload/file_ops.h"
 
 namespace vidralo {
@@ -13,7 +16,14 @@ using namespace page_selectors;
 namespace {
 // How often a wait looks whether the browser is still there.
 constexpr double kConnectionCheckSeconds = 0.2;
+constexpr int kDefaultSignWaitSeconds = 15;
+constexpr double kSignPollSeconds = 0.5;
 }  // namespace
+
+PublishedSign publishedSignSetting() {
+  const int wait = toInteger(configValue("page", "published_wait"));
+  return {configValue("page", "published_sign"), wait > 0 ? wait : kDefaultSignWaitSeconds};
+}
 
 bool UploadPage::wait(double seconds) {
   for (double left = seconds; left > 0; left -= kConnectionCheckSeconds) {
@@ -64,7 +74,8 @@ bool UploadPage::publish() {
   engine_.click(session_, kPublishButton, true);
   if (!wait(1)) return false;
   engine_.click(session_, kConfirmButton, false);
-  return true;
+  const PublishedSign sign = publishedSignSetting();
+  return sign.sign.empty() || waitForSign(sign);
 }
 
 bool UploadPage::afterPublish() {
@@ -72,6 +83,20 @@ bool UploadPage::afterPublish() {
   engine_.setWindowTitle(session_, "已发表");
   engine_.refresh(session_);
   return wait(1);
+}
+
+// The sign counts as an element matching it or as text the page shows (its
+// visible text: the page's scripts may well hold the same words).
+bool UploadPage::waitForSign(const PublishedSign& sign) {
+  const std::int64_t deadline = appClock().tickMs() + std::int64_t{sign.waitSeconds} * 1000;
+  while (!stopRequested()) {
+    if (engine_.elementExists(session_, sign.sign) ||
+        engine_.elementText(session_, "body").find(sign.sign) != std::string::npos)
+      return true;
+    if (appClock().tickMs() >= deadline || !wait(kSignPollSeconds)) break;
+  }
+  if (!stopRequested()) engine_.setWindowTitle(session_, "未见发表成功标志");
+  return false;
 }
 
 }  // namespace vidralo

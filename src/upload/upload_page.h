@@ -24,6 +24,16 @@ inline constexpr const char* kPublishButton = ".operate-btn.confirm.active";
 
 inline constexpr const char* kUploadCompleteStatus = "上传完成";
 
+// What confirms a publication, from config.ini: [page] published_sign, a CSS
+// selector or a text the page shows once the platform accepted the video,
+// and [page] published_wait, the seconds it may take to appear (15 when
+// missing or not a positive number). Read at the moment of publishing.
+struct PublishedSign {
+  std::string sign;  // empty: the confirm click alone counts
+  int waitSeconds = 15;
+};
+PublishedSign publishedSignSetting();
+
 class UploadPage {
  public:
   UploadPage(BrowserEngine& engine, SessionId session) : engine_(engine), session_(session) {}
@@ -39,9 +49,10 @@ class UploadPage {
   // Reads the status every 2 seconds until it is exactly "上传完成"; false as
   // soon as `withinTime` says the video ran out of time.
   bool waitUploadComplete(const std::function<bool()>& withinTime);
-  // Presses publish and confirms. True once the confirmation was clicked:
-  // from then on the publication counts as done. The page's answer is not
-  // read.
+  // Presses publish and confirms. Without a published sign the publication
+  // counts as done once the confirmation was clicked, and the page's answer is
+  // not read; with one it counts only when the sign appears in time (false
+  // otherwise, the page left as it is, so that it shows what went wrong).
   bool publish();
   // What follows a publication: the title "已发表" and a reload of the page
   // for the next video.
@@ -50,6 +61,7 @@ class UploadPage {
  private:
   // Waits `seconds`; false when stopped or when the browser is gone.
   bool wait(double seconds);
+  bool waitForSign(const PublishedSign& sign);
 
   BrowserEngine& engine_;
   SessionId session_;

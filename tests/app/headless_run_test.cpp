@@ -14,6 +14,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/runtime/command_line.h"
+#include "app/runtime/demo_setup.h"
+#include "app/runtime/exit_codes.h"
 #include "app/runtime/headless_run.h"
 #include "automation/browser_session.h"
 #include "automation/cdp/browser_process.h"
@@ -23,6 +26,7 @@
 #include "common/program_dir.h"
 #include "log/run_log.h"
 #include "services_sim/simulated_services.h"
+#include "common/text_rules.h"
 #include "simulator/simulated_platform.h"
 #include "support/ip_lookup_site.h"
 #include "support/stand_in_dial_tools.h"
@@ -161,6 +165,11 @@ TEST_F(HeadlessRun, PublishesEveryVideoThenSavesAndExits) {
   EXPECT_NE(output.find("[账号 502] 今天已发: 1"), std::string::npos);
   EXPECT_NE(output.find("[账号 501] 状态: 延时"), std::string::npos);
   EXPECT_NE(output.find("[分组框_控制] 标题: 当前设置，每个账号发布2个视频后切换"), std::string::npos);
+  EXPECT_NE(output.find("程序目录：" + dir.path() + "\n"), std::string::npos) << "it says where its data is";
+  // The summary at the end: 502 had one video for a turn of two.
+  EXPECT_NE(output.find("\n运行小结：用时 "), std::string::npos);
+  EXPECT_NE(output.find("\n账号 501（五零一）：发布 2，失败 0，跳过 0\n"), std::string::npos);
+  EXPECT_NE(output.find("\n账号 502（五零二）：发布 1，失败 0，跳过 1\n"), std::string::npos);
   // The values given on the command line were saved as the close sequence does.
   const std::string settings = gbkToUtf8(test::readFile(dir.file("data/setsoft.ini")));
   EXPECT_NE(settings.find("编辑框_单账号上传=2"), std::string::npos);
@@ -209,6 +218,19 @@ TEST_F(HeadlessRun, ChangesTheIpAfterEachAccountAndPrintsTheRedialStatus) {
     ++changes;
   EXPECT_EQ(changes, 2u) << output;
   EXPECT_EQ(test::readFile(dir.file("calls")).find("s3cret"), std::string::npos);
+}
+
+TEST_F(HeadlessRun, ARefusedPublicationNamesItsEvidenceAndKeepsTheVideo) {
+  dir.write("config.ini", "[hosts]\nplatform = " + platform.origin() +
+                              "\n[page]\npublished_sign = .publish-success\npublished_wait = 2\n");
+  addAccount("521", "五二一", {2000});
+  platform.setRefusePublications(true);
+  CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_单账号上传=1", "编辑框_视频间隔=0", "编辑框_视频间隔1=0"}));
+  ASSERT_EQ(run.wait(240s), 0) << run.output() << run.errors();
+  const std::string output = run.output();
+  EXPECT_NE(output.find("[账号 521] 状态: 上传失败（证据：" + dir.file("logs/failures/")), std::string::npos) << output;
+  EXPECT_NE(output.find("账号 521（五二一）：发布 0，失败 1，跳过 0"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("videos521/a.mp4")));
 }
 
 TEST_F(HeadlessRun, RefusesUnknownControlsAndKinds) {
@@ -310,7 +332,7 @@ TEST_F(HeadlessRun, SettingsThatCannotBeSavedAreReported) {
   const std::string settings = dir.write("data/setsoft.ini", "");
   chmod(settings.c_str(), 0444);
   CommandRun run(dir, command({"选择框_自动循环=假"}));
-  EXPECT_EQ(run.wait(60s), 6);
+  EXPECT_EQ(run.wait(60s), kExitSettingsNotSaved);
   EXPECT_NE(run.errors().find("设置无法保存：" + settings), std::string::npos) << run.errors();
   EXPECT_NE(gbkToUtf8(test::readFile(dir.file("logs/error.log"))).find("设置无法保存"), std::string::npos);
 }
@@ -349,6 +371,83 @@ TEST(HeadlessArguments, SettingsKeepTheirOrderAndKind) {
   EXPECT_TRUE(controls.checked(ControlId::描述_标题库));
   EXPECT_FALSE(controls.checked(ControlId::描述_文件名));
   EXPECT_EQ(controls.text(ControlId::编辑框_标题库), "a=b");
+}
+
+struct StartCase {
+  std::vector<std::string> arguments;  // "@TMP@" stands for the test's folder
+  int exitCode;
+  std::vector<std::string> output;  // texts of standard output and error together
+  std::vector<std::string> environment = {};
+};
+
+// What a new user meets on a machine without a display.
+TEST(FirstStart, HelpVersionBadOptionsNoDisplayAndBadDirectories) {
+  test::TempDir dir;
+  dir.write("a-file", "x");
+  const std::vector<StartCase> cases{
+      {{"--help"},
+       kExitOk,
+       {"Usage: vidralo", "--help", "--version", "--dir <DIR>", "--headless", "--set <NAME=VALUE>", "NAME=@FILE",
+        "--demo", "--screenshot <FILE>", "--report-fault <FILE>"}},
+      {{"--version"}, kExitOk, {"Vidralo 1.2\n"}},
+      {{"--bogus"}, kExitBadArguments, {"bogus", "Usage: vidralo"}},
+      {{"--dir", "@TMP@", "stray"}, kExitBadArguments, {"stray", "Usage: vidralo"}},
+      {{"--dir", "@TMP@"}, kExitNoDisplay, {"--headless", "--demo"}},
+      {{"--dir", "@TMP@"}, kExitNoDisplay, {"--headless"}, {"DISPLAY=:987"}},  // a display that cannot be opened
+      {{"--headless", "--dir", "@TMP@/missing"}, kExitBadDirectory, {"程序目录不存在：@TMP@/missing"}},
+      {{"--headless", "--dir", "@TMP@/a-file"}, kExitBadDirectory, {"程序目录不是目录：@TMP@/a-file"}},
+  };
+  for (const StartCase& c : cases) {
+    std::vector<std::string> arguments;
+    for (const std::string& argument : c.arguments) arguments.push_back(replaceAll(argument, "@TMP@", dir.path()));
+    test::TempDir outputDir;
+    std::vector<std::string> environment{"PATH=/usr/bin:/bin", "HOME=" + dir.path()};
+    environment.insert(environment.end(), c.environment.begin(), c.environment.end());
+    CommandRun run(outputDir, arguments, environment);
+    const std::string joined = c.arguments.empty() ? "" : c.arguments.front();
+    EXPECT_EQ(run.wait(30s), c.exitCode) << joined;
+    const std::string output = run.output() + run.errors();
+    for (const std::string& text : c.output)
+      EXPECT_NE(output.find(replaceAll(text, "@TMP@", dir.path())), std::string::npos) << joined << ": " << output;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("missing"))) << "a missing --dir is not created";
+}
+
+TEST(CommandLine, SetValuesComeFromFilesOnlyWhenTheyAreRegularFiles) {
+  test::TempDir dir;
+  dir.write("password.txt", "geheim\r\n");
+  struct Case {
+    std::string assignment;
+    std::optional<std::string> value;  // nothing: refused
+  };
+  const std::vector<Case> cases{
+      {"宽带_密码=@" + dir.file("password.txt"), "geheim"},
+      {"编辑框_标题库=@@home", "@home"},
+      {"编辑框_标题库=@" + dir.file("missing.txt"), std::nullopt},
+      {"编辑框_标题库=@/dev/zero", std::nullopt},
+      {"编辑框_标题库=@" + dir.path(), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    const auto line = parseCommandLine({"vidralo", "--headless", "--set", c.assignment}, error);
+    ASSERT_EQ(line.has_value(), c.value.has_value()) << c.assignment << ": " << error;
+    if (line) EXPECT_EQ(line->settings.at(0).value, *c.value);
+  }
+}
+
+TEST(DemoFolder, OnlyAnEmptyFolderOrAnEarlierDemoIsCleared) {
+  test::TempDir dir;
+  std::string error;
+  dir.write("mine/notes.txt", "keep me");
+  EXPECT_FALSE(resetDemoFolder(dir.file("mine"), error));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("mine/notes.txt")));
+  EXPECT_FALSE(resetDemoFolder(dir.file("mine/notes.txt"), error));
+
+  ASSERT_TRUE(resetDemoFolder(dir.file("demo"), error)) << error;
+  dir.write("demo/data/list/901.json", "{}");
+  ASSERT_TRUE(resetDemoFolder(dir.file("demo"), error)) << error;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("demo/data")));
+  EXPECT_TRUE(std::filesystem::exists(dir.file(std::string("demo/") + kDemoFolderMarker)));
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 #include <filesystem>
 
 #include "app/app_info.h"
+#include "app/job_toggle.h"
+#include "app/runtime/runtime.h"
 #include "app/startup.h"
 #include "app_fixture.h"
 
@@ -131,6 +133,29 @@ TEST_F(StartupTest, OneShotTickFillsTheListShowsTitleSettingsAndStops) {
   // A page the operator chooses afterwards stays.
   tabs->setCurrentIndex(1);
   EXPECT_EQ(program->controls().currentPage(ControlId::选择夹2), 1);
+}
+
+TEST_F(StartupTest, AJobThatEndsByItselfShowsItsSummaryButAStoppedOneDoesNot) {
+  start();
+  bool afterwards = false;
+  showSummaryWhenJobEnds(*program, [&afterwards] { afterwards = true; });
+  ControlModel& controls = program->controls();
+  controls.setChecked(ControlId::选择框_自动循环, false);
+  toggleJob(*program);  // an empty list: the job ends at once, by itself
+  ASSERT_TRUE(eventually([&] { return afterwards; }));
+  EXPECT_TRUE(controls.statusText(1).starts_with("运行小结：用时 ")) << controls.statusText(1);
+
+  controls.setStatusText(1, "");
+  afterwards = false;
+  toggleJob(*program);  // resets the caption
+  controls.setChecked(ControlId::选择框_自动循环, true);
+  controls.setText(ControlId::编辑框_循环间隔, "100");
+  toggleJob(*program);
+  toggleJob(*program);  // stopped
+  program->runtime().job().waitUntilIdle();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(controls.statusText(1), "");
+  EXPECT_FALSE(afterwards);
 }
 
 TEST_F(StartupTest, PressingTheProgramFolderLabelOpensTheFolder) {

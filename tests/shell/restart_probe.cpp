@@ -2,6 +2,7 @@
 // restarts itself after a second; a run that ends normally appends "saved",
 // as a program saving its state on exit would.
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -18,7 +19,8 @@ void append(const std::string& line) { std::ofstream(logPath(), std::ios::app) <
 
 int main(int argc, char** argv) {
   vidralo::rememberCommandLine(argc, argv);
-  vidralo::initProgramDirectory(argc, argv);
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], "--dir") == 0) vidralo::setProgramDirectory(argv[i + 1]);
   std::atexit([] { append("saved"); });
   const bool firstRun = !std::ifstream(logPath()).good();
   std::string line;

@@ -92,6 +92,7 @@ bool FakeBrowserEngine::hasElement(const Page& page, const std::string& selector
   if (selector == ".user-name") return !page.script.nickname.empty();
   if (selector == ".video-status") return !page.uploadedPath.empty();
   if (selector == ".operate-btn.confirm.active") return page.complete;
+  if (selector == ".publish-success") return page.publishedShown;
   return isPageControl(selector);
 }
 
@@ -188,6 +189,7 @@ void FakeBrowserEngine::refresh(SessionId session) {
     page->statusReads = 0;
     page->complete = false;
     page->typedTitle.clear();
+    page->publishedShown = false;
   }
   record({FakeEvent::Kind::Refresh, session});
 }
@@ -204,6 +206,11 @@ bool FakeBrowserEngine::waitPageLoaded(SessionId session, const std::string& mar
 
 void FakeBrowserEngine::setWindowTitle(SessionId session, const std::string& title) {
   record({FakeEvent::Kind::Title, session, title});
+}
+
+std::string FakeBrowserEngine::captureScreenshot(SessionId session) {
+  std::lock_guard lock(mutex_);
+  return livePage(session) ? std::string("\x89PNG\r\n\x1a\n fake page") : std::string();
 }
 
 bool FakeBrowserEngine::elementExists(SessionId session, const std::string& selector) {
@@ -236,8 +243,10 @@ bool FakeBrowserEngine::click(SessionId session, const std::string& selector, bo
     Page* page = livePage(session);
     clicked = page && hasElement(*page, selector);
     if (clicked && selector == ".operate-btn.confirm.active") {
-      publications_.push_back({session, page->profileDirectory, page->uploadedPath, page->uploadedSize,
-                               page->typedTitle});
+      if (!page->script.refusesPublication)
+        publications_.push_back({session, page->profileDirectory, page->uploadedPath, page->uploadedSize,
+                                 page->typedTitle});
+      page->publishedShown = !page->script.refusesPublication;
       page->complete = false;
     }
   }

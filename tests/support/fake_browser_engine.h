@@ -29,6 +29,9 @@ struct FakePageScript {
   // which reads "上传完成".
   std::vector<std::string> statusSequence;
   int completesAfterReads = 1;
+  // The platform turns every publication down: no ".publish-success" after
+  // the publish button, and nothing is recorded as published.
+  bool refusesPublication = false;
 };
 
 struct FakeEvent {
@@ -95,6 +98,8 @@ class FakeBrowserEngine : public BrowserEngine {
   bool pageIsLoaded(SessionId session, const std::string& marker) override;
   bool waitPageLoaded(SessionId session, const std::string& marker) override;
   void setWindowTitle(SessionId session, const std::string& title) override;
+  // A few bytes that start like a PNG, while the page runs.
+  std::string captureScreenshot(SessionId session) override;
   bool elementExists(SessionId session, const std::string& selector) override;
   std::string elementText(SessionId session, const std::string& selector) override;
   bool click(SessionId session, const std::string& selector, bool mouseEvents) override;
@@ -115,6 +120,8 @@ class FakeBrowserEngine : public BrowserEngine {
     int statusReads = 0;
     bool complete = false;
     std::string typedTitle;
+    // ".publish-success" shows until the next reload.
+    bool publishedShown = false;
   };
 
   // The running page of `session`, or nullptr. Caller holds the lock.

@@ -29,6 +29,7 @@ class MockBrowserEngine : public BrowserEngine {
   MOCK_METHOD(bool, pageIsLoaded, (SessionId session, const std::string& marker), (override));
   MOCK_METHOD(bool, waitPageLoaded, (SessionId session, const std::string& marker), (override));
   MOCK_METHOD(void, setWindowTitle, (SessionId session, const std::string& title), (override));
+  MOCK_METHOD(std::string, captureScreenshot, (SessionId session), (override));
 
   MOCK_METHOD(bool, elementExists, (SessionId session, const std::string& selector), (override));
   MOCK_METHOD(std::string, elementText, (SessionId session, const std::string& selector), (override));

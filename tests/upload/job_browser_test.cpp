@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "browser_job_fixture.h"
+#include "common/program_dir.h"
 #include "common/text_rules.h"
 #include "support/processes.h"
 #include "upload/file_ops.h"
@@ -240,6 +241,49 @@ TEST_F(JobBrowserTest, ADropZoneThatMakesItsInputOnClickIsPublishedFromEndToEnd)
   runJob();
 
   EXPECT_EQ(platform.publications(), (std::vector<sim::Publication>{{"拖号", "clip.mp4", 1200, "clip"}}));
+}
+
+TEST_F(JobBrowserTest, ARefusedPublicationKeepsTheVideoWithAPictureOfThePageThenAnAcceptedOneGoes) {
+  // A text sign: the page shows "发表成功" only once the platform took the video.
+  dir.write("program/config.ini", "[hosts]\nplatform = " + platform.origin() +
+                                      "\n[page]\npublished_sign = 发表成功\npublished_wait = 3\n");
+  addAccount("321", "丁号", {{"a.mp4", 5000}});
+  publishOnceThrough(1);
+  platform.setRefusePublications(true);
+
+  runJob();
+
+  EXPECT_TRUE(platform.publications().empty());
+  EXPECT_TRUE(fileExists(videoFolder("321") + "/a.mp4")) << "a refused video is kept";
+  EXPECT_EQ(controls.cell(0, 列_状态), "上传失败");
+  const std::string failures = programPath("\\logs\\failures");
+  const std::vector<std::string> evidence = fileNamesIn(failures);
+  ASSERT_EQ(evidence.size(), 2u);
+  const std::string text = test::readFile(failures + "/" + evidence[1]);
+  EXPECT_NE(text.find("失败的步骤：publish"), std::string::npos) << text;
+  EXPECT_NE(text.find(".video-status：发表失败"), std::string::npos) << text;
+  EXPECT_NE(text.find("页面地址：" + platform.origin()), std::string::npos) << text;
+  const std::string picture = test::readFile(failures + "/" + evidence[0]);
+  EXPECT_EQ(picture.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+  EXPECT_GT(picture.size(), 2000u);
+
+  // The same file again on the same page, refused once more: the page was
+  // reloaded, so it takes the file and the attempt ends at the sign.
+  publishOnceThrough(2);
+  controls.setChecked(ControlId::选择框_自动放弃, true);
+  controls.setText(ControlId::放弃秒, "60");
+  runJob();
+  ASSERT_EQ(fileNamesIn(failures).size(), 6u);
+  for (const std::string& name : fileNamesIn(failures))
+    if (name.ends_with(".txt"))
+      EXPECT_NE(test::readFile(failures + "/" + name).find("失败的步骤：publish（步骤失败）"), std::string::npos) << name;
+
+  platform.setRefusePublications(false);
+  publishOnceThrough(1);
+  runJob();
+  ASSERT_EQ(platform.publications().size(), 1u);
+  EXPECT_FALSE(fileExists(videoFolder("321") + "/a.mp4"));
+  EXPECT_EQ(fileNamesIn(failures).size(), 6u) << "no evidence of a success";
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "common/text_rules.h"
 #include "support/fake_browser_engine.h"
 #include "support/temp_dir.h"
+#include "upload/failure_evidence.h"
 #include "upload/file_ops.h"
 #include "upload/job.h"
 #include "upload/upload_page.h"
@@ -467,6 +468,123 @@ TEST_F(JobRunnerTest, AHundredVideosInARowLeaveNoThreadBehind) {
   for (int i = 1; i <= 100; ++i) EXPECT_FALSE(fileExists(dir.file("acct1/v" + std::to_string(i) + ".mp4")));
   runner.reset();
   EXPECT_EQ(threadCount(), before);
+}
+
+// --- publication confirmed by a sign, evidence of failures, the run summary ---
+
+struct SignCase {
+  const char* sign;
+  bool refused;
+  bool moveMode;
+  bool published;  // the job counts the video and disposes of it
+};
+
+class PublishedSignTest : public JobRunnerTest, public ::testing::WithParamInterface<SignCase> {};
+
+TEST_P(PublishedSignTest, OnlyAConfirmedPublicationDisposesOfTheVideo) {
+  const SignCase c = GetParam();
+  dir.write("program/config.ini", std::string("[page]\npublished_sign = ") + c.sign + "\npublished_wait = 5\n");
+  FakePageScript page;
+  page.refusesPublication = c.refused;
+  engine.setPageScript(page);
+  controls.setChecked(ControlId::单选框_删除, !c.moveMode);
+  controls.setChecked(ControlId::单选框_移动, c.moveMode);
+  controls.setText(ControlId::编辑框_使用过视频目录, dir.file("used"));
+  std::filesystem::create_directories(dir.file("used"));
+  addAccount("1", 1);
+  runToEnd();
+
+  EXPECT_EQ(fileExists(dir.file("acct1/v1.mp4")), !c.published);
+  EXPECT_EQ(fileExists(dir.file("used/v1.mp4")), c.published && c.moveMode);
+  EXPECT_EQ(controls.cell(0, 列_今天已发), c.published ? "1" : "");
+  EXPECT_EQ(controls.cell(0, 列_状态), c.published ? "" : "上传失败");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PublishedSignTest,
+                         ::testing::Values(SignCase{"", true, false, true},  // without a sign: the click counts
+                                           SignCase{".publish-success", true, false, false},
+                                           SignCase{".publish-success", true, true, false},
+                                           SignCase{".publish-success", false, true, true},
+                                           SignCase{".publish-success", false, false, true}));
+
+struct EvidenceCase {
+  const char* name;
+  const char* step;
+  bool picture;
+};
+
+class FailureEvidenceTest : public JobRunnerTest, public ::testing::WithParamInterface<EvidenceCase> {};
+
+TEST_P(FailureEvidenceTest, EveryFailureLeavesItsEvidence) {
+  const EvidenceCase c = GetParam();
+  const std::string scenario = c.name;
+  FakePageScript page;
+  if (scenario == "refused") {
+    dir.write("program/config.ini", "[page]\npublished_sign = .publish-success\n");
+    page.refusesPublication = true;
+  } else {
+    page.statusSequence = {"上传中"};
+    controls.setChecked(ControlId::选择框_自动放弃, true);
+    controls.setText(ControlId::放弃秒, "30");
+  }
+  engine.setPageScript(page);
+  if (scenario == "killed")
+    engine.setEventHook([this](const FakeEvent& event) {
+      if (event.kind == FakeEvent::Kind::Upload) engine.killSession(event.session);
+    });
+  addAccount("7", 1);
+  runToEnd();
+
+  const std::string evidence = runner->lastFailureEvidence();
+  ASSERT_FALSE(evidence.empty());
+  EXPECT_EQ(std::filesystem::path(evidence).parent_path(), std::filesystem::path(programPath("\\logs\\failures")));
+  const std::string text = test::readFile(evidence);
+  EXPECT_NE(text.find("账号：7\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("视频：" + dir.file("acct7/v1.mp4")), std::string::npos) << text;
+  EXPECT_NE(text.find(std::string("失败的步骤：") + c.step), std::string::npos) << text;
+  const std::string picture = std::filesystem::path(evidence).replace_extension(".png").string();
+  EXPECT_EQ(fileExists(picture), c.picture);
+  if (c.picture) EXPECT_EQ(test::readFile(picture).substr(0, 4), "\x89PNG");
+  EXPECT_EQ(controls.cell(0, 列_状态), "上传失败");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FailureEvidenceTest,
+                         ::testing::Values(EvidenceCase{"neverCompletes", "waitUploadComplete（超过放弃秒）", true},
+                                           EvidenceCase{"refused", "publish（步骤失败）", true},
+                                           EvidenceCase{"killed", "waitUploadComplete（超过放弃秒）", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FailureEvidenceFolder, TheNewestPairsAreKept) {
+  test::TempDir dir;
+  std::vector<std::string> written;
+  for (int i = 0; i <= static_cast<int>(kFailureEvidenceKept); ++i)
+    written.push_back(writeFailureEvidence(dir.path(), {"acct", "v.mp4", "publish"}, i % 2 ? "png" : ""));
+  std::size_t texts = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) texts += entry.path().extension() == ".txt";
+  EXPECT_EQ(texts, kFailureEvidenceKept);
+  EXPECT_FALSE(fileExists(written.front())) << "the 201st failure removes the oldest pair";
+  EXPECT_TRUE(fileExists(written[1]));
+  EXPECT_TRUE(fileExists(std::filesystem::path(written[1]).replace_extension(".png").string()));
+  EXPECT_TRUE(fileExists(written.back()));
+}
+
+TEST_F(JobRunnerTest, TheSummaryCountsEachAccountsVideos) {
+  controls.setChecked(ControlId::选择框_切换账号, true);
+  controls.setText(ControlId::编辑框_单账号上传, "2");
+  addAccount("1", 2);
+  addAccount("2", 0);
+  runToEnd();
+  const std::vector<std::string> lines = runner->summary().lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_TRUE(lines[0].starts_with("运行小结：用时 ")) << lines[0];
+  EXPECT_EQ(lines[1], "账号 1（昵称）：发布 2，失败 0，跳过 0") << "with the nickname the session read";
+  EXPECT_EQ(lines[2], "账号 2：发布 0，失败 0，跳过 2");
+}
+
+TEST(DurationText, ShowsHoursMinutesAndSeconds) {
+  EXPECT_EQ(durationText(7'400), "7秒");
+  EXPECT_EQ(durationText(185'000), "3分05秒");
+  EXPECT_EQ(durationText(3'723'000), "1时02分03秒");
 }
 
 }  // namespace

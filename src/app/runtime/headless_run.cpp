@@ -13,6 +13,7 @@
 #include "app/app_info.h"
 #include "app/runtime/headless_online.h"
 #include "app/runtime/console_dialogs.h"
+#include "app/runtime/exit_codes.h"
 #include "app/runtime/progress_printer.h"
 #include "app/runtime/runtime.h"
 #include "app/runtime/startup_controls.h"
@@ -25,11 +26,6 @@
 
 namespace vidralo {
 namespace {
-
-constexpr int kExitBadArguments = 2;
-constexpr int kExitNoPlatform = 3;
-constexpr int kExitNoBrowser = 4;
-constexpr int kExitSettingsNotSaved = 6;
 
 // Set by the job's end and by SIGINT/SIGTERM; the main thread waits on it.
 class RunEnd {
@@ -65,7 +61,7 @@ sigset_t terminationSignals() {
   return set;
 }
 
-[[noreturn]] void saveAndEnd(ControlModel& controls, std::string& settingsPath) {
+[[noreturn]] void saveAndEnd(ControlModel& controls, std::string& settingsPath, int exitCode) {
   const bool saved = saveControlStates(controls, settingsPath, "");
   if (!saved) {
     const std::string message = settingsNotSavedText(settingsPath);
@@ -74,21 +70,19 @@ sigset_t terminationSignals() {
   }
   std::fflush(stdout);
   std::fflush(stderr);
-  endOwnProcess(saved ? 0 : kExitSettingsNotSaved);
+  endOwnProcess(saved ? exitCode : kExitSettingsNotSaved);
 }
 
 }  // namespace
 
-int runHeadless(int argc, char** argv) {
+void printSummary(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
   const sigset_t signals = terminationSignals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
-  std::string error;
-  const auto settings = parseHeadlessArguments(std::vector<std::string>(argv + 1, argv + argc), error);
-  if (!settings) {
-    std::fprintf(stderr, "%s\n用法：vidralo --headless [--dir DIR] [--set NAME=VALUE]...\n", error.c_str());
-    return kExitBadArguments;
-  }
   QCoreApplication application(argc, argv);
   setAppInfo(makeAppInfo());
   const std::jthread versionCheck = startHeadlessOnlineSteps(stdout, stderr);
@@ -100,7 +94,7 @@ int runHeadless(int argc, char** argv) {
   AccountContext accounts{controls, dialogs, store, categories};
   std::string settingsPath;
   restoreControlsAtStart(controls, settingsPath);
-  applyControlSettings(controls, *settings);
+  applyControlSettings(controls, options.settings);
 
   if (uploadPageUrl().empty()) {
     std::fprintf(stderr, "未配置平台地址：请在 %s 的 [hosts] 中写入 platform = https://平台主机\n",
@@ -123,14 +117,16 @@ int runHeadless(int argc, char** argv) {
     end.signalled();
   }).detach();
 
-  ProgressPrinter printer(controls, stdout);
+  ProgressPrinter printer(controls, stdout, [&runtime] { return runtime.job().lastFailureEvidence(); });
   runtime.job().setJobEndedCallback([&end] { end.jobEnded(); });
   runtime.toggleJob();
   if (end.wait() && runtime.job().isRunning()) {
     runtime.toggleJob();  // as a click on 停止
     runtime.job().waitUntilIdle();
   }
-  saveAndEnd(controls, settingsPath);
+  printSummary(runtime.job().summary().lines());
+  const int exitCode = options.afterJob ? options.afterJob(runtime) : kExitOk;
+  saveAndEnd(controls, settingsPath, exitCode);
 }
 
 }  // namespace vidralo

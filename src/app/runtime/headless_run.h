@@ -3,26 +3,25 @@
 // program does, without a window, and runs the job as a click on 开始 would.
 // Progress goes to standard output, messages to standard error.
 //
-// Exit codes: 0 when the job ended by itself or SIGINT/SIGTERM stopped it
-// (the control values are saved either way), 2 for a bad command line, 3
-// without a configured platform host, 4 without a usable browser, 6 when the
-// control values could not be saved (said on standard error and in the
-// error log).
+// Exit codes (exit_codes.h): 0 when the job ended by itself or SIGINT/SIGTERM
+// stopped it (a summary is printed and the control values are saved either
+// way), 3 without a configured platform host, 4 without a usable browser, 8
+// when the control values could not be saved (said on standard error and in
+// the error log).
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/runtime/command_line.h"
 #include "controls/control_model.h"
 
 namespace vidralo {
 
-struct ControlSetting {
-  ControlId id;
-  std::string value;
-};
+class Runtime;
 
-// Parses the arguments after the program name ("--dir" already taken out).
-// On a bad argument returns nothing and sets `error`.
+// The --set settings of a command line given without the program name. On a
+// bad argument returns nothing and sets `error`.
 std::optional<std::vector<ControlSetting>> parseHeadlessArguments(const std::vector<std::string>& arguments,
                                                                   std::string& error);
 
@@ -30,8 +29,17 @@ std::optional<std::vector<ControlSetting>> parseHeadlessArguments(const std::vec
 // buttons "真" or "假".
 void applyControlSettings(ControlModel& controls, const std::vector<ControlSetting>& settings);
 
-bool isHeadlessRun(int argc, char** argv);
+struct HeadlessOptions {
+  std::vector<ControlSetting> settings;
+  // Runs once the job has ended and its summary is printed, before the
+  // program ends; returns the exit code.
+  std::function<int(Runtime&)> afterJob;
+};
 
-int runHeadless(int argc, char** argv);
+// The program directory is chosen already.
+int runHeadless(int argc, char** argv, const HeadlessOptions& options);
+
+// The summary of the job that ended, one line each, on standard output.
+void printSummary(const std::vector<std::string>& lines);
 
 }  // namespace vidralo

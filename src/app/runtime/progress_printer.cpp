@@ -4,8 +4,11 @@
 
 namespace vidralo {
 
-ProgressPrinter::ProgressPrinter(ControlModel& controls, std::FILE* out)
-    : controls_(controls), out_(out), subscription_(controls.subscribe([this](const ControlChange& c) { onChange(c); })) {}
+ProgressPrinter::ProgressPrinter(ControlModel& controls, std::FILE* out, std::function<std::string()> failureEvidence)
+    : controls_(controls),
+      out_(out),
+      failureEvidence_(std::move(failureEvidence)),
+      subscription_(controls.subscribe([this](const ControlChange& c) { onChange(c); })) {}
 
 ProgressPrinter::~ProgressPrinter() { controls_.unsubscribe(subscription_); }
 
@@ -14,7 +17,11 @@ void ProgressPrinter::onChange(const ControlChange& change) {
     if (change.column != 列_状态 && change.column != 列_正在发布 && change.column != 列_今天已发) return;
     const std::string account = "账号 " + controls_.cell(change.row, 列_账号标识);
     const std::string column(accountColumns()[static_cast<std::size_t>(change.column)].title);
-    print(account, column, controls_.cell(change.row, change.column));
+    std::string value = controls_.cell(change.row, change.column);
+    if (change.column == 列_状态 && value == "上传失败" && failureEvidence_) {
+      if (const std::string evidence = failureEvidence_(); !evidence.empty()) value += "（证据：" + evidence + "）";
+    }
+    print(account, column, value);
     return;
   }
   if (change.property == ControlProperty::Caption &&

@@ -6,8 +6,11 @@
 // or control, e.g.
 //   2026-12-09 07:01:02 [账号 101] 状态: 延时3秒后继续
 //   2026-12-09 07:01:30 [宽带_提示] 提示: 当前ip：203.0.113.7 / 重播成功新ip：10.1.2.3
+// A "上传失败" line names the evidence of the failure.
 #include <cstdio>
+#include <functional>
 #include <mutex>
+#include <string>
 
 #include "controls/control_model.h"
 
@@ -15,7 +18,8 @@ namespace vidralo {
 
 class ProgressPrinter {
  public:
-  ProgressPrinter(ControlModel& controls, std::FILE* out);
+  // `failureEvidence` gives the evidence file of the latest failure.
+  ProgressPrinter(ControlModel& controls, std::FILE* out, std::function<std::string()> failureEvidence = {});
   ~ProgressPrinter();
   ProgressPrinter(const ProgressPrinter&) = delete;
   ProgressPrinter& operator=(const ProgressPrinter&) = delete;
@@ -26,6 +30,7 @@ class ProgressPrinter {
 
   ControlModel& controls_;
   std::FILE* out_;
+  std::function<std::string()> failureEvidence_;
   std::mutex mutex_;
   int subscription_;
 };

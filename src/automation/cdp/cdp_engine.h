@@ -76,6 +76,7 @@ class CdpEngine final : public BrowserEngine {
   bool pageIsLoaded(SessionId session, const std::string& marker) override;
   bool waitPageLoaded(SessionId session, const std::string& marker) override;
   void setWindowTitle(SessionId session, const std::string& title) override;
+  std::string captureScreenshot(SessionId session) override;
 
   bool elementExists(SessionId session, const std::string& selector) override;
   std::string elementText(SessionId session, const std::string& selector) override;

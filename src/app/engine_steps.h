@@ -1,7 +1,7 @@
 #pragma once
-// Steps of start-up and handlers of the main window whose subsystems are
-// attached later. Each is called in its place already, so attaching one
-// changes no order; until then each does nothing.
+// The steps of start-up and the handlers of the main window that reach the
+// browser engine. Those that can take seconds run on a thread of their own,
+// so the window never waits on a browser.
 #include <string>
 
 namespace vidralo {

@@ -1,4 +1,4 @@
-#include "app/later_steps.h"
+#include "app/engine_steps.h"
 
 #include "app/app_info.h"
 #include "app/program.h"

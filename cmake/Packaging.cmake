@@ -1,0 +1,25 @@
+# Installation under /usr and the Debian package: `cpack -G DEB` in build/
+# makes vidralo_<version>_amd64.deb with the program, the simulated platform,
+# the desktop entry and the icon in their freedesktop places. Library
+# dependencies are read from the binaries (dpkg-shlibdeps).
+include(GNUInstallDirs)
+
+install(TARGETS vidralo vidralo-platform-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/vidralo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/vidralo.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME vidralo)
+set(CPACK_PACKAGE_VENDOR Vidralo)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Publishes videos in bulk through a video platform's upload web page")
+set(CPACK_PACKAGE_CONTACT "Vidralo <dev@vidralo.local>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The browser it drives; any of the Chromium family will do.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "chromium | google-chrome-stable | microsoft-edge-stable")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei")
+include(CPack)

@@ -1,0 +1,69 @@
+#include "app/demo_start.h"
+
+#include <cstdio>
+
+#include "accounts/account_list.h"
+#include "app/display_check.h"
+#include "app/job_toggle.h"
+#include "app/program.h"
+#include "app/runtime/demo_setup.h"
+#include "app/runtime/exit_codes.h"
+#include "app/runtime/headless_run.h"
+#include "app/runtime/runtime.h"
+#include "app/startup.h"
+#include "common/program_dir.h"
+
+namespace vidralo {
+namespace {
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+// The job starts as a click on 开始 would, once the demo's accounts are in
+// the list; the start-up's delayed reload is not needed any more.
+void startDemoJob(Program& program, const Demo& demo) {
+  program.controls().setText(ControlId::时钟1, "0");
+  reloadAccounts(program.accounts());
+  showSummaryWhenJobEnds(program, [&program, &demo] { program.dialogs().message(joined(demo.publicationLines()), "演示"); });
+  toggleJob(program);
+}
+
+}  // namespace
+
+int runDemo(int argc, char** argv, const CommandLine& line) {
+  const std::string folder = demoFolder(line.directory);
+  if (line.directory && checkProgramDirectory(folder) != DirectoryCheck::Usable) {
+    std::fprintf(stderr, "程序目录不存在或不是目录：%s\n", folder.c_str());
+    return kExitBadDirectory;
+  }
+  std::string error;
+  if (!resetDemoFolder(folder, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitDemoFailed;
+  }
+  setProgramDirectory(folder);
+  std::printf("演示目录：%s\n", programDirectory().c_str());
+  std::fflush(stdout);
+
+  const bool inWindow = !line.headless && displayAvailable();
+  Demo demo;
+  if (!demo.prepare(inWindow, error)) {
+    std::fprintf(stderr, "演示无法准备：%s\n", error.c_str());
+    return kExitDemoFailed;
+  }
+  std::vector<ControlSetting> settings = Demo::settings();
+  settings.insert(settings.end(), line.settings.begin(), line.settings.end());
+
+  if (inWindow) return startProgram(argc, argv, {std::nullopt, settings, [&demo](Program& p) { startDemoJob(p, demo); }});
+  return runHeadless(argc, argv, {settings, [&demo](Runtime& runtime) {
+                                    for (const std::string& text : demo.publicationLines()) std::printf("%s\n", text.c_str());
+                                    std::fflush(stdout);
+                                    runtime.closeAllBrowsers();
+                                    return demo.publishedEverything() ? kExitOk : kExitDemoFailed;
+                                  }});
+}
+
+}  // namespace vidralo

@@ -1,0 +1,135 @@
+#include "app/runtime/command_line.h"
+
+#include <QCommandLineParser>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/runtime/headless_run.h"
+
+namespace vidralo {
+namespace {
+
+// A value read from a file is a password or a title library, never more.
+constexpr std::uintmax_t kSettingFileLimit = 1024 * 1024;
+
+QString qt(const char* text) { return QString::fromUtf8(text); }
+std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+struct Options {
+  QCommandLineOption help{{"h", "help"}, qt("显示本帮助并退出")};
+  QCommandLineOption version{{"v", "version"}, qt("显示产品名称和版本并退出")};
+  QCommandLineOption dir{"dir", qt("程序目录（账号、设置、日志、浏览器登录都在其中）；默认见 README"), "DIR"};
+  QCommandLineOption headless{"headless", qt("不开窗口，直接运行发布任务，进度打印到标准输出")};
+  QCommandLineOption set{"set",
+                         qt("给控件一个值（编辑框为文本，选择框、单选框为 真/假）；NAME=@FILE 从文件读取"),
+                         "NAME=VALUE"};
+  QCommandLineOption demo{"demo", qt("演示：内置模拟平台、两个账号、六个视频，运行一次发布任务")};
+  QCommandLineOption screenshot{"screenshot", qt("把启动后的主窗口保存为 PNG 文件后退出"), "FILE"};
+  QCommandLineOption reportFault{"report-fault", qt("发送故障报告文件后退出"), "FILE"};
+
+  void addTo(QCommandLineParser& parser) const {
+    parser.setApplicationDescription(qt("Vidralo：通过创作者平台的上传网页批量发布视频"));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const QCommandLineOption* option : {&help, &version, &dir, &headless, &set, &demo, &screenshot, &reportFault})
+      parser.addOption(*option);
+  }
+};
+
+// The text after "@": the whole file but one final line break, read only
+// from a regular file of sensible size (a FIFO or a device would block or
+// never end).
+std::optional<std::string> readSettingFile(const std::string& path, std::string& error) {
+  std::error_code failure;
+  if (!std::filesystem::is_regular_file(path, failure) ||
+      std::filesystem::file_size(path, failure) > kSettingFileLimit || failure) {
+    error = "--set 的值文件不可读（须为不超过 1 MB 的普通文件）：" + path;
+    return std::nullopt;
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) {
+    error = "--set 的值文件读取失败：" + path;
+    return std::nullopt;
+  }
+  if (text.ends_with('\n')) text.pop_back();
+  if (text.ends_with('\r')) text.pop_back();
+  return text;
+}
+
+std::optional<ControlSetting> parseSetting(const std::string& assignment, std::string& error) {
+  const std::size_t equals = assignment.find('=');
+  if (equals == std::string::npos) {
+    error = "--set 需要 NAME=VALUE 的形式：" + assignment;
+    return std::nullopt;
+  }
+  const std::string name = assignment.substr(0, equals);
+  std::string value = assignment.substr(equals + 1);
+  if (value.starts_with("@@")) {
+    value.erase(0, 1);
+  } else if (value.starts_with('@')) {
+    std::optional<std::string> fromFile = readSettingFile(value.substr(1), error);
+    if (!fromFile) return std::nullopt;
+    value = std::move(*fromFile);
+  }
+  const std::optional<ControlId> id = findControl(name);
+  if (!id) {
+    error = "没有名为 " + name + " 的控件";
+    return std::nullopt;
+  }
+  const ControlKind kind = controlInfo(*id).kind;
+  if (kind == ControlKind::CheckBox || kind == ControlKind::RadioButton) {
+    if (value != "真" && value != "假") {
+      error = name + " 只能设为 真 或 假：" + value;
+      return std::nullopt;
+    }
+  } else if (!isEditBox(kind)) {
+    error = name + " 不是编辑框、选择框或单选框，不能用 --set 设置";
+    return std::nullopt;
+  }
+  return ControlSetting{*id, std::move(value)};
+}
+
+}  // namespace
+
+std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& arguments, std::string& error) {
+  Options options;
+  QCommandLineParser parser;
+  options.addTo(parser);
+  QStringList list;
+  for (const std::string& argument : arguments) list << QString::fromStdString(argument);
+  if (list.isEmpty()) list << "vidralo";
+  if (!parser.parse(list)) {
+    error = utf8(parser.errorText());
+    return std::nullopt;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    error = "无法识别的参数：" + utf8(parser.positionalArguments().join(' '));
+    return std::nullopt;
+  }
+  CommandLine line;
+  line.help = parser.isSet(options.help);
+  line.version = parser.isSet(options.version);
+  line.headless = parser.isSet(options.headless);
+  line.demo = parser.isSet(options.demo);
+  if (parser.isSet(options.dir)) line.directory = utf8(parser.value(options.dir));
+  if (parser.isSet(options.screenshot)) line.screenshot = utf8(parser.value(options.screenshot));
+  if (parser.isSet(options.reportFault)) line.faultFile = utf8(parser.value(options.reportFault));
+  for (const QString& assignment : parser.values(options.set)) {
+    std::optional<ControlSetting> setting = parseSetting(utf8(assignment), error);
+    if (!setting) return std::nullopt;
+    line.settings.push_back(std::move(*setting));
+  }
+  return line;
+}
+
+std::string usageText() {
+  Options options;
+  QCommandLineParser parser;
+  options.addTo(parser);
+  return utf8(parser.helpText().replace("<executable_name>", "vidralo"));
+}
+
+std::string versionText() { return "Vidralo 1.2"; }
+
+}  // namespace vidralo

@@ -1,0 +1,15 @@
+#pragma once
+// The exit codes of the program, one per way a start can fail, so scripts and
+// service managers can tell them apart.
+namespace vidralo {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitBadArguments = 2;  // unknown option, control or value
+inline constexpr int kExitNoPlatform = 3;    // no [hosts] platform in config.ini
+inline constexpr int kExitNoBrowser = 4;     // no usable browser
+inline constexpr int kExitNoDisplay = 5;     // the window was asked for where there is no display
+inline constexpr int kExitBadDirectory = 6;  // --dir names a missing folder or a file
+inline constexpr int kExitDemoFailed = 7;    // the demo could not prepare its folder or its platform
+inline constexpr int kExitSettingsNotSaved = 8;  // the control values could not be saved at the end
+
+}  // namespace vidralo

@@ -1,0 +1,90 @@
+#include "upload/failure_evidence.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "common/clock.h"
+#include "common/program_dir.h"
+#include "log/date_time.h"
+#include "upload/upload_page.h"
+
+namespace fs = std::filesystem;
+
+namespace vidralo {
+namespace {
+
+// Safe in a file name whatever the account id holds.
+std::string fileNamePart(const std::string& text) {
+  std::string out;
+  for (const char c : text) out += std::isalnum(static_cast<unsigned char>(c)) || c == '-' ? c : '_';
+  return out.empty() ? "_" : out.substr(0, 64);
+}
+
+// Fixed-width, so that names sort in the order they were written.
+std::string timeStamp(std::chrono::system_clock::time_point now) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  char millis[8];
+  std::snprintf(millis, sizeof millis, "%03lld", static_cast<long long>(ms));
+  return formatDateTime(now, "yyyyMMdd-HHmmss") + "-" + millis;
+}
+
+bool writeFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (out) return true;
+  std::error_code error;
+  fs::remove(path, error);
+  return false;
+}
+
+void removeOldest(const fs::path& folder, std::size_t keep) {
+  std::set<std::string> stems;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    const std::string extension = entry.path().extension().string();
+    if (extension == ".txt" || extension == ".png") stems.insert(entry.path().stem().string());
+  }
+  for (auto stem = stems.begin(); stems.size() > keep; stem = stems.erase(stem)) {
+    fs::remove(folder / (*stem + ".txt"), error);
+    fs::remove(folder / (*stem + ".png"), error);
+  }
+}
+
+}  // namespace
+
+std::string writeFailureEvidence(const std::string& folder, const FailureFacts& facts, const std::string& png,
+                                 std::size_t keep) {
+  std::error_code error;
+  fs::create_directories(folder, error);
+  const auto now = appClock().wallNow();
+  const std::string base = timeStamp(now) + "_" + fileNamePart(facts.accountId);
+  std::string stem = base;
+  for (int n = 2; fs::exists(fs::path(folder) / (stem + ".txt"), error); ++n) stem = base + "-" + std::to_string(n);
+
+  const fs::path text = fs::path(folder) / (stem + ".txt");
+  const std::string body = "时间：" + formatDateTime(now) + "\n账号：" + facts.accountId + "\n视频：" +
+                           facts.videoPath + "\n失败的步骤：" + facts.step + "\n页面地址：" + facts.pageUrl +
+                           "\n.video-status：" + facts.status + "\n截图：" +
+                           (png.empty() ? "无（页面没有应答）" : stem + ".png") + "\n";
+  if (!png.empty()) writeFile(fs::path(folder) / (stem + ".png"), png);
+  const bool written = writeFile(text, body);
+  removeOldest(folder, keep);
+  return written ? text.string() : std::string();
+}
+
+std::string recordFailure(BrowserEngine& engine, SessionId session, FailureFacts facts) {
+  std::string png;
+  if (session != 0 && engine.isConnected(session)) {
+    facts.pageUrl = engine.pageUrl(session);
+    facts.status = engine.elementText(session, page_selectors::kVideoStatus);
+    png = engine.captureScreenshot(session);
+  }
+  return writeFailureEvidence(programPath("\\logs\\failures"), facts, png);
+}
+
+}  // namespace vidralo
