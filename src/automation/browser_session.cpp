@@ -141,6 +141,9 @@ void BrowserSession::ensureSession(int row, const std::string& accountId) {
     } else if (!startedThisRun(current.browserId)) {
       reloadUploadPage(current.sessionId);
     }
+    // Its page is this run's own from here on: the next video needs no reload.
+    std::lock_guard lock(mutex_);
+    startedThisRun_.insert(current.browserId);
     return;
   }
   const StartedBrowser started = openAccountBrowser(engine_, controls_, settings_, row, accountId);
