@@ -551,7 +551,7 @@ TEST_P(FailureEvidenceTest, EveryFailureLeavesItsEvidence) {
 INSTANTIATE_TEST_SUITE_P(Cases, FailureEvidenceTest,
                          ::testing::Values(EvidenceCase{"neverCompletes", "waitUploadComplete（超过放弃秒）", true},
                                            EvidenceCase{"refused", "publish（步骤失败）", true},
-                                           EvidenceCase{"killed", "waitUploadComplete（超过放弃秒）", false}),
+                                           EvidenceCase{"killed", "startUpload（步骤失败）", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FailureEvidenceFolder, TheNewestPairsAreKept) {
