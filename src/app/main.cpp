@@ -34,8 +34,11 @@ int main(int argc, char** argv) {
   }
   // The demo keeps a folder of its own and never touches the program's.
   if (line->demo) return runDemo(argc, argv, *line);
-  if (const int code = chooseProgramDirectory(line->directory); code != kExitOk) return code;
+  // The reporter takes the crashed program's directory from its record, and
+  // prints nothing before it ignores SIGPIPE: the crashed program's output
+  // pipe may have lost its reader.
   if (line->faultFile) return runFaultReporter(*line->faultFile);
+  if (const int code = chooseProgramDirectory(line->directory); code != kExitOk) return code;
   if (line->headless) return runHeadless(argc, argv, {line->settings, {}});
   if (!displayAvailable()) {
     std::fprintf(stderr,
