@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +76,9 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, mode_t
       directory + "/." + target.substr(target.rfind('/') + 1) + ".XXXXXX" + std::string(kTemporarySuffix);
   int fd = ::mkostemps(temporary.data(), static_cast<int>(kTemporarySuffix.size()), O_CLOEXEC);
   if (fd < 0) return false;
+  // Held until the file is renamed or removed: the clean-up of leftovers
+  // passes over a temporary file that a running save still writes.
+  ::flock(fd, LOCK_EX);
 
   bool ok = ::fchmod(fd, mode) == 0 && writeAllBytes(fd, bytes) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
@@ -94,9 +98,14 @@ int removeLeftoverTemporaryFiles(const std::string& folder) {
   while (const dirent* entry = ::readdir(dir)) {
     const std::string_view name = entry->d_name;
     if (!name.starts_with('.') || !name.ends_with(kTemporarySuffix)) continue;
+    const int fd = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
     struct stat info {};
-    if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) continue;
-    if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) ++removed;
+    // A save in progress holds its lock; only a killed one's file is free.
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
+      ++removed;
+    ::close(fd);
   }
   ::closedir(dir);
   return removed;

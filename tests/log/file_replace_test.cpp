@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -102,6 +104,17 @@ TEST(ReplaceFileContentsDeathTest, TemporaryFilesLeftByAKillAreRemovedAndNothing
   EXPECT_EQ(removeLeftoverTemporaryFiles(dir.path()), 1);
   EXPECT_EQ(readFile(path), "old");
   EXPECT_EQ(entriesIn(dir.path()), 3u);
+}
+
+TEST(ReplaceFileContents, TheCleanUpPassesOverATemporaryFileASaveStillWrites) {
+  test::TempDir dir;
+  const std::string writing = dir.write(".setsoft.ini.a1B2c3.vidralo-tmp", "half");
+  const int fd = ::open(writing.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  EXPECT_EQ(removeLeftoverTemporaryFiles(dir.path()), 0);
+  EXPECT_TRUE(std::filesystem::exists(writing));
+  ::close(fd);
+  EXPECT_EQ(removeLeftoverTemporaryFiles(dir.path()), 1);
 }
 
 TEST(ReadWholeFile, TellsMissingFromUnreadable) {
