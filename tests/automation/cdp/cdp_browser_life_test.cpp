@@ -1,13 +1,16 @@
 // Browser lifetimes: a browser killed from outside, starts from two threads,
 // a browser left running by an earlier run, and closing everything.
 #include <gtest/gtest.h>
+#include <linux/sched.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <thread>
 
@@ -45,23 +48,18 @@ struct LogLines {
   }
 };
 
-// A child process that took the id `pid` (made through the kernel's
-// last-id switch, which needs root); 0 when none could be made.
+// A child process that took the id `pid`, asked of the kernel through
+// clone3 (needs root); 0 when the id could not be had.
 pid_t childWithId(pid_t pid) {
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    FILE* last = std::fopen("/proc/sys/kernel/ns_last_pid", "w");
-    if (!last) return 0;
-    std::fprintf(last, "%d", pid - 1);
-    if (std::fclose(last) != 0) return 0;
-    const pid_t child = ::fork();
-    if (child == 0) {
-      for (;;) ::pause();
-    }
-    if (child == pid) return child;
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
+  clone_args args{};
+  args.exit_signal = SIGCHLD;
+  args.set_tid = reinterpret_cast<std::uintptr_t>(&pid);
+  args.set_tid_size = 1;
+  const long child = ::syscall(SYS_clone3, &args, sizeof args);
+  if (child == 0) {
+    for (;;) ::pause();
   }
-  return 0;
+  return child > 0 ? static_cast<pid_t>(child) : 0;
 }
 
 // The window thread's messages: the first one starts a browser of its own,
