@@ -360,9 +360,10 @@ TEST_F(HeadlessRun, AnnouncesANewerVersionAndPrintsTheDisclaimerWithoutAskingOrD
 
 TEST(HeadlessArguments, SettingsKeepTheirOrderAndKind) {
   std::string error;
-  const auto settings =
-      parseHeadlessArguments({"--headless", "--set", "放弃秒=30", "--set=描述_标题库=真", "--set", "编辑框_标题库=a=b"}, error);
-  ASSERT_TRUE(settings) << error;
+  const auto line =
+      parseCommandLine({"vidralo", "--headless", "--set", "放弃秒=30", "--set=描述_标题库=真", "--set", "编辑框_标题库=a=b"}, error);
+  ASSERT_TRUE(line) << error;
+  const std::vector<ControlSetting>* settings = &line->settings;
   ASSERT_EQ(settings->size(), 3u);
   EXPECT_EQ((*settings)[2].value, "a=b");
   ControlModel controls;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/runtime/headless_run.h"
+#include "controls/control_info.h"
 
 namespace vidralo {
 namespace {
@@ -131,5 +131,14 @@ std::string usageText() {
 }
 
 std::string versionText() { return "Vidralo 1.2"; }
+
+void applyControlSettings(ControlModel& controls, const std::vector<ControlSetting>& settings) {
+  for (const ControlSetting& setting : settings) {
+    if (isEditBox(controlInfo(setting.id).kind))
+      controls.setText(setting.id, setting.value);
+    else
+      controls.setChecked(setting.id, setting.value == "真");
+  }
+}
 
 }  // namespace vidralo

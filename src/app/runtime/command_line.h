@@ -35,4 +35,8 @@ std::string usageText();
 // "Vidralo 1.2".
 std::string versionText();
 
+// Gives each control its value: edit boxes their text, check boxes and radio
+// buttons "真" or "假".
+void applyControlSettings(ControlModel& controls, const std::vector<ControlSetting>& settings);
+
 }  // namespace vidralo

@@ -9,7 +9,6 @@
 // when the control values could not be saved (said on standard error and in
 // the error log).
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,15 +18,6 @@
 namespace vidralo {
 
 class Runtime;
-
-// The --set settings of a command line given without the program name. On a
-// bad argument returns nothing and sets `error`.
-std::optional<std::vector<ControlSetting>> parseHeadlessArguments(const std::vector<std::string>& arguments,
-                                                                  std::string& error);
-
-// Gives each control its value: edit boxes their text, check boxes and radio
-// buttons "真" or "假".
-void applyControlSettings(ControlModel& controls, const std::vector<ControlSetting>& settings);
 
 struct HeadlessOptions {
   std::vector<ControlSetting> settings;
