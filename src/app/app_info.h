@@ -4,6 +4,8 @@
 
 namespace vidralo {
 
+struct ProductInfo;
+
 struct AppInfo {
   std::string title;
   std::string productId;
@@ -18,6 +20,9 @@ AppInfo makeAppInfo();
 // Set once at start-up, before other threads exist; read-only afterwards.
 const AppInfo& appInfo();
 void setAppInfo(AppInfo info);
+
+// The title, product id and version of appInfo() for the online services.
+ProductInfo productInfo();
 
 // title + "v" + version + the hot-key hint.
 std::string mainWindowCaption(const AppInfo& info);

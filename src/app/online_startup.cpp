@@ -21,11 +21,6 @@ namespace {
 
 constexpr double kStartDelayMs = 1000;
 
-ProductInfo productInfo() {
-  const AppInfo& info = appInfo();
-  return {info.title, info.productId, info.version};
-}
-
 // The desktop entry `name` starting `target`, with the program's icon.
 bool desktopShortcut(const std::string& name, const std::string& target) {
   ShortcutOptions options;

@@ -89,16 +89,12 @@ UpdateFlow::~UpdateFlow() {
 void UpdateFlow::runStartupOnlineSteps() {
   writeRunLog("显示版本号" + product_.version);
   view_.setStatusPart(0, "版本v" + product_.version);
-  const std::string result = checkIsLatest();
-  writeRunLog("版本检查结果1是最新版：" + result);
-  if (result == "0") runUpdate();
+  if (checkIsLatest() == "0") runUpdate();
   if (insideDesktopFolder(programDirectory())) view_.setUpdateText(std::string(kDesktopHintText));
   showQuotation(view_);
 }
 
-std::string UpdateFlow::checkIsLatest() {
-  return fetchLatestVersion(product_.productId) == product_.version ? "1" : "0";
-}
+std::string UpdateFlow::checkIsLatest() { return checkLatestVersion(product_) == product_.version ? "1" : "0"; }
 
 std::string UpdateFlow::probeMirrors() {
   for (int mirror = 1; mirror <= kMirrorCount; ++mirror) {
@@ -208,6 +204,12 @@ void showQuotation(StartWindowView& view) {
   const std::string origin = normalizedOrigin(configValue("hosts", "quotation"));
   const std::string sentence = origin.empty() ? std::string() : serviceGetText(origin + "/?encode=text");
   view.setStatusPart(2, "   " + sentence);
+}
+
+std::string checkLatestVersion(const ProductInfo& product) {
+  const std::string latest = fetchLatestVersion(product.productId);
+  writeRunLog(std::string("版本检查结果1是最新版：") + (latest == product.version ? "1" : "0"));
+  return latest;
 }
 
 void watchLatestVersion(ControlModel& controls, const ProductInfo& product) {

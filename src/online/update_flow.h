@@ -47,7 +47,8 @@ class UpdateFlow {
   // The start window's background sequence: version, check, update, drive
   // hint, quotation, with their run-log lines.
   void runStartupOnlineSteps();
-  // "1" when the primary mirror's version equals the program's, else "0".
+  // "1" when the primary mirror's version equals the program's, else "0";
+  // written to the run log as checkLatestVersion does.
   std::string checkIsLatest();
   // Mirror probe, index, question, start of the download.
   void runUpdate();
@@ -87,6 +88,11 @@ bool insideDesktopFolder(const std::string& programDirectory);
 // and the sentence of [hosts] quotation; three blanks alone when there is
 // none.
 void showQuotation(StartWindowView& view);
+
+// Asks the primary mirror for the latest version and writes
+// "版本检查结果1是最新版：" with 1 or 0 to the run log; the latest version,
+// empty when the fetch failed.
+std::string checkLatestVersion(const ProductInfo& product);
 
 // The main window's version line in status bar part 3, about once a minute,
 // until the calling thread's stop is requested.

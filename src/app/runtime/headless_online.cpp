@@ -5,7 +5,7 @@
 #include "log/run_log.h"
 #include "online/crash_handler.h"
 #include "online/disclaimer.h"
-#include "online/update_servers.h"
+#include "online/update_flow.h"
 
 namespace vidralo {
 namespace {
@@ -13,8 +13,7 @@ namespace {
 void checkVersion(std::FILE* out) {
   const AppInfo& info = appInfo();
   writeRunLog("显示版本号" + info.version);
-  const std::string latest = fetchLatestVersion(info.productId);
-  writeRunLog(std::string("版本检查结果1是最新版：") + (latest == info.version ? "1" : "0"));
+  const std::string latest = checkLatestVersion(productInfo());
   if (latest.empty())
     std::fprintf(out, "版本检查：未取得最新版本号（当前 v%s）\n", info.version.c_str());
   else if (latest == info.version)
