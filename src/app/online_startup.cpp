@@ -21,13 +21,6 @@ namespace {
 
 constexpr double kStartDelayMs = 1000;
 
-// The desktop entry `name` starting `target`, with the program's icon.
-bool desktopShortcut(const std::string& name, const std::string& target) {
-  ShortcutOptions options;
-  options.icon = programIconPath();
-  return createShortcut(name, target, options);
-}
-
 }  // namespace
 
 UpdateServices programUpdateServices() {
@@ -41,7 +34,9 @@ UpdateServices programUpdateServices() {
     blockDownloader().stop(task);
     blockDownloader().wait(task);
   };
-  services.createShortcut = desktopShortcut;
+  services.createShortcut = [](const std::string& name, const std::string& target) {
+    return createShortcut(name, target);
+  };
   services.startProgramFile = [](const std::string& path) {
     return QProcess::startDetached(toQt(path), {}, toQt(programDirectory()));
   };
@@ -54,7 +49,7 @@ void openStartWindow(Program& program, const StartWindowSetup& setup) {
   auto flow = std::make_unique<UpdateFlow>(productInfo(), start, programUpdateServices());
   UpdateFlow& update = *flow;
   start.onOpenClicked([&update] { update.openLatestVersion(); });
-  start.onShortcutClicked([] { desktopShortcut(appInfo().title, executablePath()); });
+  start.onShortcutClicked([] { createShortcut(appInfo().title, executablePath()); });
   start.onClose([&program] { program.close(false); });
   program.adoptStartWindow(std::move(window), std::move(flow));
   start.show();

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/program_dir.h"
+
 namespace vidralo {
 namespace {
 
@@ -49,20 +51,17 @@ std::string execWord(const std::string& word) {
   return out + "\"";
 }
 
-// The program's icon, or the generic one when it is missing.
+// The program's icon beside its executable, or the generic one when it is
+// missing.
 std::string defaultIcon() {
-  const std::string icon = programIconPath();
+  const std::string exe = executablePath();
+  if (exe.empty()) return kGenericIcon;
+  const std::filesystem::path icon = std::filesystem::path(exe).parent_path() / "vidralo.svg";
   std::error_code error;
-  return !icon.empty() && std::filesystem::exists(icon, error) ? icon : kGenericIcon;
+  return std::filesystem::exists(icon, error) ? icon.string() : kGenericIcon;
 }
 
 }  // namespace
-
-std::string programIconPath() {
-  std::error_code error;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : (exe.parent_path() / "vidralo.svg").string();
-}
 
 std::string desktopFolder() {
   return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString();

@@ -17,9 +17,6 @@ struct ShortcutOptions {
 // The user's desktop folder (XDG_DESKTOP_DIR, else ~/Desktop).
 std::string desktopFolder();
 
-// The program's icon, shipped beside the executable ("vidralo.svg").
-std::string programIconPath();
-
 // The entry's file name for `linkName`: its last path component, with
 // ".desktop" added unless it already contains ".desktop" (any case).
 std::string desktopEntryFileName(const std::string& linkName);
