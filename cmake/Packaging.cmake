@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 
 install(TARGETS vidralo vidralo-platform-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/vidralo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/vidralo.svg
+install(FILES ${PROJECT_SOURCE_DIR}/src/app/vidralo.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 set(CPACK_GENERATOR DEB)
