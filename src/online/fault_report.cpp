@@ -106,8 +106,7 @@ std::string makeSignatureHeader() {
 }
 
 std::string notificationServiceAddress() {
-  const std::string address = configValue("hosts", "notify");
-  return startsWith(address, "http://") || startsWith(address, "https://") ? address : std::string();
+  return configuredServiceAddress("notify");
 }
 
 std::string sendNotification(const std::string& recipient, const std::string& title, const std::string& body) {

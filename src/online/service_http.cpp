@@ -1,8 +1,15 @@
 #include "online/service_http.h"
 
+#include "common/app_config.h"
+#include "common/text_rules.h"
 #include "http/http_client.h"
 
 namespace vidralo {
+
+std::string configuredServiceAddress(const std::string& key) {
+  std::string address = configValue("hosts", key);
+  return startsWith(address, "http://") || startsWith(address, "https://") ? address : std::string();
+}
 
 std::string serviceGetText(const std::string& url, const std::string& extraHeaders, std::string* statusText) {
   HttpFetchOptions options;

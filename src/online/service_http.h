@@ -5,6 +5,10 @@
 
 namespace vidralo {
 
+// [hosts] `key` of config.ini when it is an http or https address; empty
+// otherwise, so that no request goes to a host that is not configured.
+std::string configuredServiceAddress(const std::string& key);
+
 // The body as text (UTF-8); empty on failure, when `statusText` (if given)
 // receives the client's numbered failure text.
 std::string serviceGetText(const std::string& url, const std::string& extraHeaders = {},

@@ -1,6 +1,5 @@
 #include "online/update_servers.h"
 
-#include "common/app_config.h"
 #include "common/json_document.h"
 #include "common/text_rules.h"
 #include "online/service_http.h"
@@ -8,9 +7,8 @@
 namespace vidralo {
 
 std::string mirrorBase(int mirror) {
-  std::string base = configValue("hosts", "update" + numberToText(mirror));
-  if (!startsWith(base, "http://") && !startsWith(base, "https://")) return {};
-  if (!endsWith(base, "/")) base += '/';
+  std::string base = configuredServiceAddress("update" + numberToText(mirror));
+  if (!base.empty() && !endsWith(base, "/")) base += '/';
   return base;
 }
 
