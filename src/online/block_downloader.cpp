@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "common/text_rules.h"
+#include "http/header_text.h"
 #include "online/curl_stream.h"
 #include "online/download_task.h"
 #include "online/save_path.h"

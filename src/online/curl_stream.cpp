@@ -1,7 +1,5 @@
 #include "online/curl_stream.h"
 
-#include <algorithm>
-
 namespace vidralo {
 namespace {
 
@@ -72,14 +70,6 @@ std::size_t CurlStream::onBody(char* data, std::size_t size, std::size_t count, 
 int CurlStream::onTick(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   auto* stream = static_cast<CurlStream*>(self);
   return stream->keepGoing_ && !stream->keepGoing_() ? 1 : 0;
-}
-
-std::string headerValue(std::string_view line, std::string_view name) {
-  if (line.size() <= name.size() || line[name.size()] != ':') return {};
-  const bool same = std::equal(name.begin(), name.end(), line.begin(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-  });
-  return same ? std::string(trimmed(line.substr(name.size() + 1))) : std::string();
 }
 
 }  // namespace vidralo

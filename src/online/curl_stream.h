@@ -50,8 +50,4 @@ class CurlStream : private CurlHandle {
   KeepGoing keepGoing_;
 };
 
-// The value of "Name: value" when `line` is a header of that name (any case),
-// blanks around the value removed; empty otherwise.
-std::string headerValue(std::string_view line, std::string_view name);
-
 }  // namespace vidralo

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/text_rules.h"
+#include "http/header_text.h"
 #include "online/curl_stream.h"
 #include "online/download_task.h"
 
