@@ -120,14 +120,6 @@ std::vector<std::string> downloadRequestHeaders() {
           "User-Agent: Mozilla/4.0(compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)"};
 }
 
-void BlockDownloader::Task::setStatus(int value) {
-  {
-    std::lock_guard guard(lock);
-    status = value;
-  }
-  changed.notify_all();
-}
-
 void BlockDownloader::Task::fail() {
   {
     std::lock_guard guard(lock);
