@@ -60,12 +60,6 @@ bool createOutput(BlockDownloader::Task& task) {
   return true;
 }
 
-void discardOutput(BlockDownloader::Task& task) {
-  munmap(task.mapping, static_cast<std::size_t>(task.length));
-  close(task.fd);
-  std::remove(task.temporary.c_str());
-}
-
 void joinManager(BlockDownloader::Task& task) {
   std::lock_guard guard(task.joinMutex);
   if (task.manager.joinable() && task.manager.get_id() != std::this_thread::get_id()) task.manager.join();
@@ -132,7 +126,8 @@ int BlockDownloader::start(const std::string& url, std::string& savePath, int wo
   try {
     task->manager = std::thread(runDownloadManager, std::ref(*task));
   } catch (const std::system_error&) {
-    discardOutput(*task);
+    task->releaseFile();
+    std::remove(task->temporary.c_str());
     std::lock_guard lock(tasksMutex_);
     tasks_[static_cast<std::size_t>(number - 1)] = nullptr;
     return -1;
