@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/program_dir.h"
+
 namespace vidralo {
 namespace {
 
@@ -59,9 +61,8 @@ std::string defaultIcon() {
 }  // namespace
 
 std::string programIconPath() {
-  std::error_code error;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : (exe.parent_path() / "vidralo.svg").string();
+  const std::string exe = executablePath();
+  return exe.empty() ? std::string() : (std::filesystem::path(exe).parent_path() / "vidralo.svg").string();
 }
 
 std::string desktopFolder() {

@@ -22,12 +22,6 @@ constexpr int kDefaultDelaySeconds = 2;
 std::mutex commandLineMutex;
 std::vector<std::string> commandLine;
 
-std::string runningExecutable() {
-  std::error_code error;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : exe.string();
-}
-
 // Starts `script` with /bin/sh in a new session; the program's own
 // descriptors (sockets, browser pipes) are not handed on.
 bool startDetached(const std::string& script) {
@@ -78,7 +72,7 @@ std::string restartScriptText(const std::string& scriptPath, const std::string& 
 
 void restartAfterDelay(int delaySeconds) {
   if (delaySeconds < 1) delaySeconds = kDefaultDelaySeconds;
-  const std::string program = runningExecutable();
+  const std::string program = executablePath();
   if (program.empty() || !std::filesystem::is_regular_file(program)) return;
   const std::string script = programPath("\\Restart.sh");
   {
