@@ -12,55 +12,60 @@ bool CurlHeaderList::append(const std::string& line) {
   return true;
 }
 
-CurlEasy::CurlEasy() {
+CurlHandle::CurlHandle() {
   static std::once_flag globalInit;
   std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   handle_.reset(curl_easy_init());
-  if (!handle_) return;
   // Threads other than the main one may run transfers: no signals for
   // resolver time limits.
-  setLong(CURLOPT_NOSIGNAL, 1);
-  curl_easy_setopt(handle_.get(), CURLOPT_WRITEFUNCTION, &CurlEasy::onBody);
-  curl_easy_setopt(handle_.get(), CURLOPT_WRITEDATA, this);
-  curl_easy_setopt(handle_.get(), CURLOPT_HEADERFUNCTION, &CurlEasy::onHeader);
-  curl_easy_setopt(handle_.get(), CURLOPT_HEADERDATA, this);
+  if (handle_) setLong(CURLOPT_NOSIGNAL, 1);
 }
 
-bool CurlEasy::setLong(CURLoption option, long value) {
+bool CurlHandle::setLong(CURLoption option, long value) {
   return curl_easy_setopt(handle_.get(), option, value) == CURLE_OK;
 }
 
-bool CurlEasy::setText(CURLoption option, const std::string& value) {
+bool CurlHandle::setText(CURLoption option, const std::string& value) {
   return curl_easy_setopt(handle_.get(), option, value.c_str()) == CURLE_OK;
 }
 
-bool CurlEasy::setList(CURLoption option, const CurlHeaderList& list) {
+bool CurlHandle::setList(CURLoption option, const CurlHeaderList& list) {
   return curl_easy_setopt(handle_.get(), option, list.get()) == CURLE_OK;
 }
 
-bool CurlEasy::setBody(const std::string& body) {
-  return curl_easy_setopt(handle_.get(), CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())) ==
-             CURLE_OK &&
-         curl_easy_setopt(handle_.get(), CURLOPT_COPYPOSTFIELDS, body.c_str()) == CURLE_OK;
-}
+CURLcode CurlHandle::perform() { return curl_easy_perform(handle_.get()); }
 
-CURLcode CurlEasy::perform() { return curl_easy_perform(handle_.get()); }
-
-long CurlEasy::infoLong(CURLINFO info) const {
+long CurlHandle::infoLong(CURLINFO info) const {
   long value = 0;
   return curl_easy_getinfo(handle_.get(), info, &value) == CURLE_OK ? value : 0;
 }
 
-long long CurlEasy::infoOffset(CURLINFO info) const {
+long long CurlHandle::infoOffset(CURLINFO info, long long otherwise) const {
   curl_off_t value = 0;
-  return curl_easy_getinfo(handle_.get(), info, &value) == CURLE_OK ? value : 0;
+  return curl_easy_getinfo(handle_.get(), info, &value) == CURLE_OK ? value : otherwise;
+}
+
+void CurlHandle::setCallbacks(curl_write_callback onHeader, curl_write_callback onBody, void* self) {
+  curl_easy_setopt(handle_.get(), CURLOPT_HEADERFUNCTION, onHeader);
+  curl_easy_setopt(handle_.get(), CURLOPT_HEADERDATA, self);
+  curl_easy_setopt(handle_.get(), CURLOPT_WRITEFUNCTION, onBody);
+  curl_easy_setopt(handle_.get(), CURLOPT_WRITEDATA, self);
+}
+
+CurlEasy::CurlEasy() {
+  if (*this) setCallbacks(&CurlEasy::onHeader, &CurlEasy::onBody, this);
+}
+
+bool CurlEasy::setBody(const std::string& body) {
+  return curl_easy_setopt(get(), CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())) == CURLE_OK &&
+         curl_easy_setopt(get(), CURLOPT_COPYPOSTFIELDS, body.c_str()) == CURLE_OK;
 }
 
 std::vector<std::string> CurlEasy::headerValues(const char* name) const {
   std::vector<std::string> values;
   curl_header* header = nullptr;
   for (size_t index = 0;; ++index) {
-    if (curl_easy_header(handle_.get(), name, index, CURLH_HEADER, -1, &header) != CURLHE_OK) break;
+    if (curl_easy_header(get(), name, index, CURLH_HEADER, -1, &header) != CURLHE_OK) break;
     values.emplace_back(header->value);
     if (index + 1 >= header->amount) break;
   }

@@ -18,10 +18,12 @@ class CurlHeaderList {
   std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> list_{nullptr, &curl_slist_free_all};
 };
 
-// One easy handle and what its transfer received.
-class CurlEasy {
+// An easy handle readied for use on any thread, with typed setters and
+// getters. The transfer's callbacks are installed by the class built on it.
+class CurlHandle {
  public:
-  CurlEasy();
+  // Makes libcurl ready once per process.
+  CurlHandle();
   explicit operator bool() const { return handle_ != nullptr; }
 
   bool setLong(CURLoption option, long value);
@@ -29,10 +31,31 @@ class CurlEasy {
   bool setText(CURLoption option, const std::string& value);
   // The list must outlive the transfer.
   bool setList(CURLoption option, const CurlHeaderList& list);
-  // The body is copied by libcurl.
-  bool setBody(const std::string& body);
 
   CURLcode perform();
+
+  // What libcurl reports (0, or `otherwise`, when it cannot).
+  long infoLong(CURLINFO info) const;
+  long long infoOffset(CURLINFO info, long long otherwise = 0) const;
+
+ protected:
+  // Installs the header and body callbacks, both called with `self`.
+  void setCallbacks(curl_write_callback onHeader, curl_write_callback onBody, void* self);
+  CURL* get() const { return handle_.get(); }
+
+ private:
+  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle_{nullptr, &curl_easy_cleanup};
+};
+
+// One easy handle and what its transfer received.
+class CurlEasy : public CurlHandle {
+ public:
+  CurlEasy();
+  CurlEasy(const CurlEasy&) = delete;
+  CurlEasy& operator=(const CurlEasy&) = delete;
+
+  // The body is copied by libcurl.
+  bool setBody(const std::string& body);
 
   // The body bytes received.
   const std::string& body() const { return body_; }
@@ -40,8 +63,6 @@ class CurlEasy {
   // blocks of redirects followed, interim answers and a proxy's tunnel
   // answer are dropped).
   const std::string& headers() const { return headers_; }
-  long infoLong(CURLINFO info) const;
-  long long infoOffset(CURLINFO info) const;
   // Every value of the named header in the last response.
   std::vector<std::string> headerValues(const char* name) const;
 
@@ -49,7 +70,6 @@ class CurlEasy {
   static size_t onBody(char* data, size_t size, size_t count, void* self);
   static size_t onHeader(char* data, size_t size, size_t count, void* self);
 
-  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle_{nullptr, &curl_easy_cleanup};
   std::string body_;
   std::string headers_;
 };

@@ -26,6 +26,12 @@ bool namesHeader(std::string_view headers, std::string_view name) {
   return std::search(headers.begin(), headers.end(), needle.begin(), needle.end(), equalNoCase) != headers.end();
 }
 
+std::string headerValue(std::string_view line, std::string_view name) {
+  if (line.size() <= name.size() || line[name.size()] != ':') return {};
+  if (!std::equal(name.begin(), name.end(), line.begin(), equalNoCase)) return {};
+  return std::string(trimmed(line.substr(name.size() + 1)));
+}
+
 std::vector<std::string> splitHeaderLines(std::string_view headers) {
   std::vector<std::string> lines;
   while (!headers.empty()) {

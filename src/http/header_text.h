@@ -15,6 +15,10 @@ bool namesHeader(std::string_view headers, std::string_view name);
 // name the caller's text does not name.
 std::vector<std::string> completedHeaderLines(std::string_view headers, const std::vector<std::string>& defaults);
 
+// The value of "Name: value" when `line` is a header of that name (any case),
+// blanks around the value removed; empty otherwise.
+std::string headerValue(std::string_view line, std::string_view name);
+
 // The non-empty lines of `headers` (CR LF or LF separated).
 std::vector<std::string> splitHeaderLines(std::string_view headers);
 

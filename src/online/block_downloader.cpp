@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "common/text_rules.h"
+#include "http/header_text.h"
 #include "online/curl_stream.h"
 #include "online/download_task.h"
 #include "online/save_path.h"
@@ -57,12 +58,6 @@ bool createOutput(BlockDownloader::Task& task) {
   task.mapping = static_cast<char*>(mapping);
   task.temporary = std::move(name);
   return true;
-}
-
-void discardOutput(BlockDownloader::Task& task) {
-  munmap(task.mapping, static_cast<std::size_t>(task.length));
-  close(task.fd);
-  std::remove(task.temporary.c_str());
 }
 
 void joinManager(BlockDownloader::Task& task) {
@@ -131,7 +126,8 @@ int BlockDownloader::start(const std::string& url, std::string& savePath, int wo
   try {
     task->manager = std::thread(runDownloadManager, std::ref(*task));
   } catch (const std::system_error&) {
-    discardOutput(*task);
+    task->releaseFile();
+    std::remove(task->temporary.c_str());
     std::lock_guard lock(tasksMutex_);
     tasks_[static_cast<std::size_t>(number - 1)] = nullptr;
     return -1;

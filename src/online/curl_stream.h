@@ -1,19 +1,17 @@
 #pragma once
 // One libcurl easy handle whose answer is handed over as it arrives: header
-// lines and body chunks go to callbacks, so nothing is buffered here. Typed
-// setters, since curl_easy_setopt's variadic arguments are not checked.
-#include <curl/curl.h>
-
+// lines and body chunks go to callbacks, so nothing is buffered here.
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "http/curl_easy.h"
+
 namespace vidralo {
 
-class CurlStream {
+class CurlStream : private CurlHandle {
  public:
   // A header line without its line end; a status line ("HTTP/...") starts
   // the header block of each answer (redirects and interim answers included).
@@ -24,9 +22,10 @@ class CurlStream {
   // network; false ends it (CURLE_ABORTED_BY_CALLBACK).
   using KeepGoing = std::function<bool()>;
 
-  // Makes libcurl ready once per process.
   CurlStream();
-  explicit operator bool() const { return handle_ != nullptr; }
+  CurlStream(const CurlStream&) = delete;
+  CurlStream& operator=(const CurlStream&) = delete;
+  using CurlHandle::operator bool;
 
   void setUrl(const std::string& url);
   // Replaces every extra request header line.
@@ -45,15 +44,10 @@ class CurlStream {
   static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
   static int onTick(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
-  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle_{nullptr, &curl_easy_cleanup};
-  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers_{nullptr, &curl_slist_free_all};
+  CurlHeaderList headers_;
   HeaderLine header_;
   BodyChunk body_;
   KeepGoing keepGoing_;
 };
-
-// The value of "Name: value" when `line` is a header of that name (any case),
-// blanks around the value removed; empty otherwise.
-std::string headerValue(std::string_view line, std::string_view name);
 
 }  // namespace vidralo

@@ -39,8 +39,8 @@ struct BlockDownloader::Task {
   std::thread manager;
   std::mutex joinMutex;
 
-  // Sets the status word under the lock and wakes every waiter.
-  void setStatus(int value);
+  // Unmaps and closes the temporary file (it stays on disk).
+  void releaseFile();
   // kFailed unless a stop was requested (a stopped task stays stopped).
   void fail();
   bool stopping() const { return status == kStopRequested || status == kFailed; }

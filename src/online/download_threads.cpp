@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/text_rules.h"
+#include "http/header_text.h"
 #include "online/curl_stream.h"
 #include "online/download_task.h"
 
@@ -104,13 +105,6 @@ void runWorker(BlockDownloader::Task& task) {
   }
 }
 
-void releaseFile(BlockDownloader::Task& task) {
-  munmap(task.mapping, static_cast<std::size_t>(task.length));
-  close(task.fd);
-  task.mapping = nullptr;
-  task.fd = -1;
-}
-
 }  // namespace
 
 std::vector<std::string> downloadRequestHeaders() {
@@ -119,12 +113,11 @@ std::vector<std::string> downloadRequestHeaders() {
           "User-Agent: Mozilla/4.0(compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)"};
 }
 
-void BlockDownloader::Task::setStatus(int value) {
-  {
-    std::lock_guard guard(lock);
-    status = value;
-  }
-  changed.notify_all();
+void BlockDownloader::Task::releaseFile() {
+  munmap(mapping, static_cast<std::size_t>(length));
+  close(fd);
+  mapping = nullptr;
+  fd = -1;
 }
 
 void BlockDownloader::Task::fail() {
@@ -158,7 +151,7 @@ void runDownloadManager(BlockDownloader::Task& task) {
     outcome = task.status;
     downloaded = task.downloaded;
   }
-  releaseFile(task);
+  task.releaseFile();
   const bool complete = outcome == kRunning && downloaded == task.length;
   if (complete && std::rename(task.temporary.c_str(), task.target.c_str()) == 0) {
     outcome = kRunning;

@@ -8,7 +8,7 @@ constexpr const char* kHost = "127.0.0.1";
 }
 
 httplib::Server& LoopbackServer::server() {
-  if (!server_) server_ = std::make_unique<httplib::Server>();
+  if (!server_) server_ = makeServer_ ? makeServer_() : std::make_unique<httplib::Server>();
   return *server_;
 }
 
@@ -46,9 +46,9 @@ void LoopbackServer::stop() {
   port_ = 0;
 }
 
-std::string LoopbackServer::origin() const {
+std::string LoopbackServer::origin(const char* scheme) const {
   if (port_ == 0) return {};
-  return std::string("http://") + kHost + ":" + numberToText(port_);
+  return std::string(scheme) + "://" + kHost + ":" + numberToText(port_);
 }
 
 }  // namespace vidralo::sim

@@ -15,7 +15,7 @@
 #include <map>
 
 #include "common/program_dir.h"
-#include "support/loopback_server.h"
+#include "simulator/loopback_server.h"
 #include "support/temp_dir.h"
 
 namespace vidralo {
@@ -83,7 +83,7 @@ class HttpClientTest : public ::testing::Test {
   void SetUp() override {
     previousDirectory_ = programDirectory();
     setProgramDirectory(dir_.path());
-    auto& routes = site_.routes();
+    auto& routes = site_.server();
     routes.Get("/echo", echo);
     routes.Post("/echo", echo);
     routes.Get("/cookies", [](const httplib::Request&, httplib::Response& response) {
@@ -107,7 +107,7 @@ class HttpClientTest : public ::testing::Test {
     routes.Get("/private", [](const httplib::Request& request, httplib::Response& response) {
       response.status = request.get_header_value("Authorization") == basic("op", "pw") ? 200 : 401;
     });
-    site_.start();
+    site_.start(0);
   }
   void TearDown() override { setProgramDirectory(previousDirectory_); }
 
@@ -115,7 +115,7 @@ class HttpClientTest : public ::testing::Test {
 
   test::TempDir dir_;
   std::string previousDirectory_;
-  test::LoopbackServer<> site_;
+  sim::LoopbackServer site_;
 };
 
 using Operation = std::function<HttpResponse(const std::string& url, const std::string& extraHeaders, int method)>;
@@ -286,18 +286,18 @@ class HttpProxyTest : public HttpClientTest {
  protected:
   void SetUp() override {
     HttpClientTest::SetUp();
-    proxy_.routes().Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+    proxy_.server().Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
       if (request.get_header_value("Proxy-Authorization") != basic("proxy user", "secret")) {
         response.status = 407;
         return;
       }
       response.set_content("proxied " + request.target, "text/plain");
     });
-    proxy_.start();
+    proxy_.start(0);
   }
   std::string proxyAddress() const { return "127.0.0.1:" + std::to_string(proxy_.port()); }
 
-  test::LoopbackServer<> proxy_;
+  sim::LoopbackServer proxy_;
 };
 
 TEST_F(HttpProxyTest, ProxyCredentialsAreSentAsBasicProxyAuthorization) {
@@ -331,12 +331,14 @@ class HttpsTest : public HttpClientTest {
   }
   void SetUp() override {
     HttpClientTest::SetUp();
-    tls_ = std::make_unique<test::LoopbackServer<httplib::SSLServer>>(certificates_->file("cert.pem").c_str(),
-                                                                       certificates_->file("key.pem").c_str());
-    tls_->routes().Get("/", [](const httplib::Request&, httplib::Response& response) {
+    tls_ = std::make_unique<sim::LoopbackServer>([] {
+      return std::make_unique<httplib::SSLServer>(certificates_->file("cert.pem").c_str(),
+                                                  certificates_->file("key.pem").c_str());
+    });
+    tls_->server().Get("/", [](const httplib::Request&, httplib::Response& response) {
       response.set_content("secure", "text/plain");
     });
-    tls_->start();
+    tls_->start(0);
   }
   void TearDown() override {
     tls_.reset();
@@ -344,7 +346,7 @@ class HttpsTest : public HttpClientTest {
   }
 
   static test::TempDir* certificates_;
-  std::unique_ptr<test::LoopbackServer<httplib::SSLServer>> tls_;
+  std::unique_ptr<sim::LoopbackServer> tls_;
 };
 test::TempDir* HttpsTest::certificates_ = nullptr;
 

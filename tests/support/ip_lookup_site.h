@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/loopback_server.h"
+#include "simulator/loopback_server.h"
 
 namespace vidralo::test {
 
@@ -17,15 +17,15 @@ class IpLookupSite {
   explicit IpLookupSite(std::string homePage = "<iframe src=\"{origin}/answer\" width=1>",
                         std::string answerPage = "<title>您的IP地址是：203.0.113.7</title>")
       : homePage_(std::move(homePage)), answerPage_(std::move(answerPage)) {
-    server_.routes().Get("/", [this](const httplib::Request& request, httplib::Response& response) {
+    server_.server().Get("/", [this](const httplib::Request& request, httplib::Response& response) {
       record(request);
       response.set_content(withOrigin(homePage_), "text/html");
     });
-    server_.routes().Get("/answer", [this](const httplib::Request& request, httplib::Response& response) {
+    server_.server().Get("/answer", [this](const httplib::Request& request, httplib::Response& response) {
       record(request);
       response.set_content(withOrigin(answerPage_), "text/html");
     });
-    server_.start();
+    server_.start(0);
   }
 
   std::string origin() const { return server_.origin(); }
@@ -57,7 +57,7 @@ class IpLookupSite {
   mutable std::mutex mutex_;
   std::vector<Seen> requests_;
   // Last: it stops serving before the members its handlers use go away.
-  LoopbackServer<> server_;
+  sim::LoopbackServer server_;
 };
 
 }  // namespace vidralo::test
