@@ -10,6 +10,7 @@
 
 #include "common/gbk.h"
 #include "common/text_rules.h"
+#include "common/whole_file.h"
 #include "log/file_replace.h"
 
 namespace vidralo {

@@ -1,7 +1,6 @@
 #include "common/app_config.h"
 
 #include <algorithm>
-#include <fstream>
 #include <optional>
 #include <sstream>
 
@@ -9,6 +8,7 @@
 
 #include "common/program_dir.h"
 #include "common/text_rules.h"
+#include "common/whole_file.h"
 
 namespace vidralo {
 namespace {
@@ -60,14 +60,6 @@ std::string asciiHost(std::string_view host) {
   return lowered(std::string_view(ace.constData(), static_cast<std::size_t>(ace.size())));
 }
 
-std::string readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 }  // namespace
 
 std::string configFilePath() { return programPath("\\config.ini"); }
@@ -93,7 +85,10 @@ std::string iniValue(std::string_view iniText, std::string_view section, std::st
 }
 
 std::string configValue(std::string_view section, std::string_view key) {
-  return iniValue(readWholeFile(configFilePath()), section, key);
+  // A missing or unreadable file reads as empty.
+  std::string text;
+  readWholeFile(configFilePath(), text);
+  return iniValue(text, section, key);
 }
 
 std::string normalizedOrigin(std::string_view text) {

@@ -3,8 +3,6 @@
 // contents go to a temporary file beside the target, which then replaces the
 // target in one rename. A crash, a kill or a full disk leaves either the old
 // file or the new one.
-#include <cstddef>
-#include <limits>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -23,14 +21,5 @@ int removeLeftoverTemporaryFiles(const std::string& folder);
 
 // Writes every byte to the open descriptor `fd`; false on any failure.
 bool writeAllBytes(int fd, std::string_view bytes);
-
-enum class ReadOutcome { Read, Missing, Failed };
-
-// Reads the whole regular file at `path` into `bytes`. Missing: nothing
-// exists there; Failed: something exists but cannot be read as a file, or
-// holds more than `maxBytes`. Never blocks on a FIFO and never reads a
-// device, whose contents may have no end.
-ReadOutcome readWholeFile(const std::string& path, std::string& bytes,
-                          std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
 }  // namespace vidralo

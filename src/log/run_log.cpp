@@ -6,6 +6,7 @@
 #include "common/gbk.h"
 #include "common/program_dir.h"
 #include "common/text_rules.h"
+#include "common/whole_file.h"
 #include "log/file_replace.h"
 
 namespace vidralo {

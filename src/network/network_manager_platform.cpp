@@ -3,7 +3,7 @@
 #include <optional>
 #include <sstream>
 
-#include "network/command_runner.h"
+#include "common/command_runner.h"
 #include "network/dial_names.h"
 #include "network/link_address.h"
 #include "network/secret_file.h"

@@ -7,8 +7,8 @@
 #include <optional>
 #include <sstream>
 
+#include "common/command_runner.h"
 #include "common/pumped_wait.h"
-#include "network/command_runner.h"
 #include "network/dial_names.h"
 #include "network/link_address.h"
 #include "network/secret_file.h"

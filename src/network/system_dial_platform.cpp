@@ -1,6 +1,6 @@
 #include "network/system_dial_platform.h"
 
-#include "network/command_runner.h"
+#include "common/command_runner.h"
 #include "network/network_manager_platform.h"
 #include "network/pppd_platform.h"
 

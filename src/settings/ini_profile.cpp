@@ -1,6 +1,7 @@
 #include "settings/ini_profile.h"
 
 #include "common/gbk.h"
+#include "common/whole_file.h"
 #include "log/file_replace.h"
 #include "settings/ini_line.h"
 

@@ -4,12 +4,12 @@
 #include <cctype>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 #include "common/clock.h"
 #include "common/program_dir.h"
 #include "log/date_time.h"
+#include "log/file_replace.h"
 #include "upload/upload_page.h"
 
 namespace fs = std::filesystem;
@@ -30,16 +30,6 @@ std::string timeStamp(std::chrono::system_clock::time_point now) {
   char millis[8];
   std::snprintf(millis, sizeof millis, "%03lld", static_cast<long long>(ms));
   return formatDateTime(now, "yyyyMMdd-HHmmss") + "-" + millis;
-}
-
-bool writeFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (out) return true;
-  std::error_code error;
-  fs::remove(path, error);
-  return false;
 }
 
 void removeOldest(const fs::path& folder, std::size_t keep) {
@@ -71,8 +61,8 @@ std::string writeFailureEvidence(const std::string& folder, const FailureFacts& 
                            facts.videoPath + "\n失败的步骤：" + facts.step + "\n页面地址：" + facts.pageUrl +
                            "\n.video-status：" + facts.status + "\n截图：" +
                            (png.empty() ? "无（页面没有应答）" : stem + ".png") + "\n";
-  if (!png.empty()) writeFile(fs::path(folder) / (stem + ".png"), png);
-  const bool written = writeFile(text, body);
+  if (!png.empty()) replaceFileContents((fs::path(folder) / (stem + ".png")).string(), png, 0644);
+  const bool written = replaceFileContents(text.string(), body, 0644);
   removeOldest(folder, keep);
   return written ? text.string() : std::string();
 }

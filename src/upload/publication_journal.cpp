@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "common/program_dir.h"
+#include "common/whole_file.h"
 #include "log/file_replace.h"
 
 namespace vidralo {

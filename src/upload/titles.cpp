@@ -3,7 +3,7 @@
 #include "common/gbk.h"
 #include "common/random_draw.h"
 #include "common/text_rules.h"
-#include "log/file_replace.h"
+#include "common/whole_file.h"
 #include "upload/file_ops.h"
 #include "upload/video_selection.h"
 

@@ -29,6 +29,7 @@
 #include "common/text_rules.h"
 #include "simulator/simulated_platform.h"
 #include "support/ip_lookup_site.h"
+#include "support/processes.h"
 #include "support/stand_in_dial_tools.h"
 #include "support/temp_dir.h"
 
@@ -259,13 +260,8 @@ TEST_F(HeadlessRun, WithoutABrowserItSaysSoAndFails) {
 
 // Ends the browsers a killed run left on profiles below `folder`.
 void endBrowsersBelow(const std::string& folder) {
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    const std::string pid = entry.path().filename();
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::string line = test::readFile("/proc/" + pid + "/cmdline");
-    std::replace(line.begin(), line.end(), '\0', ' ');
-    if (line.find("--user-data-dir=" + folder) != std::string::npos) kill(std::stoi(pid), SIGKILL);
-  }
+  for (const test::ProcessLine& process : test::processesMentioning("--user-data-dir=" + folder))
+    kill(process.pid, SIGKILL);
 }
 
 std::vector<std::string> publishedNames(const sim::SimulatedPlatform& platform) {

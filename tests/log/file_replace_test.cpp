@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "common/whole_file.h"
 #include "log/file_replace.h"
 #include "support/temp_dir.h"
 

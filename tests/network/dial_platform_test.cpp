@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "common/command_runner.h"
 #include "network/broadband_dialer.h"
-#include "network/command_runner.h"
 #include "network/link_address.h"
 #include "network/network_manager_platform.h"
 #include "network/pppd_platform.h"

@@ -3,33 +3,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <thread>
 
+#include "automation/cdp/browser_process.h"
+
 namespace vidralo::test {
 namespace {
-
-// Empty when a process ends while it is read (the stream throws then).
-std::string readProcFile(const std::string& path) {
-  try {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  } catch (const std::ios_base::failure&) {
-    return {};
-  }
-}
-
-// A zombie has ended; only its parent has not collected it yet.
-bool isZombie(const std::string& pid) {
-  const std::string stat = readProcFile("/proc/" + pid + "/stat");
-  const std::size_t close = stat.rfind(')');
-  return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] == 'Z' || stat[close + 2] == 'X';
-}
 
 std::mutex foldersMutex;
 std::vector<std::string>& temporaryFolders() {
@@ -71,14 +52,11 @@ class NoBrowserLeftBehind final : public ::testing::Environment {
 
 std::vector<ProcessLine> processesMentioning(const std::string& text) {
   std::vector<ProcessLine> found;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::string line = readProcFile("/proc/" + name + "/cmdline");
-    std::replace(line.begin(), line.end(), '\0', ' ');
-    if (line.find(text) == std::string::npos || isZombie(name)) continue;
-    found.push_back({static_cast<pid_t>(std::stol(name)), line});
+  for (pid_t pid : cdp::allProcesses()) {
+    std::string line;
+    for (const std::string& argument : cdp::processArguments(pid)) line += argument + ' ';
+    if (line.find(text) == std::string::npos || !cdp::processAlive(pid)) continue;
+    found.push_back({pid, line});
   }
   return found;
 }

@@ -1,8 +1,6 @@
 #include "automation/cdp/browser_launch.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +15,8 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+
+#include "common/command_runner.h"
 
 extern char** environ;
 
@@ -130,37 +130,10 @@ std::string refusedFlag(const std::string& flag) {
 
 bool answersAsBrowser(const std::string& executable) {
   if (!isExecutableFile(executable)) return false;
-  int out[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) return false;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  std::string program = executable, flag = "--version";
-  char* argv[] = {program.data(), flag.data(), nullptr};
-  pid_t pid = 0;
-  const bool started = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv, environ) == 0;
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
-
-  std::string answer;
-  const auto deadline = std::chrono::steady_clock::now() + kVersionAnswerLimit;
-  while (started && answer.size() < 4096) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd readable{out[0], POLLIN, 0};
-    if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) break;
-    char buffer[512];
-    const ssize_t got = ::read(out[0], buffer, sizeof buffer);
-    if (got <= 0) break;
-    answer.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(out[0]);
-  if (started) {
-    ::kill(pid, SIGKILL);  // our own unreaped child: the id is still its own
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-  }
+  // Absolute, so that a bare name runs the file just checked, not one on the PATH.
+  std::error_code error;
+  const std::string program = std::filesystem::absolute(executable, error).string();
+  const std::string answer = runCommand({program, "--version"}, kVersionAnswerLimit).output;
   // "Chromium 120.0.6099.224 built on Debian", "Google Chrome 120.0...",
   // "Microsoft Edge 120.0...": a browser name, then its version number.
   for (const char* name : {"Chromium ", "Chrome ", "Edge "}) {

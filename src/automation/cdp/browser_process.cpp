@@ -29,31 +29,6 @@ std::string readWhole(const std::string& path) {
   }
 }
 
-// The NUL-separated arguments of /proc/<pid>/cmdline.
-std::vector<std::string> commandLine(pid_t pid) {
-  const std::string raw = readWhole("/proc/" + std::to_string(pid) + "/cmdline");
-  std::vector<std::string> arguments;
-  std::size_t start = 0;
-  while (start < raw.size()) {
-    std::size_t end = raw.find('\0', start);
-    if (end == std::string::npos) end = raw.size();
-    arguments.emplace_back(raw.substr(start, end - start));
-    start = end + 1;
-  }
-  return arguments;
-}
-
-std::vector<pid_t> allProcesses() {
-  std::vector<pid_t> pids;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
-    pids.push_back(static_cast<pid_t>(std::stol(name)));
-  }
-  return pids;
-}
-
 // Waits until the process has ended or `limit` passed; true when it ended.
 bool waitForEnd(const ProcessHandle& process, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -85,6 +60,30 @@ bool isHelper(const std::vector<std::string>& arguments) {
 }
 
 }  // namespace
+
+std::vector<std::string> processArguments(pid_t pid) {
+  const std::string raw = readWhole("/proc/" + std::to_string(pid) + "/cmdline");
+  std::vector<std::string> arguments;
+  std::size_t start = 0;
+  while (start < raw.size()) {
+    std::size_t end = raw.find('\0', start);
+    if (end == std::string::npos) end = raw.size();
+    arguments.emplace_back(raw.substr(start, end - start));
+    start = end + 1;
+  }
+  return arguments;
+}
+
+std::vector<pid_t> allProcesses() {
+  std::vector<pid_t> pids;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    pids.push_back(static_cast<pid_t>(std::stol(name)));
+  }
+  return pids;
+}
 
 ProcessHandle ProcessHandle::open(pid_t pid) {
   if (pid <= 0) return {};
@@ -136,13 +135,13 @@ bool processAlive(pid_t pid) {
 std::vector<pid_t> processesWithArgument(std::string_view argument) {
   std::vector<pid_t> found;
   for (pid_t pid : allProcesses())
-    if (hasArgument(commandLine(pid), argument)) found.push_back(pid);
+    if (hasArgument(processArguments(pid), argument)) found.push_back(pid);
   return found;
 }
 
 pid_t findBrowserProcess(const std::string& profileDirectory) {
   for (pid_t pid : processesWithArgument("--user-data-dir=" + profileDirectory))
-    if (!isHelper(commandLine(pid)) && processAlive(pid)) return pid;
+    if (!isHelper(processArguments(pid)) && processAlive(pid)) return pid;
   return 0;
 }
 

@@ -43,6 +43,12 @@ class ProcessHandle {
 // it) counts as ended.
 bool processAlive(pid_t pid);
 
+// The ids of every process there is now (some may end before they are read).
+std::vector<pid_t> allProcesses();
+
+// The arguments process `pid` was started with; empty once it has ended.
+std::vector<std::string> processArguments(pid_t pid);
+
 // Every process whose command line has `argument` as one whole argument.
 std::vector<pid_t> processesWithArgument(std::string_view argument);
 

@@ -166,31 +166,40 @@ std::pair<CdpPage::Document, CdpPage::Evaluated> CdpPage::locate(const std::stri
   return {own, std::move(first)};
 }
 
+namespace {
+
+// The origin of the frame at the root of a frame tree.
+std::string rootOrigin(const rapidjson::Value& tree) {
+  const rapidjson::Value* frame = member(tree, "frame");
+  return frame ? stringMember(*frame, "securityOrigin") : "";
+}
+
+}  // namespace
+
 std::vector<CdpPage::Document> CdpPage::otherDocuments() {
   std::vector<Document> documents;
   std::vector<std::string> visited{sessionId_};
   const CdpReply tree = command("Page.getFrameTree");
-  if (const rapidjson::Value* root = member(tree.result(), "frameTree")) {
-    const rapidjson::Value* frame = member(*root, "frame");
-    collectDocuments(sessionId_, *root, frame ? stringMember(*frame, "securityOrigin") : "", documents, visited);
-  }
+  if (const rapidjson::Value* root = member(tree.result(), "frameTree"))
+    collectDocuments(sessionId_, *root, rootOrigin(*root), documents, visited);
   // Frames of other processes that the tree did not place come last.
   std::vector<Frames::Child> children;
   {
     std::lock_guard lock(frames_->mutex);
     children = frames_->children;
   }
-  for (const Frames::Child& child : children) {
-    if (std::find(visited.begin(), visited.end(), child.sessionId) != visited.end()) continue;
-    visited.push_back(child.sessionId);
-    documents.push_back({child.sessionId, 0});
-    const CdpReply childTree = command("Page.getFrameTree", "{}", child.sessionId);
-    if (const rapidjson::Value* root = member(childTree.result(), "frameTree")) {
-      const rapidjson::Value* frame = member(*root, "frame");
-      collectDocuments(child.sessionId, *root, frame ? stringMember(*frame, "securityOrigin") : "", documents, visited);
-    }
-  }
+  for (const Frames::Child& child : children) collectSession(child.sessionId, std::nullopt, documents, visited);
   return documents;
+}
+
+void CdpPage::collectSession(const std::string& sessionId, const std::optional<std::string>& origin,
+                             std::vector<Document>& documents, std::vector<std::string>& visited) {
+  if (std::find(visited.begin(), visited.end(), sessionId) != visited.end()) return;
+  visited.push_back(sessionId);
+  documents.push_back({sessionId, 0});
+  const CdpReply tree = command("Page.getFrameTree", "{}", sessionId);
+  if (const rapidjson::Value* root = member(tree.result(), "frameTree"))
+    collectDocuments(sessionId, *root, origin ? *origin : rootOrigin(*root), documents, visited);
 }
 
 void CdpPage::collectDocuments(const std::string& sessionId, const rapidjson::Value& tree,
@@ -205,11 +214,7 @@ void CdpPage::collectDocuments(const std::string& sessionId, const rapidjson::Va
     const std::string origin = stringMember(*frame, "securityOrigin");
     if (const std::string frameSession = frames_->sessionOfFrame(frameId); !frameSession.empty()) {
       // A frame of another process: its own session, searched in its place.
-      if (std::find(visited.begin(), visited.end(), frameSession) != visited.end()) continue;
-      visited.push_back(frameSession);
-      documents.push_back({frameSession, 0});
-      const CdpReply inner = command("Page.getFrameTree", "{}", frameSession);
-      if (const rapidjson::Value* root = member(inner.result(), "frameTree")) collectDocuments(frameSession, *root, origin, documents, visited);
+      collectSession(frameSession, origin, documents, visited);
       continue;
     }
     // A frame of the same origin as its parent is reached by the parent's

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,11 +92,17 @@ class CdpPage {
   // Our execution context in `frameId` of `sessionId`, made when there is
   // none yet (or `renew`: the one we had went with a navigation); 0 if none.
   int contextFor(const std::string& sessionId, const std::string& frameId, bool renew);
-  void collectDocuments(const std::string& sessionId, const rapidjson::Value& tree, const std::string& rootOrigin,
+  // The frames of other origins below `tree` of `sessionId`, whose frame is
+  // of `parentOrigin`.
+  void collectDocuments(const std::string& sessionId, const rapidjson::Value& tree, const std::string& parentOrigin,
                         std::vector<Document>& documents, std::vector<std::string>& visitedSessions);
+  // A session of its own (a frame of another process), unless visited: its
+  // document, then the frames inside it. `origin` is the frame's origin;
+  // without it the session's own frame tree tells.
+  void collectSession(const std::string& sessionId, const std::optional<std::string>& origin,
+                      std::vector<Document>& documents, std::vector<std::string>& visitedSessions);
   CdpReply command(std::string_view method, std::string_view params = "{}", std::string_view sessionId = {});
   bool clickWithMouse(std::string_view selector);
-  bool handToInput(const Document& document, const std::string& file);
   bool handToChooser(const std::string& file, std::string_view dropZoneText);
 
   CdpConnection& connection_;

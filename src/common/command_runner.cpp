@@ -1,4 +1,4 @@
-#include "network/command_runner.h"
+#include "common/command_runner.h"
 
 #include <fcntl.h>
 #include <poll.h>
