@@ -87,8 +87,8 @@ TEST_F(JobReliabilityTest, HundredVideosInARowLeaveNoBrowserThreadOrDescriptorBe
   EXPECT_TRUE(test::noProcessLeftOn(profile));
   EXPECT_GT(threadsDuring.load(), threadsBefore);
   EXPECT_GT(descriptorsDuring.load(), descriptorsBefore);
-  EXPECT_EQ(settledCount(threads, threadsBefore), threadsBefore) << "threads of the run left running";
-  EXPECT_EQ(settledCount(descriptors, descriptorsBefore), descriptorsBefore) << "descriptors of the run left open";
+  EXPECT_LE(settledCount(threads, threadsBefore), threadsBefore) << "threads of the run left running";
+  EXPECT_LE(settledCount(descriptors, descriptorsBefore), descriptorsBefore) << "descriptors of the run left open";
 }
 
 }  // namespace
