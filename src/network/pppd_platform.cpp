@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 
 #include "common/command_runner.h"
 #include "common/pumped_wait.h"
+#include "common/whole_file.h"
 #include "network/dial_names.h"
 #include "network/link_address.h"
 #include "network/secret_file.h"
@@ -22,8 +21,9 @@ constexpr auto kHangUpLimit = 15s;
 constexpr auto kDialLimit = 90s;
 
 std::string fileText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::string bytes;
+  readWholeFile(path.string(), bytes);
+  return bytes;
 }
 
 // A string in pppd's options syntax: double quotes, with '"' and '\' escaped.

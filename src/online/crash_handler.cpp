@@ -11,13 +11,12 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string_view>
 
 #include "common/clock.h"
 #include "common/program_dir.h"
 #include "common/text_rules.h"
+#include "common/whole_file.h"
 
 extern char** environ;
 
@@ -182,10 +181,8 @@ void installFaultReporter(std::vector<std::string> reporterCommand) {
 }
 
 std::optional<CrashRecord> readCrashRecord(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream content;
-  content << file.rdbuf();
-  const std::string text = content.str();
+  std::string text;
+  readWholeFile(path, text);
   if (!startsWith(text, kRecordHead)) return std::nullopt;
 
   CrashRecord record;

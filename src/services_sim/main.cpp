@@ -4,11 +4,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "common/text_rules.h"
+#include "common/whole_file.h"
 #include "services_sim/simulated_services.h"
 
 namespace {
@@ -16,13 +15,6 @@ namespace {
 int usage(const char* program) {
   std::fprintf(stderr, "usage: %s [--port FIRST] [--file NAME=PATH]...\n", program);
   return 2;
-}
-
-bool readFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
 }
 
 }  // namespace
@@ -38,7 +30,7 @@ int main(int argc, char** argv) {
       const std::string option = argv[++i];
       const std::size_t equals = option.find('=');
       std::string bytes;
-      if (equals == std::string::npos || !readFile(option.substr(equals + 1), bytes)) {
+      if (equals == std::string::npos || vidralo::readWholeFile(option.substr(equals + 1), bytes) != vidralo::ReadOutcome::Read) {
         std::fprintf(stderr, "cannot read %s\n", option.c_str());
         return 1;
       }
