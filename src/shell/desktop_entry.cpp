@@ -1,15 +1,13 @@
 #include "shell/desktop_entry.h"
 
-#include <sys/stat.h>
-
 #include <QStandardPaths>
 #include <QString>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "common/program_dir.h"
+#include "log/file_replace.h"
 
 namespace vidralo {
 namespace {
@@ -95,12 +93,8 @@ bool createShortcut(const std::string& linkName, const std::string& target, cons
 
   std::filesystem::create_directories(folder, error);
   std::string name = fileName.substr(0, lowerCase(fileName).rfind(kEntrySuffix));
-  {
-    std::ofstream out(entry, std::ios::binary | std::ios::trunc);
-    out << desktopEntryText(name, target, options);
-    if (!out.flush()) return false;
-  }
-  return chmod(entry.c_str(), 0755) == 0;
+  // The old entry is gone, so the new one gets the executable mode.
+  return replaceFileContents(entry.string(), desktopEntryText(name, target, options), 0755);
 }
 
 }  // namespace vidralo

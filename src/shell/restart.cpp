@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 
 #include "common/program_dir.h"
 #include "common/text_rules.h"
+#include "log/file_replace.h"
 
 extern char** environ;
 
@@ -75,11 +75,8 @@ void restartAfterDelay(int delaySeconds) {
   const std::string program = executablePath();
   if (program.empty() || !std::filesystem::is_regular_file(program)) return;
   const std::string script = programPath("\\Restart.sh");
-  {
-    std::ofstream out(script, std::ios::binary | std::ios::trunc);
-    out << restartScriptText(script, program, rememberedArguments(), delaySeconds);
-    if (!out.flush()) return;
-  }
+  if (!replaceFileContents(script, restartScriptText(script, program, rememberedArguments(), delaySeconds), 0644))
+    return;
   // Without a script that runs, ending would only make the program vanish.
   if (!startDetached(script)) {
     std::remove(script.c_str());
