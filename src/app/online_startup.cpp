@@ -26,7 +26,7 @@ constexpr double kStartDelayMs = 1000;
 UpdateServices programUpdateServices() {
   UpdateServices services;
   services.startDownload = [](const std::string& url, const std::string& path, int workers,
-                              DownloadProgress progress) {
+                              DownloadReport progress) {
     std::string savePath = path;
     return blockDownloader().start(url, savePath, workers, std::move(progress));
   };

@@ -144,14 +144,14 @@ void UpdateFlow::runUpdate() {
 }
 
 void UpdateFlow::onUpdateProgress(int, int state, std::int64_t total, std::int64_t downloaded) {
-  if (state == -1 || total <= 0) {
+  if (state == kDownloadFailed || total <= 0) {
     view_.setUpdateText(std::string(kUpdateFailedText));
     return;
   }
   view_.setUpdateText(updateProgressText(total, downloaded));
   // The last progress report and the final one both reach 100 %; the file is
   // in place only with the final one, and the steps run once.
-  if (state == 0) finishDownload(total, downloaded);
+  if (state == kDownloadFinished) finishDownload(total, downloaded);
 }
 
 void UpdateFlow::finishDownload(std::int64_t total, std::int64_t downloaded) {

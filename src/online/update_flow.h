@@ -10,19 +10,16 @@
 #include <string>
 
 #include "controls/control_model.h"
+#include "online/block_downloader.h"
 #include "online/start_window_view.h"
 #include "online/update_servers.h"
 
 namespace vidralo {
 
-// The progress callback of a download: task number, state (1 progress, 0
-// finished, -1 failed), total bytes, downloaded bytes.
-using DownloadProgress = std::function<void(int task, int state, std::int64_t total, std::int64_t downloaded)>;
-
 struct UpdateServices {
   // Starts a download of `url` into `path` with at most `workers`
   // connections; its task number, or -1 when it could not be started.
-  std::function<int(const std::string& url, const std::string& path, int workers, DownloadProgress progress)>
+  std::function<int(const std::string& url, const std::string& path, int workers, DownloadReport progress)>
       startDownload;
   // Stops a task and waits until it makes no more reports.
   std::function<void(int task)> endDownload;

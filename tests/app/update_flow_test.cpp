@@ -39,7 +39,7 @@ class UpdateFlowTest : public OnlineProgram {
     explicit RecordedFlow(FakeDialogs& dialogs) : window(&dialogs) {
       UpdateServices services;
       services.startDownload = [this](const std::string& url, const std::string& path, int workers,
-                                      DownloadProgress callback) {
+                                      DownloadReport callback) {
         started.push_back(url + " " + path + " " + std::to_string(workers));
         progress = std::move(callback);
         return 1;
@@ -63,7 +63,7 @@ class UpdateFlowTest : public OnlineProgram {
     StartWindow window;
     std::unique_ptr<UpdateFlow> flow;
     std::vector<std::string> started, shortcuts;
-    DownloadProgress progress;
+    DownloadReport progress;
   };
 };
 
