@@ -114,8 +114,7 @@ std::string sendNotification(const std::string& recipient, const std::string& ti
   if (service.empty()) return {};
   const std::string url = service + "?mubiao=" + recipient + "&title=" + urlEncodeGbk(title) +
                           "&body=" + urlEncodeGbk(body) + "&sa=1";
-  std::string statusText;
-  return serviceGetText(url, makeSignatureHeader(), &statusText);
+  return serviceGetText(url, makeSignatureHeader());
 }
 
 void reportFatalError(int errorNumber, const std::string& errorText, const std::string& version,

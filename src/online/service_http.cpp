@@ -11,19 +11,10 @@ std::string configuredServiceAddress(const std::string& key) {
   return startsWith(address, "http://") || startsWith(address, "https://") ? address : std::string();
 }
 
-std::string serviceGetText(const std::string& url, const std::string& extraHeaders, std::string* statusText) {
-  HttpFetchOptions options;
-  options.url = url;
-  options.extraHeaders = extraHeaders;
-  HttpResponse response = HttpClient::fetch(options);
-  if (statusText) *statusText = response.statusText;
-  return std::move(response.body);
+std::string serviceGetText(const std::string& url, const std::string& extraHeaders) {
+  return HttpClient::fetch({.url = url, .extraHeaders = extraHeaders}).body;
 }
 
-std::string serviceGetBytes(const std::string& url) {
-  HttpFetchOptions options;
-  options.url = url;
-  return std::move(HttpClient::fetch(options).bodyBytes);
-}
+std::string serviceGetBytes(const std::string& url) { return HttpClient::fetch({.url = url}).bodyBytes; }
 
 }  // namespace vidralo

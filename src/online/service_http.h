@@ -9,10 +9,8 @@ namespace vidralo {
 // otherwise, so that no request goes to a host that is not configured.
 std::string configuredServiceAddress(const std::string& key);
 
-// The body as text (UTF-8); empty on failure, when `statusText` (if given)
-// receives the client's numbered failure text.
-std::string serviceGetText(const std::string& url, const std::string& extraHeaders = {},
-                           std::string* statusText = nullptr);
+// The body as text (UTF-8); empty on failure.
+std::string serviceGetText(const std::string& url, const std::string& extraHeaders = {});
 
 // The body bytes unchanged (pictures); empty on failure.
 std::string serviceGetBytes(const std::string& url);
