@@ -14,8 +14,8 @@
 #include <functional>
 #include <map>
 
-#include "common/program_dir.h"
 #include "simulator/loopback_server.h"
+#include "support/program_directory.h"
 #include "support/temp_dir.h"
 
 namespace vidralo {
@@ -81,8 +81,6 @@ const std::map<std::string, std::string>& pages() {
 class HttpClientTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    previousDirectory_ = programDirectory();
-    setProgramDirectory(dir_.path());
     auto& routes = site_.server();
     routes.Get("/echo", echo);
     routes.Post("/echo", echo);
@@ -109,12 +107,10 @@ class HttpClientTest : public ::testing::Test {
     });
     site_.start(0);
   }
-  void TearDown() override { setProgramDirectory(previousDirectory_); }
-
   std::string url(const std::string& path) const { return site_.origin() + path; }
 
   test::TempDir dir_;
-  std::string previousDirectory_;
+  test::ProgramDirectoryIn programDirectory_{dir_.path()};
   sim::LoopbackServer site_;
 };
 
@@ -340,10 +336,7 @@ class HttpsTest : public HttpClientTest {
     });
     tls_->start(0);
   }
-  void TearDown() override {
-    tls_.reset();
-    HttpClientTest::TearDown();
-  }
+  void TearDown() override { tls_.reset(); }
 
   static test::TempDir* certificates_;
   std::unique_ptr<sim::LoopbackServer> tls_;

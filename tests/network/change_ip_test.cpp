@@ -8,11 +8,11 @@
 #include <thread>
 
 #include "common/clock.h"
-#include "common/program_dir.h"
 #include "common/stop.h"
 #include "fake_dial_platform.h"
 #include "support/ip_lookup_site.h"
 #include "network/broadband_dialer.h"
+#include "support/program_directory.h"
 #include "support/temp_dir.h"
 
 namespace vidralo {
@@ -23,22 +23,17 @@ using C = ControlId;
 class ChangeIpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    previousDirectory_ = programDirectory();
-    setProgramDirectory(dir_.path());
     dir_.write("config.ini", "[hosts]\niplookup = " + site_.origin() + "\n");
     previousClock_ = setClock(std::make_shared<ScaledClock>(2000.0, std::chrono::system_clock::now()));
     controls_.setText(C::宽带_账号, "op");
     controls_.setText(C::宽带_密码, "pw");
   }
-  void TearDown() override {
-    setClock(previousClock_);
-    setProgramDirectory(previousDirectory_);
-  }
+  void TearDown() override { setClock(previousClock_); }
 
   std::string status() const { return controls_.caption(C::宽带_提示); }
 
   test::TempDir dir_;
-  std::string previousDirectory_;
+  test::ProgramDirectoryIn programDirectory_{dir_.path()};
   std::shared_ptr<const Clock> previousClock_;
   test::IpLookupSite site_;
   ControlModel controls_;

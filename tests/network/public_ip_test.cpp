@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/program_dir.h"
 #include "support/ip_lookup_site.h"
+#include "support/program_directory.h"
 #include "support/temp_dir.h"
 
 namespace vidralo {
@@ -12,15 +12,10 @@ namespace {
 
 class PublicIpTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = programDirectory();
-    setProgramDirectory(dir_.path());
-  }
-  void TearDown() override { setProgramDirectory(previous_); }
   void configure(const test::IpLookupSite& site) { dir_.write("config.ini", "[hosts]\niplookup = " + site.origin() + "\n"); }
 
   test::TempDir dir_;
-  std::string previous_;
+  test::ProgramDirectoryIn programDirectory_{dir_.path()};
 };
 
 TEST_F(PublicIpTest, AbsoluteFrameIsFetchedUnchangedAfterAHomePageRequestWithTheBrowserLine) {

@@ -6,9 +6,9 @@
 #include <QSysInfo>
 
 #include "common/gbk.h"
-#include "common/program_dir.h"
 #include "online/fault_report.h"
 #include "services_sim/simulated_services.h"
+#include "support/program_directory.h"
 #include "support/temp_dir.h"
 
 namespace vidralo::test {
@@ -16,10 +16,7 @@ namespace {
 
 class FaultNotificationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(services.start());
-    setProgramDirectory(folder.path());
-  }
+  void SetUp() override { ASSERT_TRUE(services.start()); }
   void TearDown() override { services.stop(); }
 
   // Reports error 11 and returns the messages shown.
@@ -33,6 +30,7 @@ class FaultNotificationTest : public ::testing::Test {
   }
 
   TempDir folder;
+  ProgramDirectoryIn programFolder{folder.path()};
   sim::SimulatedServices services;
 };
 

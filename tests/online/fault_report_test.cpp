@@ -14,6 +14,7 @@
 #include "common/program_dir.h"
 #include "online/crash_handler.h"
 #include "online/fault_report.h"
+#include "support/program_directory.h"
 #include "support/temp_dir.h"
 
 namespace vidralo::test {
@@ -101,7 +102,7 @@ TEST(SignatureTest, HeaderIsTheSaltedDigestAndRepeatsWithinOneSecond) {
 
 TEST(NotificationTest, WithoutAConfiguredServiceNothingIsSent) {
   TempDir folder;
-  setProgramDirectory(folder.path());
+  ProgramDirectoryIn programFolder(folder.path());
   folder.write("config.ini", "[hosts]\nnotify = 127.0.0.1:1/tongzhi\n");
   EXPECT_EQ(notificationServiceAddress(), "");
   EXPECT_EQ(sendNotification("a@b.c", "t", "b"), "");
