@@ -130,8 +130,8 @@ void BlockDownloader::Task::fail() {
 
 void runDownloadManager(BlockDownloader::Task& task) {
   std::vector<std::thread> workers;
-  const auto count = std::min<std::int64_t>(task.workerLimit, task.blockCount);
-  for (std::int64_t i = 0; i < count; ++i) {
+  // start() has already limited the workers to the number of blocks.
+  for (int i = 0; i < task.workerLimit; ++i) {
     try {
       workers.emplace_back(runWorker, std::ref(task));
     } catch (const std::system_error&) {
