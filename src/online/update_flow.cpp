@@ -28,6 +28,10 @@ constexpr std::uintmax_t kSmallestProgramFile = 20;
 constexpr const char* kMirrorStatus[kMirrorCount] = {"华北多线服务器正常", "广州服务器正常", "上海服务器正常"};
 constexpr std::string_view kNoMirrorStatus = "服务器异常，尝试使用多线服务器连接";
 
+double downloadedPercentage(std::int64_t total, std::int64_t downloaded) {
+  return static_cast<double>(downloaded) / static_cast<double>(total) * 100;
+}
+
 std::string formatNumber(double value) {
   char text[64];
   std::snprintf(text, sizeof text, "%.13g", value);
@@ -63,9 +67,9 @@ void makeExecutable(const std::string& path) {
 }  // namespace
 
 std::string updateProgressText(std::int64_t total, std::int64_t downloaded) {
-  const double percentage = static_cast<double>(downloaded) / static_cast<double>(total) * 100;
   return "已下载：" + formatNumber(static_cast<double>(downloaded) / 1024) + "kb/" +
-         formatNumber(static_cast<double>(total) / 1024) + "kb\r\n进度：" + formatNumber(percentage) + "%";
+         formatNumber(static_cast<double>(total) / 1024) + "kb\r\n进度：" +
+         formatNumber(downloadedPercentage(total, downloaded)) + "%";
 }
 
 bool insideDesktopFolder(const std::string& programDirectory) {
@@ -156,8 +160,7 @@ void UpdateFlow::onUpdateProgress(int, int state, std::int64_t total, std::int64
 
 void UpdateFlow::finishDownload(std::int64_t total, std::int64_t downloaded) {
   if (finished_.exchange(true)) return;
-  const double percentage = static_cast<double>(downloaded) / static_cast<double>(total) * 100;
-  if (std::fabs(percentage - 100) > 1e-7) {
+  if (std::fabs(downloadedPercentage(total, downloaded) - 100) > 1e-7) {
     view_.setUpdateText(std::string(kUpdateFailedText));
     return;
   }
