@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "app/runtime/command_line.h"
 #include "app/runtime/demo_setup.h"
@@ -29,6 +28,7 @@
 #include "common/text_rules.h"
 #include "simulator/simulated_platform.h"
 #include "support/ip_lookup_site.h"
+#include "support/poll.h"
 #include "support/processes.h"
 #include "support/stand_in_dial_tools.h"
 #include "support/temp_dir.h"
@@ -68,24 +68,13 @@ class CommandRun {
   }
   // The exit code, or -1 when the program did not end within `limit`.
   int wait(std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(50ms);
-    }
-    return -1;
+    int status = 0;
+    if (!test::pollUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit)) return -1;
+    exited_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   bool waitForOutput(const std::string& text, std::chrono::seconds limit) const {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (output().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(100ms);
-    }
-    return false;
+    return test::pollUntil([&] { return output().find(text) != std::string::npos; }, limit, 100ms);
   }
   void signal(int number) const { kill(pid_, number); }
   std::string output() const { return test::readFile(out_); }
@@ -277,10 +266,9 @@ TEST_F(HeadlessRun, AKillRightAfterTheConfirmClickDoesNotPublishTheVideoAgain) {
   const std::string journal = dir.file("data/published.jsonl");
   {
     CommandRun run(dir, command(sets));
-    const auto deadline = std::chrono::steady_clock::now() + 120s;
-    while ((platform.publications().empty() || test::readFile(journal).find("a.mp4") == std::string::npos) &&
-           std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(5ms);
+    test::pollUntil(
+        [&] { return !platform.publications().empty() && test::readFile(journal).find("a.mp4") != std::string::npos; },
+        120s, 5ms);
     run.signal(SIGKILL);
     ASSERT_EQ(run.wait(30s), 128 + SIGKILL) << run.output() << run.errors();
   }
