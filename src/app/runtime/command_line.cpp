@@ -130,8 +130,6 @@ std::string usageText() {
   return utf8(parser.helpText().replace("<executable_name>", "vidralo"));
 }
 
-std::string versionText() { return "Vidralo 1.2"; }
-
 void applyControlSettings(ControlModel& controls, const std::vector<ControlSetting>& settings) {
   for (const ControlSetting& setting : settings) {
     if (isEditBox(controlInfo(setting.id).kind))
