@@ -187,16 +187,9 @@ TEST_F(HeadlessRun, ChangesTheIpAfterEachAccountAndPrintsTheRedialStatus) {
   dir.write("config.ini", "[hosts]\nplatform = " + platform.origin() + "\niplookup = " + lookup.origin() + "\n");
   // NetworkManager's stand-in dials; its link is the loopback interface.
   dir.write("nm-running", "running\n");
-  std::vector<std::string> environment{"VIDRALO_STANDIN=" + dir.path()};
-  for (char** variable = environ; *variable != nullptr; ++variable) {
-    const std::string text = *variable;
-    environment.push_back(text.starts_with("PATH=") ? "PATH=" + test::installStandInDialTools(dir) + ":" + text.substr(5)
-                                                    : text);
-  }
-  CommandRun run(dir,
-                 command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0", "选择框_换ip=真",
-                          "宽带_账号=op", "宽带_密码=s3cret"}),
-                 environment);
+  const test::StandInDialTools standIns(dir);
+  CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0", "选择框_换ip=真",
+                               "宽带_账号=op", "宽带_密码=s3cret"}));
   ASSERT_EQ(run.wait(240s), 0) << run.errors();
 
   EXPECT_EQ(platform.publications().size(), 2u);
