@@ -20,15 +20,14 @@
 #include "automation/browser_session.h"
 #include "automation/cdp/browser_process.h"
 #include "automation/cdp/cdp_engine.h"
-#include "common/clock.h"
 #include "common/gbk.h"
 #include "common/program_dir.h"
-#include "log/run_log.h"
 #include "services_sim/simulated_services.h"
 #include "common/text_rules.h"
 #include "simulator/simulated_platform.h"
 #include "support/ip_lookup_site.h"
 #include "support/poll.h"
+#include "support/run_log_text.h"
 #include "support/processes.h"
 #include "support/stand_in_dial_tools.h"
 #include "support/temp_dir.h"
@@ -330,7 +329,7 @@ TEST_F(HeadlessRun, AnnouncesANewerVersionAndPrintsTheDisclaimerWithoutAskingOrD
   EXPECT_FALSE(std::filesystem::exists(config + "/vidralo/vsbq.dll"));
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].path, "/vidralo/index.json");
-  const std::string log = gbkToUtf8(test::readFile(dir.file("data/" + std::filesystem::path(runLogPath(localNow())).filename().string())));
+  const std::string log = test::runLogText(dir);
   for (const char* line : {"启动窗口创建完毕", "启动窗口线程", "显示版本号1.2", "版本检查结果1是最新版：0"})
     EXPECT_NE(log.find(line), std::string::npos) << line << log;
 }

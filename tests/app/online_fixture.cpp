@@ -5,9 +5,6 @@
 #include <fstream>
 
 #include "app/startup.h"
-#include "common/gbk.h"
-#include "common/clock.h"
-#include "log/run_log.h"
 #include "online/disclaimer.h"
 
 namespace vidralo::test {
@@ -60,7 +57,7 @@ std::string OnlineProgram::statusPart(int part) {
   return startLabel(("状态条1_" + std::to_string(part)).c_str())->text().toStdString();
 }
 
-std::string OnlineProgram::runLog() { return gbkToUtf8(readFile(runLogPath(localNow()))); }
+std::string OnlineProgram::runLog() { return runLogText(directory); }
 
 bool OnlineProgram::quotationShown() {
   return eventually([&] { return statusPart(2) == "   知足常乐"; });

@@ -10,6 +10,7 @@
 #include "services_sim/simulated_services.h"
 #include "support/fake_dialogs.h"
 #include "support/isolated_home.h"
+#include "support/run_log_text.h"
 
 class QLabel;
 
