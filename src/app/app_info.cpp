@@ -6,6 +6,9 @@
 namespace vidralo {
 namespace {
 
+constexpr const char* kTitle = "Vidralo";
+constexpr const char* kVersion = "1.2";
+
 AppInfo currentInfo;
 
 std::string homePage() {
@@ -15,7 +18,9 @@ std::string homePage() {
 
 }  // namespace
 
-AppInfo makeAppInfo() { return {"Vidralo", "vidralo", "1.2", homePage()}; }
+AppInfo makeAppInfo() { return {kTitle, "vidralo", kVersion, homePage()}; }
+
+std::string versionText() { return std::string(kTitle) + " " + kVersion; }
 
 const AppInfo& appInfo() { return currentInfo; }
 

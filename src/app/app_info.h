@@ -17,6 +17,10 @@ struct AppInfo {
 // [hosts] home in config.ini followed by "/vidralo"; empty when none is.
 AppInfo makeAppInfo();
 
+// "Vidralo 1.2": title and version alone, without reading config.ini, for
+// --version before the program directory is chosen.
+std::string versionText();
+
 // Set once at start-up, before other threads exist; read-only afterwards.
 const AppInfo& appInfo();
 void setAppInfo(AppInfo info);

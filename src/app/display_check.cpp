@@ -15,6 +15,12 @@ std::string_view environment(const char* name) {
 
 }  // namespace
 
+bool windowsSeen() {
+  const std::string_view platform = environment("QT_QPA_PLATFORM");
+  if (platform == "offscreen" || platform == "minimal") return false;
+  return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+}
+
 bool displayAvailable() {
   const std::string_view platform = environment("QT_QPA_PLATFORM");
   if (!platform.empty() && !platform.starts_with("xcb") && !platform.starts_with("wayland")) return true;

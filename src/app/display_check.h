@@ -1,11 +1,15 @@
 #pragma once
-// Whether the window can be shown at all, asked before Qt would abort with
-// its own message about a platform plugin.
+// Whether a window can be shown at all, asked before Qt would abort with its
+// own message about a platform plugin, and whether anyone would see it.
 namespace vidralo {
 
 // True when Qt was told to use a platform that needs no display (offscreen,
 // minimal, vnc), when a Wayland display is named, or when the X display in
 // DISPLAY can be opened.
 bool displayAvailable();
+
+// Someone can see a window: DISPLAY or WAYLAND_DISPLAY is set, and Qt was
+// not told to use a platform that draws nowhere (offscreen, minimal).
+bool windowsSeen();
 
 }  // namespace vidralo

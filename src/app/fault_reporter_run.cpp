@@ -5,10 +5,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
-#include <cstdlib>
-#include <string_view>
 
 #include "app/app_info.h"
+#include "app/display_check.h"
 #include "app/qt_text.h"
 #include "common/program_dir.h"
 #include "online/crash_handler.h"
@@ -16,13 +15,6 @@
 
 namespace vidralo {
 namespace {
-
-// Someone can see a window: a display, and not a platform that draws nowhere.
-bool operatorSeesWindows() {
-  const std::string_view platform = std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
-  if (platform == "offscreen" || platform == "minimal") return false;
-  return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-}
 
 void printMessage(const std::string& text, const std::string& title) {
   std::fprintf(stderr, "%s\n%s\n", title.c_str(), text.c_str());
@@ -42,7 +34,7 @@ int runFaultReporter(const std::string& file) {
   }
   setProgramDirectory(record->programDirectory);
   setAppInfo(makeAppInfo());
-  if (!operatorSeesWindows()) {
+  if (!windowsSeen()) {
     reportFatalError(record->errorNumber, record->errorText, appInfo().version, printMessage);
     return 0;
   }

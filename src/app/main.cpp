@@ -28,8 +28,7 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (line->version) {
-    const AppInfo info = makeAppInfo();
-    std::printf("%s %s\n", info.title.c_str(), info.version.c_str());
+    std::printf("%s\n", versionText().c_str());
     return kExitOk;
   }
   // The demo keeps a folder of its own and never touches the program's.

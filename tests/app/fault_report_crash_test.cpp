@@ -8,8 +8,6 @@
 #include <filesystem>
 
 #include "common/gbk.h"
-#include "common/clock.h"
-#include "log/run_log.h"
 #include "online/fault_report.h"
 #include "online_fixture.h"
 
@@ -34,10 +32,8 @@ TEST(FaultReportCrashTest, ACrashedProgramIsReportedByItsReporterProcess) {
   environment.insert("QT_QPA_PLATFORM", "offscreen");
   program.setProcessEnvironment(environment);
   program.start(VIDRALO_EXECUTABLE, {"--dir", QString::fromStdString(folder.path())});
-  const std::string runLog = folder.file("data/" + fs::path(runLogPath(localNow())).filename().string());
   // The hook is in place once the start sequence has gone on to its threads.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return gbkToUtf8(readFile(runLog)).find("启动窗口线程") != std::string::npos; },
-                              60000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return runLogText(folder).find("启动窗口线程") != std::string::npos; }, 60000));
   ::kill(static_cast<pid_t>(program.processId()), SIGSEGV);
   ASSERT_TRUE(program.waitForFinished(30000));
   EXPECT_EQ(program.exitStatus(), QProcess::CrashExit);

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "app/runtime/command_line.h"
 #include "app/runtime/demo_setup.h"
@@ -21,14 +20,14 @@
 #include "automation/browser_session.h"
 #include "automation/cdp/browser_process.h"
 #include "automation/cdp/cdp_engine.h"
-#include "common/clock.h"
 #include "common/gbk.h"
 #include "common/program_dir.h"
-#include "log/run_log.h"
 #include "services_sim/simulated_services.h"
 #include "common/text_rules.h"
 #include "simulator/simulated_platform.h"
 #include "support/ip_lookup_site.h"
+#include "support/poll.h"
+#include "support/run_log_text.h"
 #include "support/processes.h"
 #include "support/stand_in_dial_tools.h"
 #include "support/temp_dir.h"
@@ -68,24 +67,13 @@ class CommandRun {
   }
   // The exit code, or -1 when the program did not end within `limit`.
   int wait(std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(50ms);
-    }
-    return -1;
+    int status = 0;
+    if (!test::pollUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit)) return -1;
+    exited_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   bool waitForOutput(const std::string& text, std::chrono::seconds limit) const {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (output().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(100ms);
-    }
-    return false;
+    return test::pollUntil([&] { return output().find(text) != std::string::npos; }, limit, 100ms);
   }
   void signal(int number) const { kill(pid_, number); }
   std::string output() const { return test::readFile(out_); }
@@ -198,16 +186,9 @@ TEST_F(HeadlessRun, ChangesTheIpAfterEachAccountAndPrintsTheRedialStatus) {
   dir.write("config.ini", "[hosts]\nplatform = " + platform.origin() + "\niplookup = " + lookup.origin() + "\n");
   // NetworkManager's stand-in dials; its link is the loopback interface.
   dir.write("nm-running", "running\n");
-  std::vector<std::string> environment{"VIDRALO_STANDIN=" + dir.path()};
-  for (char** variable = environ; *variable != nullptr; ++variable) {
-    const std::string text = *variable;
-    environment.push_back(text.starts_with("PATH=") ? "PATH=" + test::installStandInDialTools(dir) + ":" + text.substr(5)
-                                                    : text);
-  }
-  CommandRun run(dir,
-                 command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0", "选择框_换ip=真",
-                          "宽带_账号=op", "宽带_密码=s3cret"}),
-                 environment);
+  const test::StandInDialTools standIns(dir);
+  CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0", "选择框_换ip=真",
+                               "宽带_账号=op", "宽带_密码=s3cret"}));
   ASSERT_EQ(run.wait(240s), 0) << run.errors();
 
   EXPECT_EQ(platform.publications().size(), 2u);
@@ -277,10 +258,9 @@ TEST_F(HeadlessRun, AKillRightAfterTheConfirmClickDoesNotPublishTheVideoAgain) {
   const std::string journal = dir.file("data/published.jsonl");
   {
     CommandRun run(dir, command(sets));
-    const auto deadline = std::chrono::steady_clock::now() + 120s;
-    while ((platform.publications().empty() || test::readFile(journal).find("a.mp4") == std::string::npos) &&
-           std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(5ms);
+    test::pollUntil(
+        [&] { return !platform.publications().empty() && test::readFile(journal).find("a.mp4") != std::string::npos; },
+        120s, 5ms);
     run.signal(SIGKILL);
     ASSERT_EQ(run.wait(30s), 128 + SIGKILL) << run.output() << run.errors();
   }
@@ -349,7 +329,7 @@ TEST_F(HeadlessRun, AnnouncesANewerVersionAndPrintsTheDisclaimerWithoutAskingOrD
   EXPECT_FALSE(std::filesystem::exists(config + "/vidralo/vsbq.dll"));
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].path, "/vidralo/index.json");
-  const std::string log = gbkToUtf8(test::readFile(dir.file("data/" + std::filesystem::path(runLogPath(localNow())).filename().string())));
+  const std::string log = test::runLogText(dir);
   for (const char* line : {"启动窗口创建完毕", "启动窗口线程", "显示版本号1.2", "版本检查结果1是最新版：0"})
     EXPECT_NE(log.find(line), std::string::npos) << line << log;
 }

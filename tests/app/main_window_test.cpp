@@ -98,17 +98,13 @@ TEST_F(MainWindowTest, StartButtonTogglesItsCaption) {
 
 TEST_F(MainWindowTest, RedialTestButtonRedialsOnAThreadAndShowsTheNewAddress) {
   // The stand-in NetworkManager dials; its link is the loopback interface.
-  const std::string previousPath = std::getenv("PATH");
-  ::setenv("PATH", (installStandInDialTools(directory) + ":" + previousPath).c_str(), 1);
-  ::setenv("VIDRALO_STANDIN", directory.path().c_str(), 1);
+  const StandInDialTools standIns(directory);
   directory.write("nm-running", "running\n");
   start();
   QTest::mouseClick(find<QPushButton>("按钮23"), Qt::LeftButton);
   EXPECT_TRUE(eventually([&] { return find<QLabel>("宽带_提示")->text() == lines("当前ip：\r\n重播成功新ip：127.0.0.1"); }))
       << find<QLabel>("宽带_提示")->text().toStdString();
   program.reset();
-  ::setenv("PATH", previousPath.c_str(), 1);
-  ::unsetenv("VIDRALO_STANDIN");
 }
 
 TEST_F(MainWindowTest, WithoutAGlobalGrabTheHotKeyWorksInTheProgramsWindows) {

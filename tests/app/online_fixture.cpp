@@ -1,42 +1,13 @@
 #include "online_fixture.h"
 
 #include <QLabel>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "app/startup.h"
-#include "common/gbk.h"
-#include "common/clock.h"
-#include "log/run_log.h"
 #include "online/disclaimer.h"
 
 namespace vidralo::test {
-namespace {
-
-std::string environmentValue(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
-
-void restore(const char* name, const std::string& value) {
-  if (value.empty())
-    unsetenv(name);
-  else
-    setenv(name, value.c_str(), 1);
-}
-
-}  // namespace
-
-IsolatedHome::IsolatedHome() : oldHome_(environmentValue("HOME")), oldConfig_(environmentValue("XDG_CONFIG_HOME")) {
-  setenv("HOME", home_.path().c_str(), 1);
-  setenv("XDG_CONFIG_HOME", home_.file(".config").c_str(), 1);
-}
-
-IsolatedHome::~IsolatedHome() {
-  restore("HOME", oldHome_);
-  restore("XDG_CONFIG_HOME", oldConfig_);
-}
 
 void OnlineProgram::SetUp() {
   StartedProgram::SetUp();
@@ -86,7 +57,7 @@ std::string OnlineProgram::statusPart(int part) {
   return startLabel(("状态条1_" + std::to_string(part)).c_str())->text().toStdString();
 }
 
-std::string OnlineProgram::runLog() { return gbkToUtf8(readFile(runLogPath(localNow()))); }
+std::string OnlineProgram::runLog() { return runLogText(directory); }
 
 bool OnlineProgram::quotationShown() {
   return eventually([&] { return statusPart(2) == "   知足常乐"; });

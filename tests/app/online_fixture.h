@@ -9,22 +9,12 @@
 #include "app/start_window.h"
 #include "services_sim/simulated_services.h"
 #include "support/fake_dialogs.h"
+#include "support/isolated_home.h"
+#include "support/run_log_text.h"
 
 class QLabel;
 
 namespace vidralo::test {
-
-// Sets HOME and XDG_CONFIG_HOME to a fresh folder while it lives.
-class IsolatedHome {
- public:
-  IsolatedHome();
-  ~IsolatedHome();
-  const TempDir& folder() const { return home_; }
-
- private:
-  TempDir home_;
-  std::string oldHome_, oldConfig_;
-};
 
 class OnlineProgram : public StartedProgram {
  protected:

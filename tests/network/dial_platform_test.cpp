@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -26,16 +25,6 @@ using namespace std::chrono_literals;
 
 class DialPlatformTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previousPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
-    ::setenv("PATH", (test::installStandInDialTools(dir_) + ":" + previousPath_).c_str(), 1);
-    ::setenv("VIDRALO_STANDIN", dir_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    ::setenv("PATH", previousPath_.c_str(), 1);
-    ::unsetenv("VIDRALO_STANDIN");
-  }
-
   std::string calls() const { return test::readFile(dir_.file("calls")); }
   // The password file handed over: its text, its mode, and whether it is
   // gone now.
@@ -48,7 +37,7 @@ class DialPlatformTest : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  std::string previousPath_;
+  test::StandInDialTools standIns_{dir_};
 };
 
 TEST_F(DialPlatformTest, NetworkManagerBringsTheConnectionDownAndUpWithThePasswordInAFile) {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "services_sim/simulated_services.h"
+#include "support/poll.h"
 #include "support/temp_dir.h"
 
 namespace vidralo {
@@ -263,8 +264,7 @@ bool mapsMention(const std::string& text) {
 // connection may end a moment after the client side.
 template <class Value>
 bool settlesAtMost(Value value, std::size_t limit) {
-  for (int i = 0; i < 100 && value() > limit; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  return value() <= limit;
+  return test::pollUntil([&] { return value() <= limit; }, std::chrono::seconds(5));
 }
 
 TEST_F(BlockDownloaderTest, FiftyDownloadsLeaveNoThreadDescriptorOrMapping) {

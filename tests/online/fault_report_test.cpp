@@ -14,6 +14,7 @@
 #include "common/program_dir.h"
 #include "online/crash_handler.h"
 #include "online/fault_report.h"
+#include "support/poll.h"
 #include "support/program_directory.h"
 #include "support/temp_dir.h"
 
@@ -117,7 +118,7 @@ class CrashHookTest : public ::testing::Test {
     installFaultReporter({"/bin/sh", "-c", "cp \"$0\" \"" + copy + ".part\" && mv \"" + copy + ".part\" \"" + copy + "\""});
   }
   std::optional<CrashRecord> reportedRecord() {
-    for (int i = 0; i < 1000 && !std::filesystem::exists(copy); ++i) std::this_thread::sleep_for(10ms);
+    pollUntil([&] { return std::filesystem::exists(copy); }, 10s, 10ms);
     return readCrashRecord(copy);
   }
   TempDir folder;

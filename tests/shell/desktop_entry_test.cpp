@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 
+#include "support/isolated_home.h"
 #include "support/temp_dir.h"
 
 namespace vidralo {
@@ -14,15 +14,6 @@ namespace {
 // Points HOME (and with it the desktop folder) into a temporary folder.
 class DesktopEntryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    savedHome_ = std::getenv("HOME") ? std::getenv("HOME") : "";
-    setenv("HOME", home.path().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", home.file(".config").c_str(), 1);
-  }
-  void TearDown() override {
-    setenv("HOME", savedHome_.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
-  }
   std::vector<std::string> entries() const {
     std::vector<std::string> names;
     std::error_code error;
@@ -31,10 +22,8 @@ class DesktopEntryTest : public ::testing::Test {
     return names;
   }
 
-  test::TempDir home;
-
- private:
-  std::string savedHome_;
+  test::IsolatedHome isolatedHome;
+  const test::TempDir& home = isolatedHome.folder();
 };
 
 TEST_F(DesktopEntryTest, WritesAnExecutableEntryThatStartsTheTargetInItsFolder) {

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <thread>
 
 #include "common/program_dir.h"
+#include "support/poll.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -41,8 +41,7 @@ std::vector<std::string> linesOf(const std::string& path) {
 }
 
 bool eventually(const std::function<bool()>& done) {
-  for (int i = 0; i < 300 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  return done();
+  return test::pollUntil(done, std::chrono::seconds(30), std::chrono::milliseconds(100));
 }
 
 // The program comes back after the delay, from a folder whose name needs

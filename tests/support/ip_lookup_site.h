@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text_rules.h"
 #include "simulator/loopback_server.h"
 
 namespace vidralo::test {
@@ -46,10 +47,8 @@ class IpLookupSite {
     std::lock_guard lock(mutex_);
     requests_.push_back({request.path, request.get_header_value("User-Agent"), request.get_header_value("Referer")});
   }
-  std::string withOrigin(std::string text) const {
-    for (std::size_t at; (at = text.find("{origin}")) != std::string::npos;) text.replace(at, 8, origin());
-    for (std::size_t at; (at = text.find("{host}")) != std::string::npos;) text.replace(at, 6, hostAndPort());
-    return text;
+  std::string withOrigin(const std::string& text) const {
+    return replaceAll(replaceAll(text, "{origin}", origin()), "{host}", hostAndPort());
   }
 
   std::string homePage_;

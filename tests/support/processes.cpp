@@ -5,9 +5,9 @@
 
 #include <chrono>
 #include <mutex>
-#include <thread>
 
 #include "automation/cdp/browser_process.h"
+#include "support/poll.h"
 
 namespace vidralo::test {
 namespace {
@@ -35,12 +35,9 @@ class NoBrowserLeftBehind final : public ::testing::Environment {
  public:
   void TearDown() override {
     // Helpers end a moment after their browser.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    std::vector<ProcessLine> left = browsersOnOwnProfiles();
-    while (!left.empty() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      left = browsersOnOwnProfiles();
-    }
+    std::vector<ProcessLine> left;
+    pollUntil([&] { return (left = browsersOnOwnProfiles()).empty(); }, std::chrono::seconds(10),
+              std::chrono::milliseconds(100));
     for (const ProcessLine& process : left) {
       ADD_FAILURE() << "a browser process was left running: " << process.pid << " " << process.commandLine;
       ::kill(process.pid, SIGKILL);

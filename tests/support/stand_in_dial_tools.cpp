@@ -1,5 +1,6 @@
 #include "support/stand_in_dial_tools.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace vidralo::test {
@@ -51,14 +52,24 @@ std::string withKeep(std::string script) {
   return script;
 }
 
-}  // namespace
-
 std::string installStandInDialTools(const TempDir& dir) {
   for (const auto& [name, script] : {std::pair{"nmcli", kNmcli}, {"pon", kPon}, {"poff", kPoff}})
     std::filesystem::permissions(dir.write(std::string("bin/") + name, withKeep(script)),
                                  std::filesystem::perms::owner_all);
   std::filesystem::create_directories(dir.file("proc"));
   return dir.file("bin");
+}
+
+}  // namespace
+
+StandInDialTools::StandInDialTools(const TempDir& dir) : previousPath_(std::getenv("PATH") ? std::getenv("PATH") : "") {
+  ::setenv("PATH", (installStandInDialTools(dir) + ":" + previousPath_).c_str(), 1);
+  ::setenv("VIDRALO_STANDIN", dir.path().c_str(), 1);
+}
+
+StandInDialTools::~StandInDialTools() {
+  ::setenv("PATH", previousPath_.c_str(), 1);
+  ::unsetenv("VIDRALO_STANDIN");
 }
 
 }  // namespace vidralo::test

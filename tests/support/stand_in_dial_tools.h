@@ -17,8 +17,17 @@
 
 namespace vidralo::test {
 
-// Writes the stand-ins into dir/bin and returns that folder, to be put in
-// front of the PATH.
-std::string installStandInDialTools(const TempDir& dir);
+// Writes the stand-ins into dir/bin, puts that folder in front of PATH and
+// names `dir` in VIDRALO_STANDIN while it lives; child processes inherit both.
+class StandInDialTools {
+ public:
+  explicit StandInDialTools(const TempDir& dir);
+  ~StandInDialTools();
+  StandInDialTools(const StandInDialTools&) = delete;
+  StandInDialTools& operator=(const StandInDialTools&) = delete;
+
+ private:
+  std::string previousPath_;
+};
 
 }  // namespace vidralo::test

@@ -3,29 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "common/program_dir.h"
 #include "common/text_rules.h"
+#include "support/poll.h"
 #include "support/processes.h"
 #include "upload/job_runner.h"
 
 namespace vidralo::test {
-namespace {
-
-constexpr auto kPollInterval = std::chrono::milliseconds(50);
-
-// Polls `done` in real time until it holds or `seconds` have passed.
-bool pollUntil(const std::function<bool()>& done, int seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(kPollInterval);
-  }
-  return true;
-}
-
-}  // namespace
 
 void BrowserJobTest::SetUp() {
   setProgramDirectory(dir.file("program"));
@@ -146,7 +131,7 @@ pid_t mainBrowserProcess(const std::string& profileDirectory) {
 }
 
 bool noProcessLeftOn(const std::string& profileDirectory, int seconds) {
-  return pollUntil([&] { return processesOnProfile(profileDirectory).empty(); }, seconds);
+  return pollUntil([&] { return processesOnProfile(profileDirectory).empty(); }, std::chrono::seconds(seconds));
 }
 
 int procEntryCount(const char* folder) {
@@ -160,7 +145,7 @@ int procEntryCount(const char* folder) {
 
 int settledCount(const std::function<int()>& count, int limit, int seconds) {
   int last = count();
-  pollUntil([&] { return (last = count()) <= limit; }, seconds);
+  pollUntil([&] { return (last = count()) <= limit; }, std::chrono::seconds(seconds));
   return last;
 }
 

@@ -1,17 +1,15 @@
 #include "app/runtime/command_line.h"
 
 #include <QCommandLineParser>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "common/whole_file.h"
 #include "controls/control_info.h"
 
 namespace vidralo {
 namespace {
 
 // A value read from a file is a password or a title library, never more.
-constexpr std::uintmax_t kSettingFileLimit = 1024 * 1024;
+constexpr std::size_t kSettingFileLimit = 1024 * 1024;
 
 QString qt(const char* text) { return QString::fromUtf8(text); }
 std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
@@ -40,16 +38,9 @@ struct Options {
 // from a regular file of sensible size (a FIFO or a device would block or
 // never end).
 std::optional<std::string> readSettingFile(const std::string& path, std::string& error) {
-  std::error_code failure;
-  if (!std::filesystem::is_regular_file(path, failure) ||
-      std::filesystem::file_size(path, failure) > kSettingFileLimit || failure) {
+  std::string text;
+  if (readWholeFile(path, text, kSettingFileLimit) != ReadOutcome::Read) {
     error = "--set 的值文件不可读（须为不超过 1 MB 的普通文件）：" + path;
-    return std::nullopt;
-  }
-  std::ifstream in(path, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) {
-    error = "--set 的值文件读取失败：" + path;
     return std::nullopt;
   }
   if (text.ends_with('\n')) text.pop_back();
@@ -129,8 +120,6 @@ std::string usageText() {
   options.addTo(parser);
   return utf8(parser.helpText().replace("<executable_name>", "vidralo"));
 }
-
-std::string versionText() { return "Vidralo 1.2"; }
 
 void applyControlSettings(ControlModel& controls, const std::vector<ControlSetting>& settings) {
   for (const ControlSetting& setting : settings) {

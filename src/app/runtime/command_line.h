@@ -32,9 +32,6 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& argu
 // Every option with one line each.
 std::string usageText();
 
-// "Vidralo 1.2".
-std::string versionText();
-
 // Gives each control its value: edit boxes their text, check boxes and radio
 // buttons "真" or "假".
 void applyControlSettings(ControlModel& controls, const std::vector<ControlSetting>& settings);

@@ -1,5 +1,6 @@
 #include "app/runtime/progress_printer.h"
 
+#include "common/text_rules.h"
 #include "log/date_time.h"
 
 namespace vidralo {
@@ -29,9 +30,7 @@ void ProgressPrinter::onChange(const ControlChange& change) {
     print(std::string(controlName(change.id)), "标题", controls_.caption(change.id));
   }
   if (change.property == ControlProperty::Caption && change.id == ControlId::宽带_提示) {
-    std::string text = controls_.caption(change.id);
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
-    print(std::string(controlName(change.id)), "提示", text);
+    print(std::string(controlName(change.id)), "提示", replaceAll(controls_.caption(change.id), "\r\n", " / "));
   }
 }
 
