@@ -15,12 +15,6 @@ std::string_view environment(const char* name) {
 
 }  // namespace
 
-bool windowsSeen() {
-  const std::string_view platform = environment("QT_QPA_PLATFORM");
-  if (platform == "offscreen" || platform == "minimal") return false;
-  return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-}
-
 bool displayAvailable() {
   const std::string_view platform = environment("QT_QPA_PLATFORM");
   if (!platform.empty() && !platform.starts_with("xcb") && !platform.starts_with("wayland")) return true;
@@ -30,6 +24,12 @@ bool displayAvailable() {
   const bool opened = xcb_connection_has_error(connection) == 0;
   xcb_disconnect(connection);
   return opened;
+}
+
+bool windowsSeen() {
+  const std::string_view platform = environment("QT_QPA_PLATFORM");
+  if (platform == "offscreen" || platform == "minimal") return false;
+  return (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) && displayAvailable();
 }
 
 }  // namespace vidralo

@@ -8,8 +8,10 @@ namespace vidralo {
 // DISPLAY can be opened.
 bool displayAvailable();
 
-// Someone can see a window: DISPLAY or WAYLAND_DISPLAY is set, and Qt was
-// not told to use a platform that draws nowhere (offscreen, minimal).
+// Someone can see a window: DISPLAY or WAYLAND_DISPLAY is set, Qt was not
+// told to use a platform that draws nowhere (offscreen, minimal), and the
+// display can be opened. A display that has gone (the session ended with the
+// program) counts as none, since Qt would abort on it.
 bool windowsSeen();
 
 }  // namespace vidralo

@@ -59,5 +59,33 @@ TEST(FaultReportCrashTest, ACrashedProgramIsReportedByItsReporterProcess) {
   EXPECT_EQ(records, 1);
 }
 
+// A reporter started after the desktop session has gone still finds its
+// DISPLAY set; it reports on standard error instead of opening a window on
+// a display that no longer answers.
+TEST(FaultReportCrashTest, AReporterWhoseDisplayHasGoneStillSendsTheReport) {
+  TempDir folder;
+  sim::SimulatedServices services;
+  ASSERT_TRUE(services.start());
+  folder.write("config.ini", "[hosts]\nnotify = " + services.notificationUrl() +
+                                 "\n[fault]\nrecipient = dev@example.com\n");
+  const std::string errorText = "SIGSEGV";
+  folder.write("record.txt", "vidralo crash record\ndirectory=" + folder.path() + "\nnumber=11\ntext-length=" +
+                                 std::to_string(errorText.size()) + "\ntext=" + errorText + "\n");
+
+  QProcess reporter;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove("QT_QPA_PLATFORM");
+  environment.remove("WAYLAND_DISPLAY");
+  environment.insert("DISPLAY", ":97");
+  reporter.setProcessEnvironment(environment);
+  reporter.start(VIDRALO_EXECUTABLE, {"--report-fault", QString::fromStdString(folder.file("record.txt"))});
+  ASSERT_TRUE(reporter.waitForFinished(30000));
+  EXPECT_EQ(reporter.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(reporter.exitCode(), 0);
+  ASSERT_EQ(services.notifications().size(), 1u);
+  EXPECT_EQ(services.notifications().front().recipient, "dev@example.com");
+  services.stop();
+}
+
 }  // namespace
 }  // namespace vidralo::test
