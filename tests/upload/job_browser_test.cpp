@@ -11,11 +11,11 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <thread>
 
 #include "browser_job_fixture.h"
 #include "common/program_dir.h"
 #include "common/text_rules.h"
+#include "simulator/loopback_server.h"
 #include "support/processes.h"
 #include "upload/file_ops.h"
 #include "upload/job_runner.h"
@@ -31,25 +31,17 @@ using test::CellHistory;
 class JumpPage {
  public:
   explicit JumpPage(const std::string& formUrl) {
-    server_.Get(sim::kUploadPagePath, [formUrl](const httplib::Request&, httplib::Response& response) {
+    server_.server().Get(sim::kUploadPagePath, [formUrl](const httplib::Request&, httplib::Response& response) {
       response.set_content("<!doctype html><html><head><meta charset=\"utf-8\"></head><body><iframe src=\"" + formUrl +
                                "\" style=\"width:100%;height:900px;border:0\"></iframe></body></html>",
                            "text/html; charset=utf-8");
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    server_.start(0);
   }
-  ~JumpPage() {
-    server_.stop();
-    thread_.join();
-  }
-  std::string uploadPageUrl() const { return "http://127.0.0.1:" + std::to_string(port_) + sim::kUploadPageSuffix; }
+  std::string uploadPageUrl() const { return server_.origin() + sim::kUploadPageSuffix; }
 
  private:
-  httplib::Server server_;
-  std::thread thread_;
-  int port_ = 0;
+  sim::LoopbackServer server_;
 };
 
 class JobBrowserTest : public BrowserJobTest {
