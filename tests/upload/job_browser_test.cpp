@@ -12,6 +12,7 @@
 #include <atomic>
 #include <filesystem>
 
+#include "automation/cdp/browser_process.h"
 #include "browser_job_fixture.h"
 #include "common/program_dir.h"
 #include "common/text_rules.h"
@@ -131,7 +132,7 @@ TEST_F(JobBrowserTest, UploadThatNeverCompletesIsAbandonedAndItsBrowserClosed) {
   // the upload wait well within its limit.
   addAccount("331", "戊号", {{"stuck.mp4", 5000}}, /*keepBrowserOpen=*/true);
   const std::string profile = profileDirectory("331");
-  ASSERT_NE(test::mainBrowserProcess(profile), 0);
+  ASSERT_NE(cdp::findBrowserProcess(profile), 0);
   platform.setUploadNeverCompletes(true);
   publishOnceThrough(1);
   controls.setChecked(ControlId::选择框_自动放弃, true);
@@ -140,7 +141,7 @@ TEST_F(JobBrowserTest, UploadThatNeverCompletesIsAbandonedAndItsBrowserClosed) {
   // must already be gone when the failure is shown.
   std::atomic<pid_t> browserWhenFailed{-1};
   CellHistory status(controls, 0, 列_状态, [&](const std::string& text) {
-    if (text == "上传失败") browserWhenFailed = test::mainBrowserProcess(profile);
+    if (text == "上传失败") browserWhenFailed = cdp::findBrowserProcess(profile);
   });
 
   runJob();
@@ -160,7 +161,7 @@ TEST_F(JobBrowserTest, BrowserKilledDuringUploadFailsTheVideoAndTheNextOneStarts
   useClockFactor(1);
   addAccount("341", "己号", {{"big.mp4", 200000}}, /*keepBrowserOpen=*/true);
   const std::string profile = profileDirectory("341");
-  const pid_t killed = test::mainBrowserProcess(profile);
+  const pid_t killed = cdp::findBrowserProcess(profile);
   ASSERT_NE(killed, 0);
   // About ten seconds for the whole file: the kill comes in the middle.
   platform.setUploadThrottle(20000);
@@ -174,7 +175,7 @@ TEST_F(JobBrowserTest, BrowserKilledDuringUploadFailsTheVideoAndTheNextOneStarts
   });
   std::atomic<pid_t> publishingBrowser{0};
   CellHistory count(controls, 0, 列_今天已发, [&](const std::string& text) {
-    if (text == "1") publishingBrowser = test::mainBrowserProcess(profile);
+    if (text == "1") publishingBrowser = cdp::findBrowserProcess(profile);
   });
 
   // The last count shown before the failure: a dead browser fails the video
