@@ -133,14 +133,10 @@ void BrowserSession::ensureSession(int row, const std::string& accountId) {
 
   if (current.sessionId != 0 && engine_.isConnected(current.sessionId)) {
     engine_.activatePage(current.sessionId);
-    if (engine_.pageUrl(current.sessionId) != settings_.uploadPageUrl) {
-      engine_.overrideDialogs(current.sessionId);
-      engine_.navigate(current.sessionId, settings_.uploadPageUrl);
-      engine_.waitPageLoaded(current.sessionId, kPageMarker);
-      PumpedWait(2, 1);
-    } else if (!startedThisRun(current.browserId)) {
-      reloadUploadPage(current.sessionId);
-    }
+    if (engine_.pageUrl(current.sessionId) != settings_.uploadPageUrl)
+      loadUploadPage(current.sessionId, false);
+    else if (!startedThisRun(current.browserId))
+      loadUploadPage(current.sessionId, true);
     // Its page is this run's own from here on: the next video needs no reload.
     std::lock_guard lock(mutex_);
     startedThisRun_.insert(current.browserId);
@@ -162,14 +158,18 @@ bool BrowserSession::startedThisRun(BrowserId browser) const {
   return startedThisRun_.contains(browser);
 }
 
-// The page on the upload address may still show the last publication, with
-// the last file in its input: handing it the same file again would start
-// nothing. A reload brings the empty upload form back.
-void BrowserSession::reloadUploadPage(SessionId session) {
+// A page already on the upload address may still show the last
+// publication, with the last file in its input: handing it the same file
+// again would start nothing. A reload brings the empty upload form back.
+void BrowserSession::loadUploadPage(SessionId session, bool reload) {
   engine_.overrideDialogs(session);
-  engine_.refresh(session);
-  // The old page answers for the marker until the reload has replaced it.
-  if (!PumpedWait(1, 1)) return;
+  if (reload) {
+    engine_.refresh(session);
+    // The old page answers for the marker until the reload has replaced it.
+    if (!PumpedWait(1, 1)) return;
+  } else {
+    engine_.navigate(session, settings_.uploadPageUrl);
+  }
   engine_.waitPageLoaded(session, kPageMarker);
   PumpedWait(2, 1);
 }

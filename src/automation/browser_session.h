@@ -55,7 +55,9 @@ class BrowserSession {
   BrowserEngine& engine_;
   ControlModel& controls_;
   SessionSettings settings_;
-  void reloadUploadPage(SessionId session);
+  // Brings the page to the upload address (`reload`: it is there already)
+  // and waits until it has loaded.
+  void loadUploadPage(SessionId session, bool reload);
   bool startedThisRun(BrowserId browser) const;
 
   mutable std::mutex mutex_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "common/text_rules.h"
 #include "simulator/loopback_server.h"
@@ -57,6 +58,17 @@ std::string nicknameOf(const httplib::Request& request) {
 }
 
 bool flagValue(const std::string& text) { return text == "1" || text == "true"; }
+
+// The on/off fault switches under their name in /sim/faults, in the order
+// the answer lists them.
+constexpr std::pair<const char*, bool PlatformFaults::*> kFaultSwitches[] = {
+    {"neverComplete", &PlatformFaults::uploadNeverCompletes},
+    {"alertOnLoad", &PlatformFaults::alertOnLoad},
+    {"hideNickname", &PlatformFaults::hideNickname},
+    {"markerInScript", &PlatformFaults::markerInScript},
+    {"inputOnClick", &PlatformFaults::inputOnClick},
+    {"refusePublish", &PlatformFaults::refusePublications},
+};
 
 void replyJson(httplib::Response& response, const std::string& json) {
   response.set_header("Cache-Control", "no-store");
@@ -193,29 +205,18 @@ void SimulatedPlatform::State::changeFaults(const httplib::Request& request, htt
     std::lock_guard lock(mutex);
     if (request.has_param("readyDelayMs")) faults.readyDelayMs = toInteger(request.get_param_value("readyDelayMs"));
     if (request.has_param("throttle")) faults.throttleBytesPerSecond = toInteger(request.get_param_value("throttle"));
-    if (request.has_param("neverComplete")) faults.uploadNeverCompletes = flagValue(request.get_param_value("neverComplete"));
-    if (request.has_param("alertOnLoad")) faults.alertOnLoad = flagValue(request.get_param_value("alertOnLoad"));
-    if (request.has_param("hideNickname")) faults.hideNickname = flagValue(request.get_param_value("hideNickname"));
-    if (request.has_param("markerInScript")) faults.markerInScript = flagValue(request.get_param_value("markerInScript"));
-    if (request.has_param("inputOnClick")) faults.inputOnClick = flagValue(request.get_param_value("inputOnClick"));
-    if (request.has_param("refusePublish"))
-      faults.refusePublications = flagValue(request.get_param_value("refusePublish"));
+    for (const auto& [name, flag] : kFaultSwitches)
+      if (request.has_param(name)) faults.*flag = flagValue(request.get_param_value(name));
   }
   replyJson(response, faultsJson());
 }
 
 std::string SimulatedPlatform::State::faultsJson() const {
   std::lock_guard lock(mutex);
-  return JsonObjectText()
-      .add("readyDelayMs", static_cast<std::int64_t>(faults.readyDelayMs))
-      .add("throttle", faults.throttleBytesPerSecond)
-      .add("neverComplete", faults.uploadNeverCompletes)
-      .add("alertOnLoad", faults.alertOnLoad)
-      .add("hideNickname", faults.hideNickname)
-      .add("markerInScript", faults.markerInScript)
-      .add("inputOnClick", faults.inputOnClick)
-      .add("refusePublish", faults.refusePublications)
-      .text();
+  JsonObjectText json;
+  json.add("readyDelayMs", static_cast<std::int64_t>(faults.readyDelayMs)).add("throttle", faults.throttleBytesPerSecond);
+  for (const auto& [name, flag] : kFaultSwitches) json.add(name, faults.*flag);
+  return json.text();
 }
 
 SimulatedPlatform::SimulatedPlatform() : state_(std::make_unique<State>()) {}

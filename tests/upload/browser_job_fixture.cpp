@@ -124,12 +124,6 @@ std::vector<pid_t> processesOnProfile(const std::string& profileDirectory) {
   return pids;
 }
 
-pid_t mainBrowserProcess(const std::string& profileDirectory) {
-  for (const ProcessLine& process : processesMentioning("--user-data-dir=" + profileDirectory))
-    if (process.commandLine.find("--type=") == std::string::npos) return process.pid;
-  return 0;
-}
-
 bool noProcessLeftOn(const std::string& profileDirectory, int seconds) {
   return pollUntil([&] { return processesOnProfile(profileDirectory).empty(); }, std::chrono::seconds(seconds));
 }

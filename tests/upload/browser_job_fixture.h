@@ -106,8 +106,6 @@ class CellHistory {
 // Live processes (zombies count as ended) whose command line mentions
 // `profileDirectory`: a browser and all its helpers.
 std::vector<pid_t> processesOnProfile(const std::string& profileDirectory);
-// The browser's main process on the profile (not a "--type=" helper); 0 if none.
-pid_t mainBrowserProcess(const std::string& profileDirectory);
 // Waits (real time, at most `seconds`) until no process mentions the
 // profile; helpers end a moment after their browser. True when none is left.
 bool noProcessLeftOn(const std::string& profileDirectory, int seconds = 15);

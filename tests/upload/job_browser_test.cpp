@@ -11,11 +11,12 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <thread>
 
+#include "automation/cdp/browser_process.h"
 #include "browser_job_fixture.h"
 #include "common/program_dir.h"
 #include "common/text_rules.h"
+#include "simulator/loopback_server.h"
 #include "support/processes.h"
 #include "upload/file_ops.h"
 #include "upload/job_runner.h"
@@ -31,25 +32,17 @@ using test::CellHistory;
 class JumpPage {
  public:
   explicit JumpPage(const std::string& formUrl) {
-    server_.Get(sim::kUploadPagePath, [formUrl](const httplib::Request&, httplib::Response& response) {
+    server_.server().Get(sim::kUploadPagePath, [formUrl](const httplib::Request&, httplib::Response& response) {
       response.set_content("<!doctype html><html><head><meta charset=\"utf-8\"></head><body><iframe src=\"" + formUrl +
                                "\" style=\"width:100%;height:900px;border:0\"></iframe></body></html>",
                            "text/html; charset=utf-8");
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    server_.start(0);
   }
-  ~JumpPage() {
-    server_.stop();
-    thread_.join();
-  }
-  std::string uploadPageUrl() const { return "http://127.0.0.1:" + std::to_string(port_) + sim::kUploadPageSuffix; }
+  std::string uploadPageUrl() const { return server_.origin() + sim::kUploadPageSuffix; }
 
  private:
-  httplib::Server server_;
-  std::thread thread_;
-  int port_ = 0;
+  sim::LoopbackServer server_;
 };
 
 class JobBrowserTest : public BrowserJobTest {
@@ -139,7 +132,7 @@ TEST_F(JobBrowserTest, UploadThatNeverCompletesIsAbandonedAndItsBrowserClosed) {
   // the upload wait well within its limit.
   addAccount("331", "戊号", {{"stuck.mp4", 5000}}, /*keepBrowserOpen=*/true);
   const std::string profile = profileDirectory("331");
-  ASSERT_NE(test::mainBrowserProcess(profile), 0);
+  ASSERT_NE(cdp::findBrowserProcess(profile), 0);
   platform.setUploadNeverCompletes(true);
   publishOnceThrough(1);
   controls.setChecked(ControlId::选择框_自动放弃, true);
@@ -148,7 +141,7 @@ TEST_F(JobBrowserTest, UploadThatNeverCompletesIsAbandonedAndItsBrowserClosed) {
   // must already be gone when the failure is shown.
   std::atomic<pid_t> browserWhenFailed{-1};
   CellHistory status(controls, 0, 列_状态, [&](const std::string& text) {
-    if (text == "上传失败") browserWhenFailed = test::mainBrowserProcess(profile);
+    if (text == "上传失败") browserWhenFailed = cdp::findBrowserProcess(profile);
   });
 
   runJob();
@@ -168,7 +161,7 @@ TEST_F(JobBrowserTest, BrowserKilledDuringUploadFailsTheVideoAndTheNextOneStarts
   useClockFactor(1);
   addAccount("341", "己号", {{"big.mp4", 200000}}, /*keepBrowserOpen=*/true);
   const std::string profile = profileDirectory("341");
-  const pid_t killed = test::mainBrowserProcess(profile);
+  const pid_t killed = cdp::findBrowserProcess(profile);
   ASSERT_NE(killed, 0);
   // About ten seconds for the whole file: the kill comes in the middle.
   platform.setUploadThrottle(20000);
@@ -182,7 +175,7 @@ TEST_F(JobBrowserTest, BrowserKilledDuringUploadFailsTheVideoAndTheNextOneStarts
   });
   std::atomic<pid_t> publishingBrowser{0};
   CellHistory count(controls, 0, 列_今天已发, [&](const std::string& text) {
-    if (text == "1") publishingBrowser = test::mainBrowserProcess(profile);
+    if (text == "1") publishingBrowser = cdp::findBrowserProcess(profile);
   });
 
   // The last count shown before the failure: a dead browser fails the video

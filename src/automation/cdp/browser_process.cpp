@@ -139,9 +139,19 @@ std::vector<pid_t> processesWithArgument(std::string_view argument) {
   return found;
 }
 
+namespace {
+
+// Process `pid` is a live browser (not a helper) on `profileDirectory`.
+bool isBrowserOn(pid_t pid, const std::string& profileDirectory) {
+  const std::vector<std::string> arguments = processArguments(pid);
+  return hasArgument(arguments, "--user-data-dir=" + profileDirectory) && !isHelper(arguments) && processAlive(pid);
+}
+
+}  // namespace
+
 pid_t findBrowserProcess(const std::string& profileDirectory) {
-  for (pid_t pid : processesWithArgument("--user-data-dir=" + profileDirectory))
-    if (!isHelper(processArguments(pid)) && processAlive(pid)) return pid;
+  for (pid_t pid : allProcesses())
+    if (isBrowserOn(pid, profileDirectory)) return pid;
   return 0;
 }
 
@@ -149,7 +159,9 @@ ProcessHandle holdBrowserProcess(const std::string& profileDirectory) {
   const pid_t pid = findBrowserProcess(profileDirectory);
   if (pid <= 0) return {};
   ProcessHandle held = ProcessHandle::open(pid);
-  if (!held || findBrowserProcess(profileDirectory) != pid) return {};
+  // The id may have changed hands before the pidfd pinned it: the pinned
+  // process itself must still be that browser.
+  if (!held || !isBrowserOn(pid, profileDirectory)) return {};
   return held;
 }
 

@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+#include "simulator/loopback_server.h"
+
 namespace vidralo::cdp::test {
 namespace {
 
@@ -115,12 +117,13 @@ document.querySelector('.drop').addEventListener('click', () => {
 
 }  // namespace
 
-TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
+TestSite::TestSite() : server_(std::make_unique<sim::LoopbackServer>()) {
+  httplib::Server& routes = server_->server();
   // The server writes without MSG_NOSIGNAL; an answer to a browser that a
   // test killed must not end the test process.
   ::signal(SIGPIPE, SIG_IGN);
-  auto serve = [this](const char* path, const std::string& body) {
-    server_->Get(path, [&body](const httplib::Request&, httplib::Response& response) {
+  auto serve = [&routes](const char* path, const std::string& body) {
+    routes.Get(path, [&body](const httplib::Request&, httplib::Response& response) {
       response.set_content(body, "text/html; charset=utf-8");
     });
   };
@@ -136,7 +139,7 @@ TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
   serve("/dropzone", kDropZonePage);
   // Frames from the addresses given as ?a= and ?b=, one after the other,
   // and a button that loads them again.
-  server_->Get("/frames", [](const httplib::Request& request, httplib::Response& response) {
+  routes.Get("/frames", [](const httplib::Request& request, httplib::Response& response) {
     std::string body;
     for (const char* key : {"a", "b"})
       body += "<iframe src=\"" + request.get_param_value(key) + "\" style=\"width:400px;height:150px\"></iframe>";
@@ -146,33 +149,28 @@ document.getElementById('reload-frames').addEventListener('click', () => {
 </script>)";
     response.set_content(page("frames", body), "text/html; charset=utf-8");
   });
-  server_->Post("/receive", [this](const httplib::Request& request, httplib::Response& response) {
+  routes.Post("/receive", [this](const httplib::Request& request, httplib::Response& response) {
     std::lock_guard lock(mutex_);
     receivedBytes_ = request.body;
     receivedName_ = request.get_param_value("name");
     response.set_content("ok", "text/plain");
   });
-  server_->Get("/hang", [this](const httplib::Request&, httplib::Response& response) {
+  routes.Get("/hang", [this](const httplib::Request&, httplib::Response& response) {
     std::unique_lock lock(mutex_);
     hangRequested_ = true;
     changed_.notify_all();
     changed_.wait_for(lock, std::chrono::seconds(30), [this] { return released_; });
     response.set_content(page("hang", ""), "text/html; charset=utf-8");
   });
-  port_ = server_->bind_to_any_port("127.0.0.1");
-  thread_ = std::thread([this] { server_->listen_after_bind(); });
-  // stop() does nothing to a server that is not running yet, and the join
-  // in the destructor would then wait for ever.
-  while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  server_->start(0);
 }
 
 TestSite::~TestSite() {
   release();
   server_->stop();
-  thread_.join();
 }
 
-std::string TestSite::url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+std::string TestSite::url(const std::string& path) const { return server_->origin() + path; }
 
 std::string TestSite::receivedBytes() const {
   std::lock_guard lock(mutex_);

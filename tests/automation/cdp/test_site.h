@@ -6,10 +6,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
-namespace httplib {
-class Server;
+namespace vidralo::sim {
+class LoopbackServer;
 }
 
 namespace vidralo::cdp::test {
@@ -32,9 +31,7 @@ class TestSite {
   void release();
 
  private:
-  std::unique_ptr<httplib::Server> server_;
-  std::thread thread_;
-  int port_ = 0;
+  std::unique_ptr<sim::LoopbackServer> server_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::string receivedBytes_, receivedName_;

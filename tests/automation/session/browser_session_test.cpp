@@ -65,6 +65,16 @@ class SessionTest : public ::testing::Test {
     if (!nickname.empty()) EXPECT_CALL(engine, elementText(started.sessionId, ".user-name")).WillOnce(Return(nickname));
   }
 
+  // The calls of a take-over of browser 5 (page 50) from `running`, its page
+  // showing `url`.
+  void expectTakeOver(const std::vector<RunningBrowser>& running, const std::string& url) {
+    EXPECT_CALL(engine, connectStarted()).WillOnce(Return(running));
+    EXPECT_CALL(engine, closeOtherPages(50));
+    EXPECT_CALL(engine, isConnected(50)).WillOnce(Return(true));
+    EXPECT_CALL(engine, activatePage(50));
+    EXPECT_CALL(engine, pageUrl(50)).WillOnce(Return(url));
+  }
+
   test::TempDir dir_;
   std::shared_ptr<const Clock> previousClock_;
   std::string previousDir_;
@@ -152,12 +162,7 @@ TEST_F(SessionTest, ABrowserThisRunStartedIsUsedAsItIs) {
   session.ensureSession(0, "105");
 
   // Another account's browser comes first in the list and is passed over.
-  EXPECT_CALL(engine, connectStarted())
-      .WillOnce(Return(std::vector<RunningBrowser>{{3, 30, profile("106")}, {5, 50, profile("105") + "/"}}));
-  EXPECT_CALL(engine, closeOtherPages(50));
-  EXPECT_CALL(engine, isConnected(50)).WillOnce(Return(true));
-  EXPECT_CALL(engine, activatePage(50));
-  EXPECT_CALL(engine, pageUrl(50)).WillOnce(Return(kUrl));
+  expectTakeOver({{3, 30, profile("106")}, {5, 50, profile("105") + "/"}}, kUrl);
   session.ensureSession(0, "105");
   EXPECT_EQ(controls.statusText(2), "已启动浏览器：2");
   EXPECT_EQ(session.sessionId(), 50u);
@@ -174,11 +179,7 @@ TEST_F(SessionTest, ABrowserTakenOverOnTheUploadPageIsLoadedAfresh) {
   session.beginRun();
 
   InSequence order;
-  EXPECT_CALL(engine, connectStarted()).WillOnce(Return(std::vector<RunningBrowser>{{5, 50, profile("105")}}));
-  EXPECT_CALL(engine, closeOtherPages(50));
-  EXPECT_CALL(engine, isConnected(50)).WillOnce(Return(true));
-  EXPECT_CALL(engine, activatePage(50));
-  EXPECT_CALL(engine, pageUrl(50)).WillOnce(Return(kUrl));
+  expectTakeOver({{5, 50, profile("105")}}, kUrl);
   EXPECT_CALL(engine, overrideDialogs(50));
   EXPECT_CALL(engine, refresh(50));
   EXPECT_CALL(engine, waitPageLoaded(50, "视频拖拽")).WillOnce(Return(true));
@@ -220,11 +221,7 @@ TEST_F(SessionTest, OwnBrowserOnAnyOtherAddressIsNavigatedBack) {
   for (const std::string& url : {std::string(kUrl) + "x", std::string(kUrl).replace(0, 4, "HTTP"), std::string("about:blank")}) {
     SCOPED_TRACE(url);
     InSequence order;
-    EXPECT_CALL(engine, connectStarted()).WillOnce(Return(std::vector<RunningBrowser>{{5, 50, profile("105")}}));
-    EXPECT_CALL(engine, closeOtherPages(50));
-    EXPECT_CALL(engine, isConnected(50)).WillOnce(Return(true));
-    EXPECT_CALL(engine, activatePage(50));
-    EXPECT_CALL(engine, pageUrl(50)).WillOnce(Return(url));
+    expectTakeOver({{5, 50, profile("105")}}, url);
     EXPECT_CALL(engine, overrideDialogs(50));
     EXPECT_CALL(engine, navigate(50, kUrl));
     EXPECT_CALL(engine, waitPageLoaded(50, "视频拖拽")).WillOnce(Return(true));
