@@ -408,7 +408,9 @@ TEST(CommandLine, SetValuesComeFromFilesOnlyWhenTheyAreRegularFiles) {
     std::string error;
     const auto line = parseCommandLine({"vidralo", "--headless", "--set", c.assignment}, error);
     ASSERT_EQ(line.has_value(), c.value.has_value()) << c.assignment << ": " << error;
-    if (line) EXPECT_EQ(line->settings.at(0).value, *c.value);
+    if (line) {
+      EXPECT_EQ(line->settings.at(0).value, *c.value);
+    }
   }
 }
 

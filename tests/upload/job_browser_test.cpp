@@ -267,9 +267,11 @@ TEST_F(JobBrowserTest, ARefusedPublicationKeepsTheVideoWithAPictureOfThePageThen
   controls.setText(ControlId::放弃秒, "60");
   runJob();
   ASSERT_EQ(fileNamesIn(failures).size(), 6u);
-  for (const std::string& name : fileNamesIn(failures))
-    if (name.ends_with(".txt"))
+  for (const std::string& name : fileNamesIn(failures)) {
+    if (name.ends_with(".txt")) {
       EXPECT_NE(test::readFile(failures + "/" + name).find("失败的步骤：publish（步骤失败）"), std::string::npos) << name;
+    }
+  }
 
   platform.setRefusePublications(false);
   publishOnceThrough(1);

@@ -544,7 +544,9 @@ TEST_P(FailureEvidenceTest, EveryFailureLeavesItsEvidence) {
   EXPECT_NE(text.find(std::string("失败的步骤：") + c.step), std::string::npos) << text;
   const std::string picture = std::filesystem::path(evidence).replace_extension(".png").string();
   EXPECT_EQ(fileExists(picture), c.picture);
-  if (c.picture) EXPECT_EQ(test::readFile(picture).substr(0, 4), "\x89PNG");
+  if (c.picture) {
+    EXPECT_EQ(test::readFile(picture).substr(0, 4), "\x89PNG");
+  }
   EXPECT_EQ(controls.cell(0, 列_状态), "上传失败");
 }
 
@@ -552,7 +554,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FailureEvidenceTest,
                          ::testing::Values(EvidenceCase{"neverCompletes", "waitUploadComplete（超过放弃秒）", true},
                                            EvidenceCase{"refused", "publish（步骤失败）", true},
                                            EvidenceCase{"killed", "startUpload（步骤失败）", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(FailureEvidenceFolder, TheNewestPairsAreKept) {
   test::TempDir dir;
