@@ -3,14 +3,14 @@
 #include <cstdio>
 
 #include "accounts/account_list.h"
-#include "app/display_check.h"
-#include "app/job_toggle.h"
-#include "app/program.h"
+#include "app/window/display_check.h"
+#include "app/window/job_toggle.h"
+#include "app/window/program.h"
 #include "app/runtime/demo_setup.h"
 #include "app/runtime/exit_codes.h"
-#include "app/runtime/headless_run.h"
+#include "app/headless/headless_run.h"
 #include "app/runtime/runtime.h"
-#include "app/startup.h"
+#include "app/window/startup.h"
 #include "common/program_dir.h"
 
 namespace vidralo {

@@ -1,14 +1,14 @@
 #include <cstdio>
 
-#include "app/app_info.h"
+#include "app/runtime/app_info.h"
 #include "app/demo_start.h"
-#include "app/display_check.h"
-#include "app/fault_reporter_run.h"
+#include "app/window/display_check.h"
+#include "app/window/fault_reporter_run.h"
 #include "app/runtime/command_line.h"
 #include "app/runtime/exit_codes.h"
-#include "app/runtime/headless_run.h"
+#include "app/headless/headless_run.h"
 #include "app/runtime/program_directory_choice.h"
-#include "app/startup.h"
+#include "app/window/startup.h"
 #include "shell/restart.h"
 
 using namespace vidralo;

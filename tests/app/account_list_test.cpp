@@ -7,7 +7,7 @@
 #include <QTableView>
 #include <thread>
 
-#include "app/account_table_model.h"
+#include "app/window/account_table_model.h"
 #include "app_fixture.h"
 #include "controls/control_info.h"
 

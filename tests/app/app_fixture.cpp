@@ -2,8 +2,8 @@
 
 #include <QKeyEvent>
 
-#include "app/app_info.h"
-#include "app/startup.h"
+#include "app/runtime/app_info.h"
+#include "app/window/startup.h"
 #include "common/program_dir.h"
 
 namespace vidralo::test {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/program.h"
+#include "app/window/main_window.h"
+#include "app/window/program.h"
 #include "controls/dialogs.h"
 #include "support/temp_dir.h"
 

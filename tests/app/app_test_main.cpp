@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-#include "app/gui_message_pump.h"
+#include "app/window/gui_message_pump.h"
 #include "support/processes.h"
 
 int main(int argc, char** argv) {

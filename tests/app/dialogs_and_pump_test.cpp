@@ -9,8 +9,8 @@
 #include <atomic>
 #include <thread>
 
-#include "app/message_dialogs.h"
-#include "app/model_change_queue.h"
+#include "app/window/message_dialogs.h"
+#include "app/window/model_change_queue.h"
 #include "app_fixture.h"
 #include "common/pumped_wait.h"
 

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/global_hot_key.h"
+#include "app/window/global_hot_key.h"
 #include "gtest/gtest.h"
 
 namespace vidralo::test {

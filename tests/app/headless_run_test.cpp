@@ -16,7 +16,7 @@
 #include "app/runtime/command_line.h"
 #include "app/runtime/demo_setup.h"
 #include "app/runtime/exit_codes.h"
-#include "app/runtime/headless_run.h"
+#include "app/headless/headless_run.h"
 #include "automation/browser_session.h"
 #include "automation/cdp/browser_process.h"
 #include "automation/cdp/cdp_engine.h"

@@ -13,7 +13,7 @@
 #include <QTabWidget>
 #include <thread>
 
-#include "app/global_hot_key.h"
+#include "app/window/global_hot_key.h"
 #include "app_fixture.h"
 #include "common/program_dir.h"
 #include "controls/control_info.h"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/startup.h"
+#include "app/window/startup.h"
 #include "online/disclaimer.h"
 
 namespace vidralo::test {

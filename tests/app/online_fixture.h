@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app_fixture.h"
-#include "app/online_startup.h"
-#include "app/start_window.h"
+#include "app/window/online_startup.h"
+#include "app/window/start_window.h"
 #include "services_sim/simulated_services.h"
 #include "support/fake_dialogs.h"
 #include "support/isolated_home.h"

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/startup.h"
+#include "app/window/startup.h"
 #include "common/gbk.h"
 #include "common/program_dir.h"
 #include "online/disclaimer.h"

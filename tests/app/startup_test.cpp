@@ -18,10 +18,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/app_info.h"
-#include "app/job_toggle.h"
+#include "app/runtime/app_info.h"
+#include "app/window/job_toggle.h"
 #include "app/runtime/runtime.h"
-#include "app/startup.h"
+#include "app/window/startup.h"
 #include "app_fixture.h"
 
 #include <sys/stat.h>

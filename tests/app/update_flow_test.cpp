@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <filesystem>
 
-#include "app/startup.h"
+#include "app/window/startup.h"
 #include "common/clock.h"
 #include "common/program_dir.h"
 #include "online/update_flow.h"

@@ -1,4 +1,4 @@
-#include "app/app_info.h"
+#include "app/runtime/app_info.h"
 
 #include "common/app_config.h"
 #include "online/start_window_view.h"

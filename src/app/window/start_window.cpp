@@ -1,4 +1,4 @@
-#include "app/start_window.h"
+#include "app/window/start_window.h"
 
 #include <QBuffer>
 #include <QCloseEvent>
@@ -14,8 +14,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/message_dialogs.h"
-#include "app/qt_text.h"
+#include "app/window/message_dialogs.h"
+#include "app/window/qt_text.h"
 #include "common/text_rules.h"
 
 namespace vidralo {

@@ -1,7 +1,7 @@
-#include "app/engine_steps.h"
+#include "app/window/engine_steps.h"
 
-#include "app/app_info.h"
-#include "app/program.h"
+#include "app/runtime/app_info.h"
+#include "app/window/program.h"
 #include "app/runtime/runtime.h"
 
 namespace vidralo {

@@ -1,4 +1,4 @@
-#include "app/message_dialogs.h"
+#include "app/window/message_dialogs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QThread>
 
-#include "app/qt_text.h"
+#include "app/window/qt_text.h"
 
 namespace vidralo {
 namespace {

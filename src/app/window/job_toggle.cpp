@@ -1,9 +1,9 @@
-#include "app/job_toggle.h"
+#include "app/window/job_toggle.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 
-#include "app/program.h"
+#include "app/window/program.h"
 #include "app/runtime/runtime.h"
 
 namespace vidralo {

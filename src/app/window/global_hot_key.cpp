@@ -1,4 +1,4 @@
-#include "app/global_hot_key.h"
+#include "app/window/global_hot_key.h"
 
 #include <xcb/xcb.h>
 

@@ -1,4 +1,4 @@
-#include "app/gui_message_pump.h"
+#include "app/window/gui_message_pump.h"
 
 #include <QCoreApplication>
 #include <QTimer>

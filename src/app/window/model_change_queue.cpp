@@ -1,4 +1,4 @@
-#include "app/model_change_queue.h"
+#include "app/window/model_change_queue.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

@@ -1,19 +1,18 @@
-#include "app/startup.h"
+#include "app/window/startup.h"
 
 #include <QApplication>
 #include <QIcon>
 
 #include "accounts/account_list.h"
-#include "app/app_info.h"
-#include "app/global_hot_key.h"
-#include "app/gui_message_pump.h"
-#include "app/job_toggle.h"
-#include "app/engine_steps.h"
-#include "app/main_window.h"
-#include "app/online_startup.h"
-#include "app/program.h"
-#include "app/qt_text.h"
-#include "app/runtime/headless_run.h"
+#include "app/runtime/app_info.h"
+#include "app/window/global_hot_key.h"
+#include "app/window/gui_message_pump.h"
+#include "app/window/job_toggle.h"
+#include "app/window/engine_steps.h"
+#include "app/window/main_window.h"
+#include "app/window/online_startup.h"
+#include "app/window/program.h"
+#include "app/window/qt_text.h"
 #include "app/runtime/startup_controls.h"
 #include "common/program_dir.h"
 

@@ -1,4 +1,4 @@
-#include "app/fault_reporter_run.h"
+#include "app/window/fault_reporter_run.h"
 
 #include <signal.h>
 
@@ -6,9 +6,9 @@
 #include <QMessageBox>
 #include <cstdio>
 
-#include "app/app_info.h"
-#include "app/display_check.h"
-#include "app/qt_text.h"
+#include "app/runtime/app_info.h"
+#include "app/window/display_check.h"
+#include "app/window/qt_text.h"
 #include "common/program_dir.h"
 #include "online/crash_handler.h"
 #include "online/fault_report.h"

@@ -1,4 +1,4 @@
-#include "app/runtime/console_dialogs.h"
+#include "app/headless/console_dialogs.h"
 
 #include <cstdio>
 

@@ -13,10 +13,10 @@
 #include <QTableView>
 #include <QTimer>
 
-#include "app/account_table_model.h"
-#include "app/main_window.h"
-#include "app/model_change_queue.h"
-#include "app/qt_text.h"
+#include "app/window/account_table_model.h"
+#include "app/window/main_window.h"
+#include "app/window/model_change_queue.h"
+#include "app/window/qt_text.h"
 #include "common/text_rules.h"
 
 namespace vidralo {

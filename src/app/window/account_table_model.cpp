@@ -1,4 +1,4 @@
-#include "app/account_table_model.h"
+#include "app/window/account_table_model.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "app/runtime/headless_online.h"
+#include "app/headless/headless_online.h"
 
-#include "app/app_info.h"
+#include "app/runtime/app_info.h"
 #include "common/text_rules.h"
 #include "log/run_log.h"
 #include "online/crash_handler.h"

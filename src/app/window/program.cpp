@@ -1,17 +1,17 @@
-#include "app/program.h"
+#include "app/window/program.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "app/global_hot_key.h"
-#include "app/job_toggle.h"
-#include "app/main_window.h"
-#include "app/message_dialogs.h"
+#include "app/window/global_hot_key.h"
+#include "app/window/job_toggle.h"
+#include "app/window/main_window.h"
+#include "app/window/message_dialogs.h"
 #include "app/runtime/runtime.h"
-#include "app/start_window.h"
+#include "app/window/start_window.h"
 #include "common/stop.h"
 #include "online/update_flow.h"
-#include "app/window_handlers.h"
+#include "app/window/window_handlers.h"
 #include "settings/close_sequence.h"
 
 namespace vidralo {

@@ -1,4 +1,4 @@
-#include "app/runtime/headless_run.h"
+#include "app/headless/headless_run.h"
 
 #include <signal.h>
 
@@ -10,11 +10,11 @@
 
 #include "accounts/account_context.h"
 #include "accounts/account_list.h"
-#include "app/app_info.h"
-#include "app/runtime/headless_online.h"
-#include "app/runtime/console_dialogs.h"
+#include "app/runtime/app_info.h"
+#include "app/headless/headless_online.h"
+#include "app/headless/console_dialogs.h"
 #include "app/runtime/exit_codes.h"
-#include "app/runtime/progress_printer.h"
+#include "app/headless/progress_printer.h"
 #include "app/runtime/runtime.h"
 #include "app/runtime/startup_controls.h"
 #include "common/app_config.h"

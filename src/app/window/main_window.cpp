@@ -1,4 +1,4 @@
-#include "app/main_window.h"
+#include "app/window/main_window.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -20,10 +20,10 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "app/account_table_model.h"
-#include "app/model_change_queue.h"
-#include "app/qt_text.h"
-#include "app/window_layout.h"
+#include "app/window/account_table_model.h"
+#include "app/window/model_change_queue.h"
+#include "app/window/qt_text.h"
+#include "app/window/window_layout.h"
 
 namespace vidralo {
 namespace {

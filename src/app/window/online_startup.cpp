@@ -1,11 +1,11 @@
-#include "app/online_startup.h"
+#include "app/window/online_startup.h"
 
 #include <QProcess>
 
-#include "app/app_info.h"
-#include "app/program.h"
-#include "app/qt_text.h"
-#include "app/start_window.h"
+#include "app/runtime/app_info.h"
+#include "app/window/program.h"
+#include "app/window/qt_text.h"
+#include "app/window/start_window.h"
 #include "common/program_dir.h"
 #include "common/pumped_wait.h"
 #include "log/run_log.h"

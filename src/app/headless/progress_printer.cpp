@@ -1,4 +1,4 @@
-#include "app/runtime/progress_printer.h"
+#include "app/headless/progress_printer.h"
 
 #include "common/text_rules.h"
 #include "log/date_time.h"

@@ -1,4 +1,4 @@
-#include "app/window_handlers.h"
+#include "app/window/window_handlers.h"
 
 #include <QDesktopServices>
 #include <QUrl>
@@ -6,13 +6,13 @@
 #include "accounts/account_editor.h"
 #include "accounts/account_list.h"
 #include "accounts/category_catalogue.h"
-#include "app/job_toggle.h"
-#include "app/engine_steps.h"
-#include "app/main_window.h"
-#include "app/program.h"
-#include "app/qt_text.h"
+#include "app/window/job_toggle.h"
+#include "app/window/engine_steps.h"
+#include "app/window/main_window.h"
+#include "app/window/program.h"
+#include "app/window/qt_text.h"
 #include "app/runtime/runtime.h"
-#include "app/startup.h"
+#include "app/window/startup.h"
 #include "settings/control_state_store.h"
 #include "shell/restart.h"
 

@@ -1,4 +1,4 @@
-#include "app/display_check.h"
+#include "app/window/display_check.h"
 
 #include <xcb/xcb.h>
 
