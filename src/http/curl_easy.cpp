@@ -2,6 +2,9 @@
 
 #include <mutex>
 
+#include "common/app_config.h"
+#include "common/stop.h"
+
 namespace vidralo {
 
 bool CurlHeaderList::append(const std::string& line) {
@@ -33,6 +36,15 @@ bool CurlHandle::setList(CURLoption option, const CurlHeaderList& list) {
   return curl_easy_setopt(handle_.get(), option, list.get()) == CURLE_OK;
 }
 
+bool CurlHandle::speakOnlyHttp() {
+  return setText(CURLOPT_PROTOCOLS_STR, "http,https") && setText(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+}
+
+bool CurlHandle::setCertificateChecks() {
+  const long verify = httpVerifyTls() ? 1 : 0;
+  return setLong(CURLOPT_SSL_VERIFYPEER, verify) && setLong(CURLOPT_SSL_VERIFYHOST, verify ? 2 : 0);
+}
+
 CURLcode CurlHandle::perform() { return curl_easy_perform(handle_.get()); }
 
 long CurlHandle::infoLong(CURLINFO info) const {
@@ -52,8 +64,21 @@ void CurlHandle::setCallbacks(curl_write_callback onHeader, curl_write_callback 
   curl_easy_setopt(handle_.get(), CURLOPT_WRITEDATA, self);
 }
 
+void CurlHandle::setTick(curl_xferinfo_callback onTick, void* self) {
+  curl_easy_setopt(handle_.get(), CURLOPT_XFERINFOFUNCTION, onTick);
+  curl_easy_setopt(handle_.get(), CURLOPT_XFERINFODATA, self);
+  setLong(CURLOPT_NOPROGRESS, 0);
+}
+
 CurlEasy::CurlEasy() {
-  if (*this) setCallbacks(&CurlEasy::onHeader, &CurlEasy::onBody, this);
+  if (!*this) return;
+  setCallbacks(&CurlEasy::onHeader, &CurlEasy::onBody, this);
+  setTick(&CurlEasy::onTick, this);
+}
+
+bool CurlEasy::setBodyLimit(std::size_t bytes) {
+  bodyLimit_ = bytes;
+  return curl_easy_setopt(get(), CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(bytes)) == CURLE_OK;
 }
 
 bool CurlEasy::setBody(const std::string& body) {
@@ -73,9 +98,15 @@ std::vector<std::string> CurlEasy::headerValues(const char* name) const {
 }
 
 size_t CurlEasy::onBody(char* data, size_t size, size_t count, void* self) {
-  static_cast<CurlEasy*>(self)->body_.append(data, size * count);
+  auto& easy = *static_cast<CurlEasy*>(self);
+  // A body that never ends (no length announced, or a false one) stops at
+  // the limit instead of taking all memory.
+  if (size * count > easy.bodyLimit_ - easy.body_.size()) return 0;
+  easy.body_.append(data, size * count);
   return size * count;
 }
+
+int CurlEasy::onTick(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) { return stopRequested() ? 1 : 0; }
 
 size_t CurlEasy::onHeader(char* data, size_t size, size_t count, void* self) {
   auto& easy = *static_cast<CurlEasy*>(self);

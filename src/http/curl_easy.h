@@ -32,6 +32,12 @@ class CurlHandle {
   // The list must outlive the transfer.
   bool setList(CURLoption option, const CurlHeaderList& list);
 
+  // Only http and https, also on redirects: libcurl knows schemes (gopher,
+  // dict, file, ...) that would send arbitrary bytes anywhere.
+  bool speakOnlyHttp();
+  // Certificates are checked unless config.ini turns the check off.
+  bool setCertificateChecks();
+
   CURLcode perform();
 
   // What libcurl reports (0, or `otherwise`, when it cannot).
@@ -41,6 +47,10 @@ class CurlHandle {
  protected:
   // Installs the header and body callbacks, both called with `self`.
   void setCallbacks(curl_write_callback onHeader, curl_write_callback onBody, void* self);
+  // Installs a callback libcurl calls often while the transfer runs, also
+  // while it waits for the network (about once a second then); non-zero
+  // ends the transfer.
+  void setTick(curl_xferinfo_callback onTick, void* self);
   CURL* get() const { return handle_.get(); }
 
  private:
@@ -56,6 +66,9 @@ class CurlEasy : public CurlHandle {
 
   // The body is copied by libcurl.
   bool setBody(const std::string& body);
+  // A response body beyond `bytes` (announced or received) ends the
+  // transfer with an error.
+  bool setBodyLimit(std::size_t bytes);
 
   // The body bytes received.
   const std::string& body() const { return body_; }
@@ -69,7 +82,10 @@ class CurlEasy : public CurlHandle {
  private:
   static size_t onBody(char* data, size_t size, size_t count, void* self);
   static size_t onHeader(char* data, size_t size, size_t count, void* self);
+  // Ends the transfer when the calling thread's stop is requested.
+  static int onTick(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
+  std::size_t bodyLimit_ = static_cast<std::size_t>(-1);
   std::string body_;
   std::string headers_;
 };

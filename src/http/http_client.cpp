@@ -3,7 +3,6 @@
 #include <optional>
 #include <vector>
 
-#include "common/app_config.h"
 #include "http/cookie_text.h"
 #include "http/curl_easy.h"
 #include "http/header_text.h"
@@ -22,8 +21,9 @@ struct Exchange {
   std::vector<std::string> headerLines;
   std::string cookies;
   std::string proxy;
-  // 0: no limit.
+  // Per phase; 0: no limit.
   long timeLimitSeconds = 0;
+  std::size_t bodyLimit = kDefaultBodyLimit;
   bool noRedirect = false;
   std::string serverUser, serverPassword;
   std::string proxyUser, proxyPassword;
@@ -70,9 +70,12 @@ bool setMethod(CurlEasy& easy, const Exchange& exchange) {
 
 bool setTimeLimit(CurlEasy& easy, long seconds) {
   // Resolving and connecting fall under curl's connect limit; sending and
-  // receiving under a limit on time without progress.
+  // receiving under a limit on time without progress. A server that drips a
+  // byte now and then makes progress for ever: the four phases together get
+  // an overall limit.
+  constexpr long kPhases = 4;
   return easy.setLong(CURLOPT_CONNECTTIMEOUT, seconds) && easy.setLong(CURLOPT_LOW_SPEED_LIMIT, seconds > 0 ? 1 : 0) &&
-         easy.setLong(CURLOPT_LOW_SPEED_TIME, seconds);
+         easy.setLong(CURLOPT_LOW_SPEED_TIME, seconds) && easy.setLong(CURLOPT_TIMEOUT, seconds * kPhases);
 }
 
 bool setCredentials(CurlEasy& easy, const Exchange& exchange) {
@@ -88,11 +91,6 @@ bool setCredentials(CurlEasy& easy, const Exchange& exchange) {
   return ok;
 }
 
-bool setCertificateChecks(CurlEasy& easy) {
-  const long verify = httpVerifyTls() ? 1 : 0;
-  return easy.setLong(CURLOPT_SSL_VERIFYPEER, verify) && easy.setLong(CURLOPT_SSL_VERIFYHOST, verify ? 2 : 0);
-}
-
 bool setHeaders(CurlEasy& easy, const Exchange& exchange, CurlHeaderList& list) {
   for (const std::string& line : exchange.headerLines)
     if (!list.append(line)) return false;
@@ -104,17 +102,15 @@ bool setHeaders(CurlEasy& easy, const Exchange& exchange, CurlHeaderList& list) 
 // set up, if any.
 std::optional<Failure> configure(CurlEasy& easy, const Exchange& exchange, CurlHeaderList& list) {
   if (!isHttpAddress(exchange.url)) return kBadUrl;
-  if (!easy.setText(CURLOPT_URL, exchange.url) || !easy.setText(CURLOPT_PROTOCOLS_STR, "http,https") ||
-      !easy.setText(CURLOPT_REDIR_PROTOCOLS_STR, "http,https"))
-    return kBadUrl;
+  if (!easy.setText(CURLOPT_URL, exchange.url) || !easy.speakOnlyHttp()) return kBadUrl;
   // An empty proxy also keeps curl from taking one from the environment.
   if (!easy.setText(CURLOPT_PROXY, exchange.proxy) || !easy.setLong(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1))
     return kNoSession;
-  if (!setTimeLimit(easy, exchange.timeLimitSeconds)) return kNoTimeouts;
+  if (!setTimeLimit(easy, exchange.timeLimitSeconds) || !easy.setBodyLimit(exchange.bodyLimit)) return kNoTimeouts;
   // Reason phrases exist in HTTP/1.1 status lines only.
   if (!easy.setLong(CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) || !setMethod(easy, exchange)) return kNoRequest;
   if (!setCredentials(easy, exchange)) return kNoCredentials;
-  if (!setCertificateChecks(easy)) return kNoCertificateSetting;
+  if (!easy.setCertificateChecks()) return kNoCertificateSetting;
   if (!exchange.cookies.empty() && !easy.setText(CURLOPT_COOKIE, exchange.cookies)) return kNoCookieSetting;
   if (!easy.setLong(CURLOPT_FOLLOWLOCATION, exchange.noRedirect ? 0 : 1) || !easy.setLong(CURLOPT_MAXREDIRS, 10))
     return kNoRedirectSetting;
@@ -190,6 +186,7 @@ Exchange exchangeFor(const Options& options) {
   exchange.body = options.postBytes.empty() ? options.postText : options.postBytes;
   exchange.noRedirect = options.noRedirect;
   exchange.proxy = options.proxy;
+  exchange.bodyLimit = options.bodyLimit;
   return exchange;
 }
 

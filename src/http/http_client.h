@@ -5,7 +5,11 @@
 // own connection; calls share no state and may run on any thread.
 //
 // Texts are UTF-8. Certificates are verified unless config.ini says
-// [http] verify_tls = false.
+// [http] verify_tls = false. Every exchange has an overall time limit (the
+// per-phase limit for each of its four phases together) and a limit on the
+// body it keeps, and ends within about a second when the calling thread's
+// stop (StopScope) is requested.
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -15,6 +19,11 @@ namespace vidralo {
 // 7 CONNECT; any other code is GET. Code 1 also brings the form Content-Type
 // default line.
 const char* httpVerb(int method);
+
+// The largest body an exchange keeps unless the caller names another limit:
+// the index, notices, quotation, IP-lookup pages and pictures are far
+// smaller.
+inline constexpr std::size_t kDefaultBodyLimit = 4u << 20;
 
 // Arguments of HttpClient::request; name only what differs from the default.
 struct HttpRequestOptions {
@@ -34,6 +43,8 @@ struct HttpRequestOptions {
   std::string proxy;
   // Per phase: -1 no limit, below 1 fifteen seconds, else that many seconds.
   int timeoutSeconds = 0;
+  // A longer body fails the exchange: nothing comes back.
+  std::size_t bodyLimit = kDefaultBodyLimit;
   // Basic credentials, used when both are given ...
   std::string proxyUser;
   std::string proxyPassword;
@@ -66,6 +77,8 @@ struct HttpFetchOptions {
   std::string proxyPassword;
   // Per phase: above 0 that many seconds, else thirty seconds.
   int timeoutSeconds = 0;
+  // A longer body fails the exchange with "713 读取数据失败!".
+  std::size_t bodyLimit = kDefaultBodyLimit;
   bool mergeCookies = true;
   bool completeHeaders = true;
   std::string postBytes;

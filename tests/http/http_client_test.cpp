@@ -13,8 +13,12 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <thread>
 
+#include "common/stop.h"
 #include "simulator/loopback_server.h"
+#include "support/hostile_server.h"
+#include "support/poll.h"
 #include "support/program_directory.h"
 #include "support/temp_dir.h"
 
@@ -247,6 +251,42 @@ TEST_F(HttpClientTest, RequestGivesNothingBackWhenTheServerNeverAnswersWithinIts
   EXPECT_EQ(response.body, "");
   EXPECT_EQ(response.statusCode, 0);
   EXPECT_EQ(response.statusText, "");
+}
+
+bool hangsUpSoon(const test::HostileServer& server) {
+  return test::pollUntil([&] { return server.clientHungUp(); }, std::chrono::seconds(5));
+}
+
+TEST_F(HttpClientTest, AnEndlessBodyIsCutOffAtTheBodyLimit) {
+  for (const bool chunked : {false, true}) {
+    for (const Operation& operation : {Operation(viaRequest), Operation(viaFetch)}) {
+      SCOPED_TRACE(chunked ? "chunked" : "announced length");
+      test::HostileServer server(test::endlessBody(chunked));
+      EXPECT_EQ(operation(server.url(), "", 0).body, "");
+      EXPECT_TRUE(hangsUpSoon(server));
+      EXPECT_LT(server.bytesSent(), 64u << 20);
+    }
+  }
+}
+
+TEST_F(HttpClientTest, AnAnswerThatDripsEndsAtTheOverallTimeLimit) {
+  test::HostileServer server(test::drippingBody(1000, std::chrono::milliseconds(200)));
+  EXPECT_EQ(HttpClient::fetch({.url = server.url(), .timeoutSeconds = 2}).statusText, "713 读取数据失败!");
+  EXPECT_TRUE(hangsUpSoon(server));
+}
+
+TEST_F(HttpClientTest, AStopEndsAnExchangeThatIsStillReceiving) {
+  test::HostileServer server(test::drippingBody(1000, std::chrono::milliseconds(200)));
+  HttpResponse response;
+  std::jthread exchange([&](std::stop_token token) {
+    const StopScope scope(token);
+    response = HttpClient::fetch({.url = server.url()});
+  });
+  ASSERT_TRUE(test::pollUntil([&] { return server.bytesSent() > 0; }, std::chrono::seconds(5)));
+  exchange.request_stop();
+  exchange.join();
+  EXPECT_EQ(response.body, "");
+  EXPECT_TRUE(hangsUpSoon(server));
 }
 
 TEST_F(HttpClientTest, FetchConvertsTheDeclaredCharsetToUtf8) {
