@@ -91,16 +91,21 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, mode_t
 }
 
 int removeLeftoverTemporaryFiles(const std::string& folder) {
+  return removeUnlockedFiles(folder, [](std::string_view name) {
+    return name.starts_with('.') && name.ends_with(kTemporarySuffix);
+  });
+}
+
+int removeUnlockedFiles(const std::string& folder, const std::function<bool(std::string_view name)>& isLeftover) {
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return 0;
   int removed = 0;
   while (const dirent* entry = ::readdir(dir)) {
-    const std::string_view name = entry->d_name;
-    if (!name.starts_with('.') || !name.ends_with(kTemporarySuffix)) continue;
+    if (!isLeftover(entry->d_name)) continue;
     const int fd = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat info {};
-    // A save in progress holds its lock; only a killed one's file is free.
+    // A writer at work holds its lock; only a killed one's file is free.
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
         ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
       ++removed;

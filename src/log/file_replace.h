@@ -3,6 +3,7 @@
 // contents go to a temporary file beside the target, which then replaces the
 // target in one rename. A crash, a kill or a full disk leaves either the old
 // file or the new one.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -18,6 +19,11 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, mode_t
 // Removes the temporary files that replaceFileContents leaves in `folder`
 // when the program is killed during a save. Returns how many were removed.
 int removeLeftoverTemporaryFiles(const std::string& folder);
+
+// Removes the regular files of `folder` whose name `isLeftover` accepts and
+// that no process holds a lock on (flock): files whose writer was killed.
+// Returns how many were removed.
+int removeUnlockedFiles(const std::string& folder, const std::function<bool(std::string_view name)>& isLeftover);
 
 // Writes every byte to the open descriptor `fd`; false on any failure.
 bool writeAllBytes(int fd, std::string_view bytes);

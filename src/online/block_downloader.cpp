@@ -1,9 +1,9 @@
 #include "online/block_downloader.h"
 
 #include <fcntl.h>
-#include <linux/falloc.h>
-#include <sys/mman.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +13,7 @@
 
 #include "common/text_rules.h"
 #include "http/header_text.h"
+#include "log/file_replace.h"
 #include "online/curl_stream.h"
 #include "online/download_task.h"
 #include "online/save_path.h"
@@ -20,12 +21,22 @@
 namespace vidralo {
 namespace {
 
+constexpr std::string_view kTemporaryInfix = ".part-";
+constexpr std::size_t kTemporaryRandomLength = 6;  // mkstemp's XXXXXX
+
+// A stream for the requests that ask about the file: bounded as a whole.
+void limitProbe(CurlStream& stream, const DownloadLimits& limits) {
+  stream.setSpeedFloor(1, limits.floorSeconds);
+  stream.setTimeLimit(limits.probeSeconds);
+}
+
 // The length the server announces for `url`; -1 when it cannot be reached,
 // answers with an error, or announces none. Only the head of the answer is
 // read.
-std::int64_t announcedLength(const std::string& url) {
+std::int64_t announcedLength(const std::string& url, const DownloadLimits& limits) {
   CurlStream stream;
   if (!stream) return -1;
+  limitProbe(stream, limits);
   stream.setUrl(url);
   stream.setHeaders(downloadRequestHeaders());
   stream.setFollowRedirects(true);
@@ -36,33 +47,43 @@ std::int64_t announcedLength(const std::string& url) {
   return stream.contentLength();
 }
 
-// A fresh temporary file beside `target`, sized to `length`, mapped whole.
+// True when the file system holding `fd` keeps at least `margin` bytes
+// free after `length` more.
+bool roomFor(int fd, std::int64_t length, std::int64_t margin) {
+  struct statvfs space {};
+  if (fstatvfs(fd, &space) != 0) return false;
+  const auto available = static_cast<std::int64_t>(space.f_bavail) * static_cast<std::int64_t>(space.f_frsize);
+  return available - length >= margin;
+}
+
+// A fresh temporary file beside `target`, locked, its blocks reserved for
+// `length` bytes.
 bool createOutput(BlockDownloader::Task& task) {
-  std::string name = task.target + ".part-XXXXXX";
-  const int fd = mkstemp(name.data());
+  std::string name = task.target + std::string(kTemporaryInfix) + std::string(kTemporaryRandomLength, 'X');
+  const int fd = mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return false;
   fchmod(fd, 0644);
-  // The blocks are reserved up front: a write through the mapping into a
-  // hole that the disk cannot fill would end the program with SIGBUS. Only
-  // where the file system cannot reserve is the file merely sized.
-  const int reserved = fallocate(fd, 0, 0, task.length);
-  const bool sized = reserved == 0 || ((errno == EOPNOTSUPP || errno == ENOSYS) && ftruncate(fd, task.length) == 0);
-  void* mapping = MAP_FAILED;
-  if (sized) mapping = mmap(nullptr, static_cast<std::size_t>(task.length), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  // The blocks are handed out in file order. Without this hint the first
-  // write to each page faults through the general readahead, which here spent
-  // up to ten times the download's own time zeroing page cache for the
-  // reserved (still unwritten) blocks; with it the run time stays even.
-  if (mapping != MAP_FAILED) madvise(mapping, static_cast<std::size_t>(task.length), MADV_SEQUENTIAL);
-  if (mapping == MAP_FAILED) {
-    close(fd);
+  flock(fd, LOCK_EX);
+  // The blocks are reserved up front, so that a full disk fails the start
+  // rather than a write halfway. Only where the file system cannot reserve
+  // is the file merely sized.
+  const bool sized = roomFor(fd, task.length, task.limits.freeSpaceMargin) &&
+                     (fallocate(fd, 0, 0, task.length) == 0 ||
+                      ((errno == EOPNOTSUPP || errno == ENOSYS) && ftruncate(fd, task.length) == 0));
+  if (!sized) {
     std::remove(name.c_str());
+    close(fd);
     return false;
   }
   task.fd = fd;
-  task.mapping = static_cast<char*>(mapping);
   task.temporary = std::move(name);
   return true;
+}
+
+bool isTemporaryName(std::string_view name) {
+  const std::size_t infix = name.rfind(kTemporaryInfix);
+  return infix != std::string_view::npos && infix > 0 &&
+         name.size() - infix - kTemporaryInfix.size() == kTemporaryRandomLength;
 }
 
 void joinManager(BlockDownloader::Task& task) {
@@ -89,7 +110,7 @@ bool changeStatus(BlockDownloader::Task* task, std::initializer_list<int> from, 
 
 }  // namespace
 
-BlockDownloader::BlockDownloader() = default;
+BlockDownloader::BlockDownloader(DownloadLimits limits) : limits_(limits) {}
 
 BlockDownloader::~BlockDownloader() {
   stopAll();
@@ -111,14 +132,15 @@ int BlockDownloader::start(const std::string& url, std::string& savePath, int wo
     tasks_.push_back(nullptr);
     number = static_cast<int>(tasks_.size());
   }
-  savePath = completeSavePath(savePath, [&url] { return remoteFileName(url); });
+  savePath = completeSavePath(savePath, [this, &url] { return remoteFileName(url); });
 
   auto task = std::make_shared<Task>();
   task->number = number;
   task->url = url;
   task->target = savePath;
   task->report = report ? std::move(report) : DownloadReport([](int, int, std::int64_t, std::int64_t) {});
-  task->length = announcedLength(url);
+  task->limits = limits_;
+  task->length = announcedLength(url, limits_);
   if (task->length <= 0 || !createOutput(*task)) return -1;
   task->blockCount = (task->length + kBlockSize - 1) / kBlockSize;
   task->workerLimit = static_cast<int>(std::clamp<std::int64_t>(workerLimit, 1, task->blockCount));
@@ -140,10 +162,11 @@ int BlockDownloader::start(const std::string& url, std::string& savePath, int wo
   return number;
 }
 
-std::string BlockDownloader::remoteFileName(const std::string& url) {
+std::string BlockDownloader::remoteFileName(const std::string& url) const {
   CurlStream stream;
   std::string location;
   if (stream) {
+    limitProbe(stream, limits_);
     const auto ticks = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now().time_since_epoch());
     stream.setUrl(url);
@@ -157,6 +180,8 @@ std::string BlockDownloader::remoteFileName(const std::string& url) {
   }
   return fileNameInAddress(location.empty() ? url : location);
 }
+
+int BlockDownloader::removeLeftovers(const std::string& folder) { return removeUnlockedFiles(folder, isTemporaryName); }
 
 std::shared_ptr<BlockDownloader::Task> BlockDownloader::task(int number) const {
   std::lock_guard lock(tasksMutex_);

@@ -6,10 +6,12 @@
 // starts at most the worker limit of workers, which take the blocks in order,
 // and reports the end of the task.
 //
-// The download goes into a temporary file beside the target, which is renamed
-// over the target only when every byte has arrived: a failed or stopped task
-// leaves no partial file under the target's name. A block is accepted only
-// from a 206 answer for exactly the range asked for, unencoded, complete.
+// The download goes into a temporary file beside the target (target +
+// ".part-" + six characters), which is renamed over the target only when
+// every byte has arrived: a failed or stopped task leaves no partial file
+// under the target's name. A block is accepted only from a 206 answer for
+// exactly the range asked for, unencoded, complete. Only http and https are
+// spoken; certificates are checked as config.ini [http] verify_tls says.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,11 +33,24 @@ inline constexpr int kDownloadFailed = -1;   // once, total and downloaded 0
 // task.
 using DownloadReport = std::function<void(int task, int state, std::int64_t total, std::int64_t downloaded)>;
 
+// What the downloader refuses to spend or wait for.
+struct DownloadLimits {
+  // Free space that must remain on the target's file system after the
+  // whole file has been reserved.
+  std::int64_t freeSpaceMargin = 64ll << 20;
+  // A connection moving fewer bytes per second than this for `floorSeconds`
+  // on end fails the task.
+  long floorBytesPerSecond = 1024;
+  long floorSeconds = 30;
+  // The whole exchange that asks for the file's length and name.
+  long probeSeconds = 30;
+};
+
 class BlockDownloader {
  public:
   static constexpr std::int64_t kBlockSize = 1048576;
 
-  BlockDownloader();
+  explicit BlockDownloader(DownloadLimits limits = {});
   // Stops every task and waits for all of their threads.
   ~BlockDownloader();
   BlockDownloader(const BlockDownloader&) = delete;
@@ -47,13 +62,19 @@ class BlockDownloader {
   // used). Returns the task's number (1, 2, ... in call order; a failed start
   // takes a number too), or -1 when the server cannot be reached, gives no
   // length, or the file cannot be created. A failed start makes no report.
-  // Blocks while it asks the server for the file's length: not for the
-  // window thread.
+  // Blocks while it asks the server for the file's length (a stop requested
+  // for the calling thread ends that wait): not for the window thread. A
+  // length that would leave less than the free-space margin is refused.
   int start(const std::string& url, std::string& savePath, int workerLimit, DownloadReport report);
 
   // The file name the server (Content-Location) or the URL suggests: the
   // last path component, without the query.
-  static std::string remoteFileName(const std::string& url);
+  std::string remoteFileName(const std::string& url) const;
+
+  // Removes from `folder` the temporary files of downloads that were killed
+  // or cut off by a power loss; those of running downloads (of any process)
+  // stay. Returns how many were removed.
+  static int removeLeftovers(const std::string& folder);
 
   // Pause holds every worker at its next chunk; resume lets them go on; stop
   // ends the task without a final report and removes its temporary file.
@@ -80,6 +101,7 @@ class BlockDownloader {
   // Joins the threads of tasks that have ended.
   void reap();
 
+  const DownloadLimits limits_;
   mutable std::mutex tasksMutex_;
   // Every start in call order; nullptr for a failed start.
   std::vector<std::shared_ptr<Task>> tasks_;

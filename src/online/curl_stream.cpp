@@ -1,11 +1,11 @@
 #include "online/curl_stream.h"
 
+#include "common/stop.h"
+
 namespace vidralo {
 namespace {
 
 constexpr long kConnectTimeoutSeconds = 15;
-// A connection that delivers nothing for this long is given up.
-constexpr long kStallSeconds = 60;
 
 std::string_view trimmed(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -19,12 +19,10 @@ std::string_view trimmed(std::string_view text) {
 CurlStream::CurlStream() {
   if (!*this) return;
   setLong(CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-  setLong(CURLOPT_LOW_SPEED_LIMIT, 1);
-  setLong(CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+  speakOnlyHttp();
+  setCertificateChecks();
   setCallbacks(&CurlStream::onHeader, &CurlStream::onBody, this);
-  curl_easy_setopt(get(), CURLOPT_XFERINFOFUNCTION, &CurlStream::onTick);
-  curl_easy_setopt(get(), CURLOPT_XFERINFODATA, this);
-  setLong(CURLOPT_NOPROGRESS, 0);
+  setTick(&CurlStream::onTick, this);
   // Larger reads than the default 16 KiB: fewer calls per megabyte, as the
   // curl command line does with its 100 KiB.
   setLong(CURLOPT_BUFFERSIZE, 131072);
@@ -43,6 +41,13 @@ void CurlStream::setHeaders(const std::vector<std::string>& lines) {
 void CurlStream::setUserAgent(const std::string& agent) { setText(CURLOPT_USERAGENT, agent); }
 
 void CurlStream::setFollowRedirects(bool follow) { setLong(CURLOPT_FOLLOWLOCATION, follow ? 1 : 0); }
+
+void CurlStream::setSpeedFloor(long bytesPerSecond, long seconds) {
+  setLong(CURLOPT_LOW_SPEED_LIMIT, bytesPerSecond);
+  setLong(CURLOPT_LOW_SPEED_TIME, seconds);
+}
+
+void CurlStream::setTimeLimit(long seconds) { setLong(CURLOPT_TIMEOUT, seconds); }
 
 CURLcode CurlStream::perform(HeaderLine header, BodyChunk body, KeepGoing keepGoing) {
   header_ = std::move(header);
@@ -69,7 +74,7 @@ std::size_t CurlStream::onBody(char* data, std::size_t size, std::size_t count, 
 
 int CurlStream::onTick(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   auto* stream = static_cast<CurlStream*>(self);
-  return stream->keepGoing_ && !stream->keepGoing_() ? 1 : 0;
+  return stopRequested() || (stream->keepGoing_ && !stream->keepGoing_()) ? 1 : 0;
 }
 
 }  // namespace vidralo

@@ -11,6 +11,8 @@
 
 namespace vidralo {
 
+// Only http and https are spoken, certificates are checked as config.ini
+// says, and a stop requested for the calling thread ends the transfer.
 class CurlStream : private CurlHandle {
  public:
   // A header line without its line end; a status line ("HTTP/...") starts
@@ -32,6 +34,11 @@ class CurlStream : private CurlHandle {
   void setHeaders(const std::vector<std::string>& lines);
   void setUserAgent(const std::string& agent);
   void setFollowRedirects(bool follow);
+  // A transfer that moves fewer than `bytesPerSecond` for `seconds` on end
+  // is given up (a connection that drips).
+  void setSpeedFloor(long bytesPerSecond, long seconds);
+  // The whole transfer's limit; 0: none.
+  void setTimeLimit(long seconds);
 
   CURLcode perform(HeaderLine header, BodyChunk body, KeepGoing keepGoing = {});
 

@@ -21,8 +21,10 @@ struct BlockDownloader::Task {
   std::string target;     // the file the caller asked for
   std::string temporary;  // beside it, renamed over it when complete
   DownloadReport report;
+  DownloadLimits limits;
+  // The temporary file, locked while the task runs so that the clean-up of
+  // leftovers passes over it.
   int fd = -1;
-  char* mapping = nullptr;  // the whole file, shared with the page cache
   std::int64_t length = 0;
   std::int64_t blockCount = 0;
   int workerLimit = 1;
@@ -39,7 +41,7 @@ struct BlockDownloader::Task {
   std::thread manager;
   std::mutex joinMutex;
 
-  // Unmaps and closes the temporary file (it stays on disk).
+  // Closes the temporary file (it stays on disk) and so drops its lock.
   void releaseFile();
   // kFailed unless a stop was requested (a stopped task stays stopped).
   void fail();

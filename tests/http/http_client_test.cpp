@@ -10,7 +10,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <thread>
@@ -20,6 +19,7 @@
 #include "support/hostile_server.h"
 #include "support/poll.h"
 #include "support/program_directory.h"
+#include "support/self_signed_certificate.h"
 #include "support/temp_dir.h"
 
 namespace vidralo {
@@ -355,11 +355,7 @@ class HttpsTest : public HttpClientTest {
  protected:
   static void SetUpTestSuite() {
     certificates_ = new test::TempDir;
-    const std::string command = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
-                                "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " +
-                                certificates_->file("key.pem") + " -out " + certificates_->file("cert.pem") +
-                                " 2>/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << "openssl could not make a certificate";
+    ASSERT_TRUE(test::makeSelfSignedCertificate(*certificates_)) << "openssl could not make a certificate";
   }
   static void TearDownTestSuite() {
     delete certificates_;

@@ -9,8 +9,15 @@
 #include <mutex>
 #include <thread>
 
+#include <sys/file.h>
+
 #include "services_sim/simulated_services.h"
+#include "simulator/loopback_server.h"
+#include "support/hostile_server.h"
 #include "support/poll.h"
+#include "support/program_directory.h"
+#include "support/self_signed_certificate.h"
+#include "support/small_tmpfs.h"
 #include "support/temp_dir.h"
 
 namespace vidralo {
@@ -283,6 +290,92 @@ TEST_F(BlockDownloaderTest, FiftyDownloadsLeaveNoThreadDescriptorOrMapping) {
   EXPECT_TRUE(settlesAtMost([] { return countEntries("/proc/self/task"); }, threads));
   EXPECT_TRUE(settlesAtMost([] { return countEntries("/proc/self/fd"); }, descriptors));
   EXPECT_FALSE(mapsMention(folder.path()));
+}
+
+TEST_F(BlockDownloaderTest, SchemesOtherThanHttpNeverReachTheirPort) {
+  test::HostileServer listener({});
+  for (const std::string scheme : {"gopher", "dict", "ftp"}) {
+    std::string path = folder.file("file.bin");
+    EXPECT_EQ(downloader.start(listener.url("/_PING%0d%0a", scheme), path, 2, log.callback()), -1) << scheme;
+  }
+  EXPECT_EQ(listener.connections(), 0);
+  EXPECT_EQ(listener.received(), "");
+  EXPECT_TRUE(filesIn(folder.path()).empty());
+}
+
+TEST_F(BlockDownloaderTest, ASelfSignedMirrorServesOnlyWhenVerificationIsTurnedOff) {
+  test::TempDir certificates;
+  ASSERT_TRUE(test::makeSelfSignedCertificate(certificates));
+  sim::LoopbackServer mirror([&] {
+    return std::make_unique<httplib::SSLServer>(certificates.file("cert.pem").c_str(),
+                                                certificates.file("key.pem").c_str());
+  });
+  // Whole blocks: this server misstates a range that reaches past the end.
+  const std::string bytes = patternBytes(2 * 1048576);
+  mirror.server().Get("/file.bin", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_content(bytes, "application/octet-stream");
+  });
+  ASSERT_TRUE(mirror.start(0));
+  const test::ProgramDirectoryIn programDirectory(folder.path());
+  std::string path = folder.file("file.bin");
+  EXPECT_EQ(downloader.start(mirror.origin("https") + "/file.bin", path, 2, log.callback()), -1);
+
+  folder.write("config.ini", "[http]\nverify_tls = false\n");
+  const int task = downloader.start(mirror.origin("https") + "/file.bin", path, 2, log.callback());
+  ASSERT_GT(task, 0);
+  downloader.wait(task);
+  EXPECT_TRUE(test::readFile(path) == bytes);
+}
+
+TEST(BlockDownloaderLimits, AConnectionBelowTheSpeedFloorFailsTheTask) {
+  // A correct answer for the one block, one byte every 200 ms.
+  test::HostileServer dripping({"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-4999/5000\r\n"
+                                "Content-Length: 5000\r\n\r\n",
+                                "x", std::chrono::milliseconds(200)});
+  TempDir folder;
+  ReportLog log;
+  BlockDownloader downloader({.floorBytesPerSecond = 1024, .floorSeconds = 2});
+  std::string path = folder.file("file.bin");
+  const int task = downloader.start(dripping.url("/file.bin"), path, 1, log.callback());
+  ASSERT_GT(task, 0);
+  EXPECT_TRUE(test::pollUntil([&] { return !downloader.active(task); }, std::chrono::seconds(15)));
+  downloader.stopAll();
+  EXPECT_EQ(log.finals(), (std::vector<Report>{{task, kDownloadFailed, 0, 0}}));
+  EXPECT_TRUE(dripping.clientHungUp());
+}
+
+TEST_F(BlockDownloaderTest, ALengthThatWouldLeaveTooLittleFreeSpaceIsRefused) {
+  const test::SmallTmpfs disk(folder.file("disk"), 8u << 20);
+  SKIP_UNLESS_MOUNTED(disk);
+  BlockDownloader careful({.freeSpaceMargin = 4 << 20});
+  services.addFile("large.bin", patternBytes(5 << 20));
+  services.addFile("small.bin", patternBytes(2 << 20));
+  std::string large = folder.file("disk/large.bin");
+  EXPECT_EQ(careful.start(services.fileUrl("large.bin"), large, 2, log.callback()), -1);
+  EXPECT_TRUE(filesIn(folder.file("disk")).empty());
+  std::string small = folder.file("disk/small.bin");
+  const int task = careful.start(services.fileUrl("small.bin"), small, 2, log.callback());
+  ASSERT_GT(task, 0);
+  careful.wait(task);
+  EXPECT_EQ(filesIn(folder.file("disk")), std::vector<std::string>{"small.bin"});
+}
+
+TEST_F(BlockDownloaderTest, LeftoversOfKilledDownloadsAreRemovedAndRunningOnesKept) {
+  folder.write("v13.download.part-Ab12Cd", "killed");
+  folder.write("notes.part-1", "not a download's");
+  folder.write("v13.download", "the target");
+  services.setDownloadFaults({.throttleBytesPerSecond = 1024 * 1024});
+  services.addFile("file.bin", patternBytes(4 * 1048576));
+  std::string path = folder.file("running.bin");
+  const int task = downloader.start(services.fileUrl("file.bin"), path, 1, log.callback());
+  ASSERT_GT(task, 0);
+
+  EXPECT_EQ(BlockDownloader::removeLeftovers(folder.path()), 1);
+  const std::vector<std::string> left = filesIn(folder.path());
+  EXPECT_EQ(left.size(), 3u);
+  EXPECT_TRUE(std::find(left.begin(), left.end(), "v13.download.part-Ab12Cd") == left.end());
+  downloader.stop(task);
+  downloader.wait(task);
 }
 
 }  // namespace

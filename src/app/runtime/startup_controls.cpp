@@ -2,6 +2,8 @@
 
 #include "common/program_dir.h"
 #include "log/file_replace.h"
+#include "network/secret_file.h"
+#include "online/block_downloader.h"
 #include "settings/control_state_store.h"
 #include "settings/directories.h"
 
@@ -14,6 +16,9 @@ void restoreControlsAtStart(ControlModel& controls, std::string& settingsPath) {
   ensureDirectory(programPath("\\data\\list"));
   removeLeftoverTemporaryFiles(programPath("\\data"));
   removeLeftoverTemporaryFiles(programPath("\\data\\list"));
+  // What a kill during an update's download or a dial left behind.
+  BlockDownloader::removeLeftovers(programDirectory());
+  SecretFile::removeStranded();
   controls.setText(ControlId::编辑框_随机封面目录, programPath("\\img"));
   restoreEditBoxes(controls, settingsPath);
   restoreRadioButtons(controls, settingsPath);
