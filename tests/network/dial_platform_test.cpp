@@ -14,6 +14,7 @@
 #include "network/link_address.h"
 #include "network/network_manager_platform.h"
 #include "network/pppd_platform.h"
+#include "network/secret_file.h"
 #include "network/system_dial_platform.h"
 #include "support/stand_in_dial_tools.h"
 #include "support/temp_dir.h"
@@ -95,6 +96,25 @@ TEST_F(DialPlatformTest, NetworkManagerIsChosenWhenItRuns) {
   EXPECT_NE(dynamic_cast<PppdPlatform*>(systemDialPlatform().get()), nullptr);
   dir_.write("nm-running", "running\n");
   EXPECT_NE(dynamic_cast<NetworkManagerPlatform*>(systemDialPlatform().get()), nullptr);
+}
+
+TEST(SecretFileTest, AKilledDialsFileIsRemovedAtTheNextStartALivingOnesKept) {
+  test::TempDir temporary;
+  const std::string previous = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+  ::setenv("TMPDIR", temporary.path().c_str(), 1);
+  {
+    const SecretFile living("password \"a\"\n");
+    temporary.write("vidralo-dial-k1lled/secret", "password \"b\"\n");
+    temporary.write("vidralo-dial-empty/.keep", "");
+    std::filesystem::remove(temporary.file("vidralo-dial-empty/.keep"));
+    EXPECT_EQ(SecretFile::removeStranded(), 1);
+    EXPECT_FALSE(std::filesystem::exists(temporary.file("vidralo-dial-k1lled")));
+    EXPECT_FALSE(std::filesystem::exists(temporary.file("vidralo-dial-empty")));
+    EXPECT_EQ(test::readFile(living.path()), "password \"a\"\n");
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
+  ::setenv("TMPDIR", previous.c_str(), 1);
+  if (previous.empty()) ::unsetenv("TMPDIR");
 }
 
 TEST(CommandRunnerTest, OutputExitCodeAndTimeLimit) {
