@@ -25,6 +25,7 @@
 #include "services_sim/simulated_services.h"
 #include "common/text_rules.h"
 #include "simulator/simulated_platform.h"
+#include "support/hostile_server.h"
 #include "support/ip_lookup_site.h"
 #include "support/poll.h"
 #include "support/run_log_text.h"
@@ -200,6 +201,44 @@ TEST_F(HeadlessRun, ChangesTheIpAfterEachAccountAndPrintsTheRedialStatus) {
     ++changes;
   EXPECT_EQ(changes, 2u) << output;
   EXPECT_EQ(test::readFile(dir.file("calls")).find("s3cret"), std::string::npos);
+}
+
+// An answer that keeps a request alive for longer than any of these runs.
+test::HostileAnswer endlessDrip() {
+  test::HostileAnswer answer = test::drippingBody(100000, 500ms);
+  answer.duration = 300s;
+  return answer;
+}
+
+TEST_F(HeadlessRun, TerminationDuringASlowIpLookupEndsTheRun) {
+  addAccount("523", "五二三", {1200});
+  test::HostileServer lookup(endlessDrip());
+  dir.write("config.ini", "[hosts]\nplatform = " + platform.origin() + "\niplookup = " + lookup.url("") + "\n");
+  CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0", "选择框_换ip=真"}));
+  ASSERT_TRUE(test::pollUntil([&] { return lookup.connections() > 0; }, 240s)) << run.output() << run.errors();
+  run.signal(SIGTERM);
+  EXPECT_EQ(run.wait(30s), 0) << run.output();
+  EXPECT_EQ(platform.publications().size(), 1u);
+}
+
+TEST_F(HeadlessRun, AnUpdateMirrorThatDripsHoldsUpNoEndOfTheRun) {
+  test::HostileServer mirror(endlessDrip());
+  dir.write("config.ini", "[hosts]\nupdate1 = " + mirror.url("/") + "\n");
+  CommandRun run(dir, command({}));
+  // No platform: the run ends while its version check still waits for the
+  // mirror's answer.
+  EXPECT_EQ(run.wait(30s), kExitNoPlatform);
+}
+
+TEST_F(HeadlessRun, TerminationDuringStartUpEndsItBeforeTheJob) {
+  // A browser that never answers --version holds the start-up up.
+  const std::string browser = dir.write("slow-browser", "#!/bin/sh\necho > \"$0.asked\"\nexec sleep 60\n");
+  std::filesystem::permissions(browser, std::filesystem::perms::owner_all);
+  CommandRun run(dir, command({"编辑框_google=" + browser}));
+  ASSERT_TRUE(test::pollUntil([&] { return std::filesystem::exists(browser + ".asked"); }, 30s)) << run.errors();
+  run.signal(SIGTERM);
+  EXPECT_EQ(run.wait(30s), 0) << run.errors();
+  EXPECT_EQ(run.output().find("Vidralo 无窗口运行"), std::string::npos);
 }
 
 TEST_F(HeadlessRun, ARefusedPublicationNamesItsEvidenceAndKeepsTheVideo) {

@@ -1,6 +1,7 @@
 #include "app/headless/headless_online.h"
 
 #include "app/runtime/app_info.h"
+#include "common/stop.h"
 #include "common/text_rules.h"
 #include "log/run_log.h"
 #include "online/crash_handler.h"
@@ -34,7 +35,12 @@ std::jthread startHeadlessOnlineSteps(std::FILE* out, std::FILE* messages) {
     std::fflush(messages);
   }
   writeRunLog("启动窗口线程");
-  return std::jthread([out] { checkVersion(out); });
+  // Its request ends as soon as the thread's stop is requested, so that
+  // joining it never waits for a slow server.
+  return std::jthread([out](std::stop_token token) {
+    const StopScope scope(std::move(token));
+    checkVersion(out);
+  });
 }
 
 }  // namespace vidralo

@@ -9,7 +9,8 @@
 
 namespace vidralo {
 
-// Returns the version check's thread; it ends by itself.
+// Returns the version check's thread; it ends by itself, or at once when its
+// stop is requested.
 std::jthread startHeadlessOnlineSteps(std::FILE* out, std::FILE* messages);
 
 }  // namespace vidralo

@@ -6,6 +6,8 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <optional>
+#include <stop_token>
 #include <thread>
 
 #include "accounts/account_context.h"
@@ -18,6 +20,7 @@
 #include "app/runtime/runtime.h"
 #include "app/runtime/startup_controls.h"
 #include "common/app_config.h"
+#include "common/stop.h"
 #include "common/program_dir.h"
 #include "log/date_time.h"
 #include "log/error_log.h"
@@ -31,7 +34,11 @@ namespace {
 class RunEnd {
  public:
   void jobEnded() { set(ended_); }
-  void signalled() { set(signalled_); }
+  void signal() { set(signalled_); }
+  bool signalled() {
+    std::lock_guard lock(mutex_);
+    return signalled_;
+  }
   // True when a signal, false when the job ended by itself.
   bool wait() {
     std::unique_lock lock(mutex_);
@@ -51,14 +58,32 @@ class RunEnd {
   bool signalled_ = false;
 };
 
+struct Termination {
+  RunEnd end;
+  // Requested with the signal: every wait of the start-up (a command, a
+  // browser start, a request) gives up at once.
+  std::stop_source startup;
+};
+
 // SIGINT and SIGTERM are blocked in every thread (they inherit the mask) and
-// taken by one waiting thread, so no handler runs inside library code.
-sigset_t terminationSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  return set;
+// taken by one waiting thread, so no handler runs inside library code. The
+// thread starts before anything slow, so a signal during start-up is seen at
+// once. What it uses lives as long as the process: the thread may outlast
+// runHeadless's frame.
+Termination& awaitTermination() {
+  static Termination termination;
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::thread([signals] {
+    int received = 0;
+    sigwait(&signals, &received);
+    termination.startup.request_stop();
+    termination.end.signal();
+  }).detach();
+  return termination;
 }
 
 [[noreturn]] void saveAndEnd(ControlModel& controls, std::string& settingsPath, int exitCode) {
@@ -81,10 +106,12 @@ void printSummary(const std::vector<std::string>& lines) {
 }
 
 int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
-  const sigset_t signals = terminationSignals();
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  Termination& termination = awaitTermination();
+  std::optional<StopScope> startupStop(std::in_place, termination.startup.get_token());
   QCoreApplication application(argc, argv);
   setAppInfo(makeAppInfo());
+  // An early return stops the version check (ending its request) before it
+  // joins it.
   const std::jthread versionCheck = startHeadlessOnlineSteps(stdout, stderr);
 
   ControlModel controls;
@@ -95,6 +122,12 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
   std::string settingsPath;
   restoreControlsAtStart(controls, settingsPath);
   applyControlSettings(controls, options.settings);
+  // A signal during start-up ends the run before the job starts, as a stop
+  // at that moment would.
+  const auto endIfSignalled = [&] {
+    if (termination.end.signalled()) saveAndEnd(controls, settingsPath, kExitOk);
+  };
+  endIfSignalled();
 
   if (uploadPageUrl().empty()) {
     std::fprintf(stderr, "未配置平台地址：请在 %s 的 [hosts] 中写入 platform = https://平台主机\n",
@@ -103,20 +136,18 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
   }
   Runtime runtime(controls, dialogs, store, ScreenSize{});
   runtime.deployEngine();
-  if (!runtime.initEngine(false)) return kExitNoBrowser;
+  const bool engineReady = runtime.initEngine(false);
+  endIfSignalled();
+  if (!engineReady) return kExitNoBrowser;
   controls.setCaption(ControlId::标签15, programPath("\\"));
   reloadAccounts(accounts);
   std::printf("Vidralo 无窗口运行：%d 个账号，上传页 %s\n", controls.rowCount(),
               runtime.sessionSettings().uploadPageUrl.c_str());
   std::fflush(stdout);
+  endIfSignalled();
+  startupStop.reset();
 
-  RunEnd end;
-  std::thread([&end, signals] {
-    int received = 0;
-    sigwait(&signals, &received);
-    end.signalled();
-  }).detach();
-
+  RunEnd& end = termination.end;
   ProgressPrinter printer(controls, stdout, [&runtime] { return runtime.job().lastFailureEvidence(); });
   runtime.job().setJobEndedCallback([&end] { end.jobEnded(); });
   runtime.toggleJob();
