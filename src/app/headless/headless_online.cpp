@@ -27,7 +27,7 @@ void checkVersion(std::FILE* out) {
 
 }  // namespace
 
-std::jthread startHeadlessOnlineSteps(std::FILE* out, std::FILE* messages) {
+VersionCheck startHeadlessOnlineSteps(std::FILE* out, std::FILE* messages) {
   writeRunLog("启动窗口创建完毕");
   installFaultReporter();
   if (!disclaimerAccepted()) {
@@ -35,12 +35,22 @@ std::jthread startHeadlessOnlineSteps(std::FILE* out, std::FILE* messages) {
     std::fflush(messages);
   }
   writeRunLog("启动窗口线程");
-  // Its request ends as soon as the thread's stop is requested, so that
-  // joining it never waits for a slow server.
-  return std::jthread([out](std::stop_token token) {
+  return VersionCheck(out);
+}
+
+VersionCheck::VersionCheck(std::FILE* out) {
+  std::promise<void> done;
+  finished_ = done.get_future();
+  thread_ = std::jthread([out, done = std::move(done)](std::stop_token token) mutable {
+    // The request ends as soon as the thread's stop is requested.
     const StopScope scope(std::move(token));
     checkVersion(out);
+    done.set_value();
   });
+}
+
+VersionCheck::~VersionCheck() {
+  if (finished_.valid()) finished_.wait_for(kGrace);
 }
 
 }  // namespace vidralo

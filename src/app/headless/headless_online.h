@@ -4,13 +4,30 @@
 // accepted (nothing is asked and no marker written), and the version check
 // on a thread of its own, written to the run log and printed as one line. A
 // newer version is announced, never downloaded or started.
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <thread>
 
 namespace vidralo {
 
-// Returns the version check's thread; it ends by itself, or at once when its
-// stop is requested.
-std::jthread startHeadlessOnlineSteps(std::FILE* out, std::FILE* messages);
+// The version check's thread. Going away, it gives the check a few seconds
+// to print its line, then stops its request and joins it: a mirror that
+// never answers holds no end of the run up.
+class VersionCheck {
+ public:
+  static constexpr std::chrono::seconds kGrace{3};
+
+  explicit VersionCheck(std::FILE* out);
+  ~VersionCheck();
+  VersionCheck(VersionCheck&&) = default;
+  VersionCheck& operator=(VersionCheck&&) = delete;
+
+ private:
+  std::future<void> finished_;
+  std::jthread thread_;
+};
+
+VersionCheck startHeadlessOnlineSteps(std::FILE* out, std::FILE* messages);
 
 }  // namespace vidralo

@@ -110,9 +110,8 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
   std::optional<StopScope> startupStop(std::in_place, termination.startup.get_token());
   QCoreApplication application(argc, argv);
   setAppInfo(makeAppInfo());
-  // An early return stops the version check (ending its request) before it
-  // joins it.
-  const std::jthread versionCheck = startHeadlessOnlineSteps(stdout, stderr);
+  // An early return gives the version check a moment, then stops it.
+  const VersionCheck versionCheck = startHeadlessOnlineSteps(stdout, stderr);
 
   ControlModel controls;
   ConsoleDialogs dialogs;
