@@ -1,5 +1,7 @@
 #include "network/pppd_platform.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <optional>
@@ -52,18 +54,22 @@ bool isPppdFor(const std::string& commandLine, const std::string& entry) {
 
 }  // namespace
 
-PppdPlatform::PppdPlatform(std::string runDirectory, std::string procDirectory)
-    : runDirectory_(std::move(runDirectory)), procDirectory_(std::move(procDirectory)) {}
+PppdPlatform::PppdPlatform(std::string runDirectory, std::string procDirectory, bool asRoot)
+    : runDirectory_(std::move(runDirectory)), procDirectory_(std::move(procDirectory)), asRoot_(asRoot) {}
 
-bool PppdPlatform::isConnected(const std::string& entry) {
+bool PppdPlatform::isRoot() { return ::geteuid() == 0; }
+
+std::string PppdPlatform::pppdProcess(const std::string& entry) const {
   std::error_code error;
   for (const auto& process : std::filesystem::directory_iterator(procDirectory_, error)) {
     const std::string name = process.path().filename().string();
     if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
-    if (isPppdFor(fileText(process.path() / "cmdline"), entry)) return true;
+    if (isPppdFor(fileText(process.path() / "cmdline"), entry)) return name;
   }
-  return false;
+  return {};
 }
+
+bool PppdPlatform::isConnected(const std::string& entry) { return !pppdProcess(entry).empty(); }
 
 bool PppdPlatform::hangUp() { return !dialled_.empty() && hangUpEntry(dialled_); }
 
@@ -81,8 +87,10 @@ bool PppdPlatform::hangUpEntry(const std::string& entry) {
 
 bool PppdPlatform::dial(const std::string& entry, const std::string& user, const std::string& password) {
   dialled_.clear();
-  // linkname makes pppd write ppp-ENTRY.pid with its interface name.
-  std::vector<std::string> pon = {"pon", entry, "updetach", "linkname", entry};
+  // linkname makes pppd write ppp-ENTRY.pid with its interface name; pppd
+  // refuses the option from anyone but root (a member of dip included).
+  std::vector<std::string> pon = {"pon", entry, "updetach"};
+  if (asRoot_) pon.insert(pon.end(), {"linkname", entry});
   std::optional<SecretFile> options;
   if (!user.empty()) {
     options.emplace("user " + quoted(user) + "\npassword " + quoted(password) + "\n");
@@ -95,13 +103,26 @@ bool PppdPlatform::dial(const std::string& entry, const std::string& user, const
   return true;
 }
 
-std::string PppdPlatform::linkAddress(const std::string& entry) {
-  // Line 1 the pid, line 2 the interface once the link is up.
+std::string PppdPlatform::linkAddress(const std::string& entry) { return interfaceIpv4Address(interfaceOf(entry)); }
+
+std::string PppdPlatform::interfaceOf(const std::string& entry) const {
+  // The link file: line 1 the pid, line 2 the interface once the link is up.
   std::istringstream lines(fileText(std::filesystem::path(runDirectory_) / ("ppp-" + entry + ".pid")));
   std::string pid, interfaceName;
   std::getline(lines, pid);
-  std::getline(lines, interfaceName);
-  return interfaceIpv4Address(interfaceName);
+  if (std::getline(lines, interfaceName) && !interfaceName.empty()) return interfaceName;
+  // Without a link file: pppd also writes INTERFACE.pid with its pid alone.
+  pid = pppdProcess(entry);
+  if (pid.empty()) return {};
+  std::error_code error;
+  for (const auto& file : std::filesystem::directory_iterator(runDirectory_, error)) {
+    const std::filesystem::path& path = file.path();
+    if (path.extension() != ".pid" || path.filename().string().starts_with("ppp-")) continue;
+    std::istringstream content(fileText(path));
+    std::string firstLine;
+    if (std::getline(content, firstLine) && firstLine == pid) return path.stem().string();
+  }
+  return {};
 }
 
 }  // namespace vidralo

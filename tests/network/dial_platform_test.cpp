@@ -59,7 +59,7 @@ TEST_F(DialPlatformTest, NetworkManagerBringsTheConnectionDownAndUpWithThePasswo
 }
 
 TEST_F(DialPlatformTest, PppdDialsThePeerAndHangsUpItsOwnLinkBeforeTheNextDial) {
-  PppdPlatform platform(dir_.file("run"), dir_.file("proc"));
+  PppdPlatform platform(dir_.file("run"), dir_.file("proc"), true);
   BroadbandDialer dialer(platform);
   EXPECT_EQ(dialer.redial("dsl-provider", "op", "s3cret \"pw\""), "127.0.0.1");
   const std::string firstOptions = test::readFile(dir_.file("secret-path"));
@@ -71,6 +71,14 @@ TEST_F(DialPlatformTest, PppdDialsThePeerAndHangsUpItsOwnLinkBeforeTheNextDial) 
                 "poff dsl-provider\n"
                 "pon dsl-provider updetach linkname dsl-provider\n");
   EXPECT_EQ(calls().find("s3cret"), std::string::npos);
+}
+
+TEST_F(DialPlatformTest, PppdDialsWithoutLinknameWhenNotRootAndFindsTheLinkByItsPid) {
+  dir_.write("not-root", "");
+  PppdPlatform platform(dir_.file("run"), dir_.file("proc"), false);
+  BroadbandDialer dialer(platform);
+  EXPECT_EQ(dialer.redial("dsl-provider", "", ""), "127.0.0.1");
+  EXPECT_EQ(calls(), "pon dsl-provider updetach\n");
 }
 
 TEST_F(DialPlatformTest, ConnectionNamesAreComparedAfterTrimmingTheReportedName) {

@@ -35,16 +35,25 @@ state="$VIDRALO_STANDIN"
 printf '%s\n' "pon $*" >> "$state/calls"
 KEEP
 name="$1"
-while [ $# -gt 0 ]; do [ "$1" = file ] && keep "$2"; shift; done
+linkname=
+while [ $# -gt 0 ]; do
+  [ "$1" = file ] && keep "$2"
+  [ "$1" = linkname ] && linkname="$2"
+  shift
+done
+if [ -n "$linkname" ] && [ -e "$state/not-root" ]; then
+  echo "pppd: using the linkname option requires root privilege" >&2; exit 2
+fi
 mkdir -p "$state/run" "$state/proc/4242"
-printf '4242\nlo\n' > "$state/run/ppp-$name.pid"
+[ -n "$linkname" ] && printf '4242\nlo\n' > "$state/run/ppp-$linkname.pid"
+printf '4242\n' > "$state/run/lo.pid"
 printf '/usr/sbin/pppd\0call\0%s\0updetach\0' "$name" > "$state/proc/4242/cmdline"
 )sh";
 
 constexpr const char* kPoff = R"sh(#!/bin/bash
 state="$VIDRALO_STANDIN"
 printf '%s\n' "poff $*" >> "$state/calls"
-rm -rf "$state/proc/4242" "$state/run/ppp-$1.pid"
+rm -rf "$state/proc/4242" "$state/run/ppp-$1.pid" "$state/run/lo.pid"
 )sh";
 
 std::string withKeep(std::string script) {

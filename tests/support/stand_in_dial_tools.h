@@ -8,9 +8,12 @@
 //   secret, secret-mode, secret-path
 //                   a copy of the last password or options file handed over,
 //                   its mode and its path
-//   run/ppp-NAME.pid, proc/4242/cmdline
-//                   pppd's link file and process entry after pon (the link
-//                   is the loopback interface), removed by poff
+//   run/ppp-NAME.pid, run/lo.pid, proc/4242/cmdline
+//                   pppd's link file (with linkname), interface pid file and
+//                   process entry after pon (the link is the loopback
+//                   interface), removed by poff
+//   not-root        makes pon refuse linkname, as pppd does for a user
+//                   other than root
 #include <string>
 
 #include "support/temp_dir.h"
