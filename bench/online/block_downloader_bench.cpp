@@ -1,9 +1,11 @@
 // A 256 MB file from the simulated services server (a process of its own, so
 // its memory is not counted here), fetched by BlockDownloader with 2 workers,
 // by `curl -o` (one connection) and by `aria2c -x2 -s2 -k1M`, in turns, seven
-// rounds, each run after a sync; the median time of each, with its processor
-// time. Also the peak private anonymous memory (RssAnon) of this process
-// while BlockDownloader runs.
+// rounds, each run after a sync; the median time of each and the median
+// processor time (user + system) of each, compared with curl's in the same
+// run. Also the peak private anonymous memory (RssAnon) of this process
+// while BlockDownloader runs, sampled in a run of its own so that the
+// sampling costs the timed runs nothing.
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -89,13 +91,13 @@ double ownCpuMilliseconds() {
   return cpuMilliseconds(usage);
 }
 
-DownloaderRun runDownloader(const std::string& url, std::string path) {
+DownloaderRun runDownloader(const std::string& url, std::string path, bool sampleMemory) {
   vidralo::BlockDownloader downloader;
   std::atomic<int> finalState{1};
   std::atomic<bool> running{true};
   DownloaderRun run;
   std::thread sampler([&] {
-    while (running) {
+    while (running && sampleMemory) {
       run.peakAnonKiB = std::max(run.peakAnonKiB, rssAnonKiB());
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -126,10 +128,14 @@ bool sameBytes(const std::string& a, const std::string& b) {
   return x.eof() && y.eof();
 }
 
-// The run of median time.
+// The median time and, apart, the median processor time.
 Timing median(std::vector<Timing> runs) {
   std::sort(runs.begin(), runs.end(), [](const Timing& a, const Timing& b) { return a.milliseconds < b.milliseconds; });
-  return runs[runs.size() / 2];
+  Timing middle = runs[runs.size() / 2];
+  std::sort(runs.begin(), runs.end(),
+            [](const Timing& a, const Timing& b) { return a.cpuMilliseconds < b.cpuMilliseconds; });
+  middle.cpuMilliseconds = runs[runs.size() / 2].cpuMilliseconds;
+  return middle;
 }
 
 const char* verdict(bool met) { return met ? "met" : "not met"; }
@@ -181,11 +187,7 @@ int main() {
         aria.push_back(timedRun({"aria2c", "-q", "-x2", "-s2", "-k1M", "--allow-overwrite=true", "-d",
                                  folder.string(), "-o", "out.bin", url}));
       },
-      [&] {
-        const DownloaderRun run = runDownloader(url, target);
-        ours.push_back(run.timing);
-        peakAnon = std::max(peakAnon, run.peakAnonKiB);
-      }};
+      [&] { ours.push_back(runDownloader(url, target, false).timing); }};
   // Each round starts with another contender, so none always runs first.
   for (int round = 0; round < kRounds; ++round) {
     for (std::size_t turn = 0; turn < contenders.size(); ++turn) {
@@ -197,6 +199,9 @@ int main() {
       check();
     }
   }
+  std::filesystem::remove(target);
+  peakAnon = runDownloader(url, target, true).peakAnonKiB;
+  check();
   kill(server, SIGTERM);
   waitpid(server, nullptr, 0);
   std::filesystem::remove_all(folder);
@@ -208,10 +213,12 @@ int main() {
   std::printf("  BlockDownloader, 2 workers: %8.1f ms  (cpu %6.1f ms)\n", a.milliseconds, a.cpuMilliseconds);
   std::printf("  curl -o:                    %8.1f ms  (cpu %6.1f ms)\n", c.milliseconds, c.cpuMilliseconds);
   std::printf("  aria2c -x2 -s2 -k1M:        %8.1f ms  (cpu %6.1f ms)\n", r.milliseconds, r.cpuMilliseconds);
-  std::printf("  aria2c / BlockDownloader = %.2f  (target >= 1.00: %s)\n", r.milliseconds / a.milliseconds,
+  std::printf("  aria2c / BlockDownloader time = %.2f  (target >= 1.00: %s)\n", r.milliseconds / a.milliseconds,
               verdict(a.milliseconds <= r.milliseconds));
-  std::printf("  curl / BlockDownloader   = %.2f  (target >= 0.90: %s)\n", c.milliseconds / a.milliseconds,
-              verdict(c.milliseconds / a.milliseconds >= 0.9));
+  std::printf("  curl / BlockDownloader time   = %.2f  (target >= 1.00: %s)\n", c.milliseconds / a.milliseconds,
+              verdict(a.milliseconds <= c.milliseconds));
+  std::printf("  BlockDownloader / curl cpu    = %.2f  (target <= 1.10: %s)\n", a.cpuMilliseconds / c.cpuMilliseconds,
+              verdict(a.cpuMilliseconds <= 1.1 * c.cpuMilliseconds));
   std::printf("  peak RssAnon while downloading: %.1f MB  (target < 20 MB: %s)\n", peakAnon / 1024.0,
               verdict(peakAnon < 20 * 1024));
   return 0;
