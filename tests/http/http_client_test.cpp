@@ -1,14 +1,11 @@
 // HttpClient against real servers on 127.0.0.1: a plain site, a TLS site with
-// a self-signed certificate, a proxy that checks its credentials, a listener
-// that never answers and a closed port.
+// a self-signed certificate, a proxy that checks its credentials, hostile
+// servers (one that never answers, an endless body, a dripping answer) and a
+// closed port.
 #include "http/http_client.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <QByteArray>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <functional>
 #include <map>
@@ -24,34 +21,6 @@
 
 namespace vidralo {
 namespace {
-
-// A socket that listens on 127.0.0.1 but never accepts: connections complete
-// and then wait for an answer that never comes. Closed early, its port
-// refuses connections.
-class SilentListener {
- public:
-  SilentListener() {
-    socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(socket_, 8);
-    socklen_t length = sizeof address;
-    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-  }
-  ~SilentListener() { close(); }
-  void close() {
-    if (socket_ >= 0) ::close(socket_);
-    socket_ = -1;
-  }
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
-
- private:
-  int socket_ = -1;
-  int port_ = 0;
-};
 
 // Method and request headers, one "Name: value" line each.
 void echo(const httplib::Request& request, httplib::Response& response) {
@@ -224,16 +193,19 @@ TEST_F(HttpClientTest, HeaderBlockStartsWithTheStatusLineInCrLfLines) {
 }
 
 TEST_F(HttpClientTest, FetchNamesTheStepThatFailed) {
-  SilentListener silent;
-  SilentListener closed;
-  closed.close();
+  const test::HostileServer silent({});
+  std::string closedUrl;
+  {
+    const test::HostileServer gone({});
+    closedUrl = gone.url();
+  }
   const struct {
     std::string url;
     const char* text;
   } cases[] = {
       {"not an address", "701 解析URL地址失败!"},
       {"ftp://127.0.0.1/file", "701 解析URL地址失败!"},
-      {closed.url(), "703 创建WinHttp连接失败!"},
+      {closedUrl, "703 创建WinHttp连接失败!"},
       {silent.url(), "712 服务器未响应!"},
       {url("/broken"), "713 读取数据失败!"},
   };
@@ -246,7 +218,7 @@ TEST_F(HttpClientTest, FetchNamesTheStepThatFailed) {
 }
 
 TEST_F(HttpClientTest, RequestGivesNothingBackWhenTheServerNeverAnswersWithinItsLimit) {
-  SilentListener silent;
+  const test::HostileServer silent({});
   const HttpResponse response = HttpClient::request({.url = silent.url(), .timeoutSeconds = 1});
   EXPECT_EQ(response.body, "");
   EXPECT_EQ(response.statusCode, 0);

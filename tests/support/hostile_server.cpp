@@ -90,8 +90,10 @@ void HostileServer::serve(int connection) {
   const auto end = Clock::now() + answer_.duration;
   const auto goOn = [&] { return !stopping_ && Clock::now() < end; };
   bool open = sendAll(connection, answer_.head, goOn);
+  // With nothing to send the server only watches the connection.
+  const auto pause = answer_.chunk.empty() ? std::chrono::milliseconds(100) : answer_.interval;
   while (open && goOn()) {
-    if (readable(connection, answer_.interval)) {
+    if (readable(connection, pause)) {
       // Readable on a connection the client no longer writes to: it closed.
       open = ::recv(connection, buffer, sizeof buffer, MSG_DONTWAIT) > 0;
       continue;

@@ -2,7 +2,8 @@
 // A raw TCP server on 127.0.0.1 that answers every connection the same
 // hostile way: a head at once, then a chunk every interval (a dripping
 // answer, or an endless body with no interval) until the answer's time is
-// up or the client hangs up. It records what it received and whether a
+// up or the client hangs up (an empty answer: a server that never answers).
+// It records what it received and whether a
 // client hung up first, so a test can tell a client that gave up from one
 // that waited for the end.
 #include <atomic>
