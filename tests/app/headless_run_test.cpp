@@ -230,6 +230,16 @@ TEST_F(HeadlessRun, AnUpdateMirrorThatDripsHoldsUpNoEndOfTheRun) {
   EXPECT_EQ(run.wait(30s), kExitNoPlatform);
 }
 
+TEST_F(HeadlessRun, TheStartRemovesWhatAKilledDownloadOrDialLeft) {
+  dir.write("config.ini", "[hosts]\nplatform = \n");
+  dir.write("v13.download.part-Ab12Cd", "reserved blocks");
+  dir.write("tmp/vidralo-dial-k1lled/secret", "password \"pw\"\n");
+  CommandRun run(dir, command({}), {"TMPDIR=" + dir.file("tmp"), "HOME=" + dir.path(), "PATH=/usr/bin:/bin"});
+  EXPECT_EQ(run.wait(30s), kExitNoPlatform);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("v13.download.part-Ab12Cd")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("tmp/vidralo-dial-k1lled")));
+}
+
 TEST_F(HeadlessRun, TerminationDuringStartUpEndsItBeforeTheJob) {
   // A browser that never answers --version holds the start-up up.
   const std::string browser = dir.write("slow-browser", "#!/bin/sh\necho > \"$0.asked\"\nexec sleep 60\n");
