@@ -91,7 +91,8 @@ bool EngineStartup::initEngine(bool manual, SessionId jobSession) {
   const std::string browserPath = controls_.text(ControlId::编辑框_google);
   const bool ready = engine_.globalInit(isFile(browserPath) ? browserPath : std::string());
   if (!ready) {
-    dialogs_.message("请下载安装谷歌浏览器后再使用");
+    // A check cut short by a stop says nothing about the browser.
+    if (!stopRequested()) dialogs_.message("请下载安装谷歌浏览器后再使用");
     return false;
   }
   if (manual) dialogs_.message("初始化成功");

@@ -249,6 +249,7 @@ TEST_F(HeadlessRun, TerminationDuringStartUpEndsItBeforeTheJob) {
   run.signal(SIGTERM);
   EXPECT_EQ(run.wait(30s), 0) << run.errors();
   EXPECT_EQ(run.output().find("Vidralo 无窗口运行"), std::string::npos);
+  EXPECT_EQ(run.errors().find("请下载安装谷歌浏览器后再使用"), std::string::npos) << "the check was cut short";
 }
 
 TEST_F(HeadlessRun, ARefusedPublicationNamesItsEvidenceAndKeepsTheVideo) {
