@@ -106,7 +106,10 @@ std::optional<Failure> configure(CurlEasy& easy, const Exchange& exchange, CurlH
   // An empty proxy also keeps curl from taking one from the environment.
   if (!easy.setText(CURLOPT_PROXY, exchange.proxy) || !easy.setLong(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1))
     return kNoSession;
-  if (!setTimeLimit(easy, exchange.timeLimitSeconds) || !easy.setBodyLimit(exchange.bodyLimit)) return kNoTimeouts;
+  // A HEAD answer announces the length of a body it does not send.
+  const bool keepsBody = std::string_view(httpVerb(exchange.method)) != "HEAD";
+  if (!setTimeLimit(easy, exchange.timeLimitSeconds) || (keepsBody && !easy.setBodyLimit(exchange.bodyLimit)))
+    return kNoTimeouts;
   // Reason phrases exist in HTTP/1.1 status lines only.
   if (!easy.setLong(CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) || !setMethod(easy, exchange)) return kNoRequest;
   if (!setCredentials(easy, exchange)) return kNoCredentials;

@@ -152,6 +152,8 @@ TEST_F(HttpClientTest, HeaderLinesAreNormalisedAndDefaultsCanBeLeftOut) {
 TEST_F(HttpClientTest, MethodCodesChooseTheVerbAndOutOfRangeIsGet) {
   EXPECT_TRUE(HttpClient::fetch({.url = url("/echo"), .method = 1, .postText = "a=1"}).body.starts_with("POST\n"));
   EXPECT_TRUE(HttpClient::request({.url = url("/echo"), .method = 9}).body.starts_with("GET\n"));
+  // The body limit does not count the length a HEAD answer announces.
+  EXPECT_EQ(HttpClient::fetch({.url = url("/echo"), .method = 2, .bodyLimit = 1}).statusCode, 200);
   const std::string posted =
       HttpClient::request({.url = url("/echo"), .method = 1, .postText = "a=1", .postBytes = "b=2"}).body;
   EXPECT_TRUE(posted.ends_with("\nb=2")) << posted;
