@@ -282,7 +282,7 @@ TEST_F(HeadlessRun, DamagedRecordsAndUnsafeIdsNeverGetABrowserOnAnotherProfile) 
                                                  dir.file("videos" + file) + R"(","缓存id":")" + id + R"("})");
   };
   damaged("532", "坏\xFF", "532");  // one byte that is not UTF-8
-  damaged("533", "", "/../../../x");
+  damaged("533", "", "/../../x");  // the profile would be the test's own <dir>/x
   damaged("534", "", "");
   CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0"}));
   ASSERT_EQ(run.wait(240s), 0) << run.errors();
@@ -296,7 +296,7 @@ TEST_F(HeadlessRun, DamagedRecordsAndUnsafeIdsNeverGetABrowserOnAnotherProfile) 
   for (const auto& entry : std::filesystem::directory_iterator(dir.file("huancun")))
     profiles.push_back(entry.path().filename());
   EXPECT_EQ(profiles, std::vector<std::string>{"vesko531"});
-  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(dir.file("huancun/vesko/../../../x")).lexically_normal()));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("x")));
   for (const std::string& folder : {dir.file("huancun"), dir.file("huancun/vesko531")}) {
     struct stat info {};
     ASSERT_EQ(stat(folder.c_str(), &info), 0);
