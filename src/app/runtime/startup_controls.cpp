@@ -1,5 +1,6 @@
 #include "app/runtime/startup_controls.h"
 
+#include "app/runtime/config_template.h"
 #include "common/program_dir.h"
 #include "log/file_replace.h"
 #include "settings/control_state_store.h"
@@ -14,6 +15,7 @@ void restoreControlsAtStart(ControlModel& controls, std::string& settingsPath) {
   ensureDirectory(programPath("\\data\\list"));
   removeLeftoverTemporaryFiles(programPath("\\data"));
   removeLeftoverTemporaryFiles(programPath("\\data\\list"));
+  writeConfigTemplateIfMissing();
   controls.setText(ControlId::编辑框_随机封面目录, programPath("\\img"));
   restoreEditBoxes(controls, settingsPath);
   restoreRadioButtons(controls, settingsPath);
