@@ -8,6 +8,10 @@
 
 namespace vidralo {
 
+void setStartUpDefaults(ControlModel& controls) {
+  controls.setText(ControlId::编辑框_随机封面目录, programPath("\\img"));
+}
+
 void restoreControlsAtStart(ControlModel& controls, std::string& settingsPath) {
   settingsPath = programPath("\\data\\setsoft.ini");
   // A folder that cannot be created is not an error here; saving an account
@@ -16,7 +20,7 @@ void restoreControlsAtStart(ControlModel& controls, std::string& settingsPath) {
   removeLeftoverTemporaryFiles(programPath("\\data"));
   removeLeftoverTemporaryFiles(programPath("\\data\\list"));
   writeConfigTemplateIfMissing();
-  controls.setText(ControlId::编辑框_随机封面目录, programPath("\\img"));
+  setStartUpDefaults(controls);
   restoreEditBoxes(controls, settingsPath);
   restoreRadioButtons(controls, settingsPath);
 }

@@ -14,4 +14,8 @@ namespace vidralo {
 // then radio buttons (a stored value overrides the defaults).
 void restoreControlsAtStart(ControlModel& controls, std::string& settingsPath);
 
+// The defaults start-up gives beyond the first-run values of the control
+// table: 编辑框_随机封面目录 is "\img" under the program directory.
+void setStartUpDefaults(ControlModel& controls);
+
 }  // namespace vidralo
