@@ -175,7 +175,7 @@ void perVideoOverhead(sim::SimulatedPlatform& platform) {
     std::lock_guard lock(mutex);
     starts.emplace_back(SteadyClock::now(), engine.statusReads.load());
   });
-  JobRunner runner(controls, engine, SessionSettings{platform.uploadPageUrl(), 1920, 1080, {}});
+  JobRunner runner(controls, engine, SessionSettings{[page = platform.uploadPageUrl()] { return page; }, 1920, 1080, {}});
   runner.toggleJob();
   runner.waitUntilIdle();
   starts.emplace_back(SteadyClock::now(), engine.statusReads.load());

@@ -8,7 +8,9 @@
 #include "app/runtime/exit_codes.h"
 #include "app/headless/headless_run.h"
 #include "app/runtime/program_directory_choice.h"
+#include "app/runtime/settings_listing.h"
 #include "app/window/startup.h"
+#include "online/disclaimer.h"
 #include "shell/restart.h"
 
 using namespace vidralo;
@@ -37,7 +39,19 @@ int main(int argc, char** argv) {
   // prints nothing before it ignores SIGPIPE: the crashed program's output
   // pipe may have lost its reader.
   if (line->faultFile) return runFaultReporter(*line->faultFile);
+  if (line->acceptDisclaimer) {
+    if (!acceptDisclaimer()) {
+      std::fprintf(stderr, "免责声明的确认无法写入：%s\n", disclaimerMarkerPath().c_str());
+      return kExitDisclaimerNotSaved;
+    }
+    std::printf("已接受免责声明（%s）\n", disclaimerMarkerPath().c_str());
+    if (!line->headless) return kExitOk;
+  }
   if (const int code = chooseProgramDirectory(line->directory); code != kExitOk) return code;
+  if (line->listSettings) {
+    std::fputs(settingsListing().c_str(), stdout);
+    return kExitOk;
+  }
   if (line->headless) return runHeadless(argc, argv, {line->settings, {}});
   if (!displayAvailable()) {
     std::fprintf(stderr,

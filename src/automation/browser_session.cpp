@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "common/account_id.h"
+#include "common/app_config.h"
 #include "common/program_dir.h"
 #include "common/pumped_wait.h"
 #include "common/text_rules.h"
@@ -22,7 +23,6 @@ constexpr const char* kDefaultAccountId = "100";
 constexpr int kTaskbarHeight = 42;
 constexpr int kBrowserCountPart = 2;
 constexpr int kMessagePart = 1;
-constexpr const char* kNoPlatformText = "未配置平台地址（config.ini [hosts] platform）";
 constexpr const char* kUnsafeIdText = "账号标识无效，未启动浏览器：";
 constexpr mode_t kOwnerOnly = 0700;
 
@@ -44,6 +44,10 @@ bool sameFolder(const std::string& a, const std::string& b) {
 }
 
 std::string effectiveId(std::string accountId) { return accountId.empty() ? kDefaultAccountId : accountId; }
+
+// Names the file to edit in full: the program directory is not always where
+// the operator expects it.
+std::string noPlatformText() { return "未配置平台地址（" + configFilePath() + " [hosts] platform）"; }
 
 // A folder that exists afterwards with owner-only permissions; one that was
 // already there (created by an earlier version, say) is narrowed too.
@@ -75,8 +79,9 @@ StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& controls,
                                   int row, std::string accountId) {
   accountId = effectiveId(std::move(accountId));
   // A start on an empty address would only show a blank browser; say why.
-  if (settings.uploadPageUrl.empty()) {
-    controls.setStatusText(kMessagePart, kNoPlatformText);
+  const std::string page = settings.uploadPageUrl();
+  if (page.empty()) {
+    controls.setStatusText(kMessagePart, noPlatformText());
     return {};
   }
   const std::string profile = profileDirectory(accountId);
@@ -86,7 +91,7 @@ StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& controls,
   }
   prepareProfileFolder(profile);
   const StartOptions options{profile, windowSizeText(settings.screenWidth, settings.screenHeight), kWindowPosition};
-  const StartedBrowser started = engine.startBrowser(settings.uploadPageUrl, options);
+  const StartedBrowser started = engine.startBrowser(page, options);
   if (started.sessionId == 0) return started;
 
   engine.waitPageLoaded(started.sessionId, kPageMarker);
@@ -107,8 +112,9 @@ BrowserSession::BrowserSession(BrowserEngine& engine, ControlModel& controls, Se
     : engine_(engine), controls_(controls), settings_(std::move(settings)) {}
 
 void BrowserSession::ensureSession(int row, const std::string& accountId) {
-  if (settings_.uploadPageUrl.empty()) {
-    controls_.setStatusText(kMessagePart, kNoPlatformText);
+  const std::string page = settings_.uploadPageUrl();
+  if (page.empty()) {
+    controls_.setStatusText(kMessagePart, noPlatformText());
     return;
   }
   const std::vector<RunningBrowser> running = engine_.connectStarted();
@@ -133,10 +139,10 @@ void BrowserSession::ensureSession(int row, const std::string& accountId) {
 
   if (current.sessionId != 0 && engine_.isConnected(current.sessionId)) {
     engine_.activatePage(current.sessionId);
-    if (engine_.pageUrl(current.sessionId) != settings_.uploadPageUrl)
-      loadUploadPage(current.sessionId, false);
+    if (engine_.pageUrl(current.sessionId) != page)
+      loadUploadPage(current.sessionId, page, false);
     else if (!startedThisRun(current.browserId))
-      loadUploadPage(current.sessionId, true);
+      loadUploadPage(current.sessionId, page, true);
     // Its page is this run's own from here on: the next video needs no reload.
     std::lock_guard lock(mutex_);
     startedThisRun_.insert(current.browserId);
@@ -161,14 +167,14 @@ bool BrowserSession::startedThisRun(BrowserId browser) const {
 // A page already on the upload address may still show the last
 // publication, with the last file in its input: handing it the same file
 // again would start nothing. A reload brings the empty upload form back.
-void BrowserSession::loadUploadPage(SessionId session, bool reload) {
+void BrowserSession::loadUploadPage(SessionId session, const std::string& page, bool reload) {
   engine_.overrideDialogs(session);
   if (reload) {
     engine_.refresh(session);
     // The old page answers for the marker until the reload has replaced it.
     if (!PumpedWait(1, 1)) return;
   } else {
-    engine_.navigate(session, settings_.uploadPageUrl);
+    engine_.navigate(session, page);
   }
   engine_.waitPageLoaded(session, kPageMarker);
   PumpedWait(2, 1);

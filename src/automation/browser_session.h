@@ -13,14 +13,18 @@
 namespace vidralo {
 
 struct SessionSettings {
-  // The creator upload page; empty when no platform host is configured.
-  std::string uploadPageUrl;
+  // Gives the creator upload page each time a browser is sent there, so that
+  // an edit of config.ini takes effect at once; unset or an empty answer: no
+  // platform host is configured.
+  std::function<std::string()> uploadPage;
   // The primary screen in pixels (1920 x 1080 where there is no screen).
   int screenWidth = 1920;
   int screenHeight = 1080;
   // Writes a nickname read from the page into the account's record (one
   // locked load-set-save).
   std::function<void(const std::string& accountId, const std::string& nickname)> saveNickname;
+
+  std::string uploadPageUrl() const { return uploadPage ? uploadPage() : std::string(); }
 };
 
 // Opens the account's browser on the upload page and reads its nickname into
@@ -55,9 +59,9 @@ class BrowserSession {
   BrowserEngine& engine_;
   ControlModel& controls_;
   SessionSettings settings_;
-  // Brings the page to the upload address (`reload`: it is there already)
-  // and waits until it has loaded.
-  void loadUploadPage(SessionId session, bool reload);
+  // Brings the page to `page`, the upload address (`reload`: it is there
+  // already), and waits until it has loaded.
+  void loadUploadPage(SessionId session, const std::string& page, bool reload);
   bool startedThisRun(BrowserId browser) const;
 
   mutable std::mutex mutex_;

@@ -30,13 +30,16 @@ bool disclaimerAccepted() {
   return std::filesystem::exists(disclaimerMarkerPath(), error);
 }
 
-void showDisclaimerOnce(Dialogs& dialogs) {
-  if (disclaimerAccepted()) return;
-  if (!dialogs.question(disclaimerText(), "免责声明")) return;
+bool acceptDisclaimer() {
   const std::string marker = disclaimerMarkerPath();
   std::error_code error;
   std::filesystem::create_directories(std::filesystem::path(marker).parent_path(), error);
-  replaceFileContents(marker, utf8ToGbk("本用户已同意Vesko软件使用协议\r\n\r\n" + disclaimerText()), 0644);
+  return replaceFileContents(marker, utf8ToGbk("本用户已同意Vesko软件使用协议\r\n\r\n" + disclaimerText()), 0644);
+}
+
+void showDisclaimerOnce(Dialogs& dialogs) {
+  if (disclaimerAccepted()) return;
+  if (dialogs.question(disclaimerText(), "免责声明")) acceptDisclaimer();
 }
 
 }  // namespace vidralo

@@ -16,9 +16,12 @@ std::string disclaimerMarkerPath();
 
 bool disclaimerAccepted();
 
+// Writes the marker (GBK: the agreement line, an empty line, the
+// disclaimer), as OK does; false when it could not be written.
+bool acceptDisclaimer();
+
 // Asks with OK/Cancel (title "免责声明") unless the marker exists. OK writes
-// the marker (GBK: the agreement line, an empty line, the disclaimer);
-// Cancel leaves it missing, so the next start asks again.
+// the marker; Cancel leaves it missing, so the next start asks again.
 void showDisclaimerOnce(Dialogs& dialogs);
 
 }  // namespace vidralo

@@ -60,7 +60,8 @@ std::string faultReportBody(const FaultFacts& facts, int errorNumber, std::strin
 }
 
 std::string faultOperatorMessage(int errorNumber, std::string_view errorText, bool reportSent) {
-  return std::string(reportSent ? "软件发生致命错误，已经上报开发人员加紧修复bug" : "软件发生致命错误") +
+  // The message comes before the request, whose outcome it cannot know.
+  return std::string(reportSent ? "软件发生致命错误，将尝试上报开发人员加紧修复bug" : "软件发生致命错误") +
          "\r\n   软件错误代码：" + numberToText(errorNumber) + "\r\n   错误信息：" + std::string(errorText);
 }
 
@@ -112,7 +113,7 @@ std::string notificationServiceAddress() {
 std::string sendNotification(const std::string& recipient, const std::string& title, const std::string& body) {
   const std::string service = notificationServiceAddress();
   if (service.empty()) return {};
-  const std::string url = service + "?mubiao=" + recipient + "&title=" + urlEncodeGbk(title) +
+  const std::string url = service + "?mubiao=" + urlEncodeGbk(recipient) + "&title=" + urlEncodeGbk(title) +
                           "&body=" + urlEncodeGbk(body) + "&sa=1";
   return serviceGetText(url, makeSignatureHeader());
 }

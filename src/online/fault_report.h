@@ -28,8 +28,9 @@ std::string faultReportTitle(const FaultFacts& facts);
 // The report's lines with their fixed indentation, CR LF between them.
 std::string faultReportBody(const FaultFacts& facts, int errorNumber, std::string_view errorText);
 
-// The operator's message. `reportSent`: whether a report goes to the
-// developers; without a notification service the message does not claim so.
+// The operator's message. `reportSent`: whether a report is to be sent to
+// the developers (it is worded as an attempt); without a notification
+// service the message does not mention a report.
 std::string faultOperatorMessage(int errorNumber, std::string_view errorText, bool reportSent);
 inline constexpr std::string_view kFaultMessageTitle = "Vesko软件bug提示";
 
@@ -49,7 +50,8 @@ std::string makeSignatureHeader();
 // http(s) address with port and path); empty when none is configured.
 std::string notificationServiceAddress();
 
-// Sends the report as a signed GET to the notification service and returns
+// Sends the report as a signed GET to the notification service (recipient,
+// title and body percent-encoded alike) and returns
 // its answer text; without a configured service nothing is sent and the
 // answer is empty.
 std::string sendNotification(const std::string& recipient, const std::string& title, const std::string& body);

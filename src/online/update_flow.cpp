@@ -1,8 +1,11 @@
 #include "online/update_flow.h"
 
+#include <fcntl.h>
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QDir>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -27,6 +30,22 @@ constexpr std::string_view kDownloadSuffix = ".download";
 constexpr std::uintmax_t kSmallestProgramFile = 20;
 constexpr const char* kMirrorStatus[kMirrorCount] = {"华北多线服务器正常", "广州服务器正常", "上海服务器正常"};
 constexpr std::string_view kNoMirrorStatus = "服务器异常，尝试使用多线服务器连接";
+// What the installation keeps in the program directory, whether it exists
+// yet or not: an update must never take one of these names.
+constexpr std::string_view kInstallationNames[] = {"config.ini", "data",    "logs",      "huancun",
+                                                   "img",        "已使用视频", "Restart.sh", "vidralo.svg"};
+
+// Anything at all under that name, a dangling link included.
+bool pathTaken(const std::string& path) {
+  std::error_code error;
+  return fs::symlink_status(path, error).type() != fs::file_type::not_found;
+}
+
+// Renames without replacing: a file that appeared under the name during
+// the download is kept.
+bool renameToNewName(const std::string& from, const std::string& to) {
+  return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+}
 
 double downloadedPercentage(std::int64_t total, std::int64_t downloaded) {
   return static_cast<double>(downloaded) / static_cast<double>(total) * 100;
@@ -112,8 +131,15 @@ std::string UpdateFlow::probeMirrors() {
 }
 
 bool UpdateFlow::usableFileName(const std::string& fileName) const {
-  return fileName.find('/') == std::string::npos && fileName.find('\\') == std::string::npos &&
-         fileName.find("..") == std::string::npos && fileName != "." && fileName != fs::path(executablePath()).filename().string();
+  if (fileName.empty() || fileName.front() == '.' || fileName.find('/') != std::string::npos ||
+      fileName.find('\\') != std::string::npos || fileName.find("..") != std::string::npos)
+    return false;
+  if (fileName == fs::path(executablePath()).filename().string() ||
+      std::find(std::begin(kInstallationNames), std::end(kInstallationNames), fileName) != std::end(kInstallationNames))
+    return false;
+  // The download is renamed over its final name, so neither may exist yet.
+  const std::string path = programPath("\\" + fileName);
+  return !pathTaken(path) && !pathTaken(path + std::string(kDownloadSuffix));
 }
 
 void UpdateFlow::runUpdate() {
@@ -167,9 +193,13 @@ void UpdateFlow::finishDownload(std::int64_t total, std::int64_t downloaded) {
   view_.setUpdateText("更新结束");
   PumpedWait(2, 1);
   const std::string path = updateFilePath();
-  std::error_code error;
-  fs::rename(path + std::string(kDownloadSuffix), path, error);
-  if (error || !verifyDownloadedFile(path)) {
+  const std::string download = path + std::string(kDownloadSuffix);
+  if (!renameToNewName(download, path)) {
+    std::remove(download.c_str());
+    view_.setUpdateText(std::string(kUpdateFailedText));
+    return;
+  }
+  if (!verifyDownloadedFile(path)) {
     view_.setUpdateText(std::string(kUpdateFailedText));
     return;
   }

@@ -57,7 +57,8 @@ class UpdateFlow {
 
  private:
   std::string probeMirrors();
-  // A plain file name beside the program, and not the program itself.
+  // A plain file name beside the program that is free and names none of
+  // the installation's own files (the program itself, config.ini, data...).
   bool usableFileName(const std::string& fileName) const;
   void finishDownload(std::int64_t total, std::int64_t downloaded);
   // At least 20 bytes and, when the index gave one, the SHA-256; a file

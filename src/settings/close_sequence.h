@@ -14,11 +14,15 @@ struct CloseActions {
   // Tells the operator that the settings could not be saved (a message box
   // in the window), before the process ends.
   std::function<void(const std::string& message)> reportSaveFailure;
+  // False while the saved values are not restored yet: the controls still
+  // hold their defaults, which would overwrite the operator's settings.
+  bool saveValues = true;
 };
 
 // Hides the window (when given), releases the hot key, saves edit boxes,
-// radio buttons and combo boxes with nothing excluded (a failed save is
-// reported first), and ends the process with exit code 0. Does not return.
+// radio buttons and combo boxes with nothing excluded (unless told not to; a
+// failed save is reported first), and ends the process with exit code 0.
+// Does not return.
 [[noreturn]] void runCloseSequence(const ControlModel& window, std::string& settingsPath,
                                    const CloseActions& actions);
 

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMovie>
 #include <QPushButton>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 
@@ -80,12 +81,26 @@ TEST_F(StartWindowTest, TheAnnouncementThenTheQuotationAndAPictureWithItsLink) {
   EXPECT_TRUE(eventually([&] { return window.findChild<QLabel*>("状态条1_2")->text() == "   知足常乐"; }));
 }
 
-TEST_F(StartWindowTest, TheShortcutButtonPutsADesktopEntryOfTheProgramOnTheDesktop) {
+TEST_F(StartWindowTest, TheShortcutButtonPutsADesktopEntryOfTheProgramInThisDirectoryOnTheDesktop) {
   acceptDisclaimer();
   startWithStartWindow();
   QTest::mouseClick(startWindow().findChild<QPushButton*>("超级按钮_创建快捷方式"), Qt::LeftButton);
   const std::string entry = readFile(home.folder().file("Desktop/Vidralo.desktop"));
-  EXPECT_NE(entry.find(executablePath()), std::string::npos) << entry;
+  EXPECT_NE(entry.find("\nExec=\"" + executablePath() + "\" \"--dir\" \"" + directory.path() + "\"\n"),
+            std::string::npos)
+      << entry;
+}
+
+TEST_F(StartWindowTest, TheOpenButtonStartsTheNewVersionOnce) {
+  StartWindow window(&startDialogs);
+  int opened = 0;
+  window.onOpenClicked([&opened] { ++opened; });
+  window.showOpenButton();
+  window.show();
+  QCoreApplication::processEvents();
+  for (int click = 0; click < 3; ++click)
+    QTest::mouseClick(window.findChild<QPushButton*>("超级按钮_打开"), Qt::LeftButton);
+  EXPECT_EQ(opened, 1);
 }
 
 TEST_F(StartWindowTest, AnAnimatedPictureIsShownAnimated) {
@@ -166,6 +181,26 @@ TEST_F(StartWindowTest, ClosingTheStartWindowSavesTheMainWindowsValuesAndEndsThe
       ::testing::ExitedWithCode(0), "");
   unsetenv("VIDRALO_START_CLOSE_DIR");
   EXPECT_NE(gbkToUtf8(readFile(folder + "/data/setsoft.ini")).find("编辑框_视频间隔=66"), std::string::npos);
+}
+
+// During its first second the main window's controls still hold their
+// defaults: a close then must not write them over the saved values.
+TEST_F(StartWindowTest, ClosingBeforeTheSavedValuesAreRestoredKeepsTheSettingsFile) {
+  if (!std::getenv("VIDRALO_EARLY_CLOSE_DIR")) setenv("VIDRALO_EARLY_CLOSE_DIR", directory.path().c_str(), 1);
+  const std::string folder = std::getenv("VIDRALO_EARLY_CLOSE_DIR");
+  const std::string saved = utf8ToGbk("[编辑框]\r\n编辑框_单账号上传=7\r\n编辑框_视频素材目录=/srv/videos\r\n");
+  if (!fs::exists(folder + "/data/setsoft.ini")) directory.write("data/setsoft.ini", saved);
+  EXPECT_EXIT(
+      {
+        setProgramDirectory(folder);
+        Program real;
+        QTimer::singleShot(100, [&real] { real.startWindow()->QWidget::close(); });
+        openStartWindow(real, {&startDialogs, {"/bin/true"}});
+        std::_Exit(1);  // the close inside the wait did not end the program
+      },
+      ::testing::ExitedWithCode(0), "");
+  unsetenv("VIDRALO_EARLY_CLOSE_DIR");
+  EXPECT_EQ(readFile(folder + "/data/setsoft.ini"), saved);
 }
 
 }  // namespace

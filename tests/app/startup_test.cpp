@@ -26,6 +26,7 @@
 
 #include <sys/stat.h>
 #include "url_recorder.h"
+#include "common/app_config.h"
 #include "common/gbk.h"
 #include "common/program_dir.h"
 
@@ -42,6 +43,31 @@ TEST_F(StartupTest, FirstStartCreatesTheRecordFolderButNotTheCoverFolder) {
   EXPECT_EQ(program->settingsPath(), directory.file("data/setsoft.ini"));
   EXPECT_EQ(program->controls().text(ControlId::编辑框_随机封面目录), directory.file("img"));
   EXPECT_EQ(program->controls().caption(ControlId::标签15), directory.path() + "/");
+}
+
+TEST_F(StartupTest, APlatformHostWrittenWhileTheProgramRunsIsUsedAtOnce) {
+  start();
+  EXPECT_EQ(program->runtime().sessionSettings().uploadPageUrl(), "");
+  directory.write("config.ini", "[hosts]\nplatform = http://127.0.0.1:8080\n");
+  EXPECT_EQ(program->runtime().sessionSettings().uploadPageUrl(),
+            "http://127.0.0.1:8080/cgibin/recwxamanager/userclientjump?tag=uploadindex#/home");
+}
+
+TEST_F(StartupTest, AFirstStartWritesAConfigTemplateThatConfiguresNothingAndKeepsAnExistingOne) {
+  start();
+  const std::string text = readFile(directory.file("config.ini"));
+  const std::pair<const char*, const char*> keys[] = {
+      {"hosts", "platform"}, {"hosts", "iplookup"},  {"hosts", "update1"},      {"hosts", "update2"},
+      {"hosts", "update3"},  {"hosts", "quotation"}, {"hosts", "notify"},       {"hosts", "home"},
+      {"http", "verify_tls"}, {"browser", "headless"}, {"browser", "args"},     {"page", "published_sign"},
+      {"page", "published_wait"}, {"fault", "recipient"}};
+  for (const auto& [section, key] : keys) {
+    EXPECT_NE(text.find(std::string("\n; ") + key + " = "), std::string::npos) << key;
+    EXPECT_EQ(iniValue(text, section, key), "") << key;
+  }
+  directory.write("config.ini", "[hosts]\nplatform = http://127.0.0.1:8080\n");
+  restart();
+  EXPECT_EQ(readFile(directory.file("config.ini")), "[hosts]\nplatform = http://127.0.0.1:8080\n");
 }
 
 TEST_F(StartupTest, TemporaryFilesLeftByAKillDuringASaveAreRemoved) {

@@ -137,7 +137,16 @@ TEST_F(UpdateFlowTest, AnIndexThatCannotBeUsedIsNeverOffered) {
       {"path separator", R"({"版本":"1.3","文件名":"sub/a")" + address + "}", true},
       {"the running program", R"({"版本":"1.3","文件名":"app_test")" + address + "}", true},
       {"malformed checksum", R"({"版本":"1.3","文件名":"a","sha256":"abc")" + address + "}", true},
+      {"the settings file", R"({"版本":"1.3","文件名":"config.ini")" + address + "}", true},
+      {"an existing folder", R"({"版本":"1.3","文件名":"huancun")" + address + "}", true},
+      {"a name of the installation", R"({"版本":"1.3","文件名":"Restart.sh")" + address + "}", true},
+      {"an existing file", R"({"版本":"1.3","文件名":"notes")" + address + "}", true},
+      {"a download file there", R"({"版本":"1.3","文件名":"b")" + address + "}", true},
+      {"a hidden name", R"({"版本":"1.3","文件名":".b")" + address + "}", true},
   };
+  fs::create_directories(directory.file("huancun"));
+  directory.write("notes", "mine");
+  directory.write("b.download", "mine");
   for (const Case& c : cases) {
     services.setUpdateIndex(c.index);
     RecordedFlow recorded(startDialogs);
@@ -149,6 +158,22 @@ TEST_F(UpdateFlowTest, AnIndexThatCannotBeUsedIsNeverOffered) {
     }
   }
   EXPECT_TRUE(startDialogs.questions().empty());
+}
+
+TEST_F(UpdateFlowTest, AFileThatAppearedUnderTheNameDuringTheDownloadIsKept) {
+  serveIndex("1.3", "vidralo-1.3");
+  RecordedFlow recorded(startDialogs);
+  recorded.flow->runUpdate();
+  ASSERT_EQ(recorded.started.size(), 1u);
+  directory.write("vidralo-1.3", "mine");
+  directory.write("vidralo-1.3.download", scriptOfSize(100));
+  setClock(std::make_shared<ScaledClock>(100.0, std::chrono::system_clock::now()));
+  recorded.progress(1, 0, 100, 100);
+  setClock(nullptr);
+  EXPECT_EQ(recorded.label("透明标签_更新"), kUpdateFailedText);
+  EXPECT_EQ(readFile(directory.file("vidralo-1.3")), "mine");
+  EXPECT_FALSE(fs::exists(directory.file("vidralo-1.3.download")));
+  EXPECT_TRUE(recorded.shortcuts.empty());
 }
 
 TEST_F(UpdateFlowTest, AnAcceptedUpdateIsDownloadedOfferedStartedAndPointedAtByTheDesktopEntry) {

@@ -35,12 +35,14 @@ class FaultNotificationTest : public ::testing::Test {
 };
 
 TEST_F(FaultNotificationTest, TheReportReachesTheServiceSignedAndExactlyWorded) {
-  folder.write("config.ini", "[hosts]\nnotify = " + services.notificationUrl() + "\n[fault]\nrecipient = dev@example.com\n");
+  // A recipient with "&" stays one parameter.
+  folder.write("config.ini",
+               "[hosts]\nnotify = " + services.notificationUrl() + "\n[fault]\nrecipient = dev@example.com&x=1\n");
   EXPECT_EQ(report(), std::vector<std::string>{
-                          "软件发生致命错误，已经上报开发人员加紧修复bug\r\n   软件错误代码：11\r\n   错误信息：a_b c\r\n坏了"});
+                          "软件发生致命错误，将尝试上报开发人员加紧修复bug\r\n   软件错误代码：11\r\n   错误信息：a_b c\r\n坏了"});
   const auto sent = services.notifications();
   ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].recipient, "dev@example.com");
+  EXPECT_EQ(sent[0].recipient, "dev@example.com&x=1");
   EXPECT_TRUE(sent[0].signValid) << sent[0].signHeader;
   const FaultFacts facts = currentFaultFacts("1.2");
   EXPECT_EQ(gbkToUtf8(sent[0].title), "电脑" + facts.hostName + "发现bug，软件-" + facts.executableName + "版本号1.2");

@@ -49,7 +49,7 @@ TEST(FaultReportTextTest, TitleLosesEveryBlankAndTheBodyKeepsItsIndentation) {
 
 TEST(FaultReportTextTest, TheMessageClaimsAReportOnlyWhenOneIsSent) {
   EXPECT_EQ(faultOperatorMessage(6, "坏了", true),
-            "软件发生致命错误，已经上报开发人员加紧修复bug\r\n   软件错误代码：6\r\n   错误信息：坏了");
+            "软件发生致命错误，将尝试上报开发人员加紧修复bug\r\n   软件错误代码：6\r\n   错误信息：坏了");
   EXPECT_EQ(faultOperatorMessage(6, "坏了", false), "软件发生致命错误\r\n   软件错误代码：6\r\n   错误信息：坏了");
 }
 

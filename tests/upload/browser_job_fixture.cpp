@@ -57,7 +57,8 @@ void BrowserJobTest::addAccount(const std::string& id, const std::string& nickna
 }
 
 SessionSettings BrowserJobTest::sessionSettings() const {
-  return SessionSettings{uploadPage.empty() ? platform.uploadPageUrl() : uploadPage, 1920, 1080, {}};
+  const std::string page = uploadPage.empty() ? platform.uploadPageUrl() : uploadPage;
+  return SessionSettings{[page] { return page; }, 1920, 1080, {}};
 }
 
 void BrowserJobTest::publishOnceThrough(int videosPerAccount) {

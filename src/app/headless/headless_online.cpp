@@ -1,15 +1,34 @@
 #include "app/headless/headless_online.h"
 
+#include <filesystem>
+
 #include "app/runtime/app_info.h"
+#include "common/program_dir.h"
 #include "common/stop.h"
 #include "common/text_rules.h"
+#include "log/file_replace.h"
 #include "log/run_log.h"
 #include "online/crash_handler.h"
 #include "online/disclaimer.h"
 #include "online/update_flow.h"
+#include "settings/directories.h"
 
 namespace vidralo {
 namespace {
+
+// Printed once per program directory: a service that starts the run again
+// and again would otherwise fill its log with it.
+std::string disclaimerShownMarker() { return programPath("\\data\\disclaimer-shown"); }
+
+void printDisclaimerOnce(std::FILE* messages) {
+  std::error_code error;
+  if (disclaimerAccepted() || std::filesystem::exists(disclaimerShownMarker(), error)) return;
+  std::fprintf(messages, "%s\n（接受请运行 vidralo --accept-disclaimer；此声明在本程序目录只显示一次）\n",
+               replaceAll(disclaimerText(), "\r\n", "\n").c_str());
+  std::fflush(messages);
+  ensureDirectory(programPath("\\data"));
+  replaceFileContents(disclaimerShownMarker(), "shown\n", 0644);
+}
 
 void checkVersion(std::FILE* out) {
   const AppInfo& info = appInfo();
@@ -30,10 +49,7 @@ void checkVersion(std::FILE* out) {
 VersionCheck startHeadlessOnlineSteps(std::FILE* out, std::FILE* messages) {
   writeRunLog("启动窗口创建完毕");
   installFaultReporter();
-  if (!disclaimerAccepted()) {
-    std::fprintf(messages, "%s\n", replaceAll(disclaimerText(), "\r\n", "\n").c_str());
-    std::fflush(messages);
-  }
+  printDisclaimerOnce(messages);
   writeRunLog("启动窗口线程");
   return VersionCheck(out);
 }

@@ -141,7 +141,7 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
   controls.setCaption(ControlId::标签15, programPath("\\"));
   reloadAccounts(accounts);
   std::printf("Vidralo 无窗口运行：%d 个账号，上传页 %s\n", controls.rowCount(),
-              runtime.sessionSettings().uploadPageUrl.c_str());
+              runtime.sessionSettings().uploadPageUrl().c_str());
   std::fflush(stdout);
   endIfSignalled();
   startupStop.reset();

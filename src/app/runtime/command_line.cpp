@@ -25,11 +25,16 @@ struct Options {
   QCommandLineOption demo{"demo", qt("演示：内置模拟平台、两个账号、六个视频，运行一次发布任务")};
   QCommandLineOption screenshot{"screenshot", qt("把启动后的主窗口保存为 PNG 文件后退出"), "FILE"};
   QCommandLineOption reportFault{"report-fault", qt("发送故障报告文件后退出"), "FILE"};
+  QCommandLineOption listSettings{"list-settings",
+                                  qt("列出 --set 接受的每个名称及其类型、默认值和程序目录中的当前值后退出")};
+  QCommandLineOption acceptDisclaimer{"accept-disclaimer",
+                                      qt("不开窗口接受免责声明（与 --headless 同用时接着运行，否则退出）")};
 
   void addTo(QCommandLineParser& parser) const {
     parser.setApplicationDescription(qt("Vidralo：通过创作者平台的上传网页批量发布视频"));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const QCommandLineOption* option : {&help, &version, &dir, &headless, &set, &demo, &screenshot, &reportFault})
+    for (const QCommandLineOption* option : {&help, &version, &dir, &headless, &set, &demo, &screenshot, &reportFault,
+                                             &listSettings, &acceptDisclaimer})
       parser.addOption(*option);
   }
 };
@@ -103,6 +108,8 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& argu
   line.version = parser.isSet(options.version);
   line.headless = parser.isSet(options.headless);
   line.demo = parser.isSet(options.demo);
+  line.listSettings = parser.isSet(options.listSettings);
+  line.acceptDisclaimer = parser.isSet(options.acceptDisclaimer);
   if (parser.isSet(options.dir)) line.directory = utf8(parser.value(options.dir));
   if (parser.isSet(options.screenshot)) line.screenshot = utf8(parser.value(options.screenshot));
   if (parser.isSet(options.reportFault)) line.faultFile = utf8(parser.value(options.reportFault));

@@ -19,6 +19,8 @@ struct CommandLine {
   bool version = false;
   bool headless = false;
   bool demo = false;
+  bool listSettings = false;      // --list-settings
+  bool acceptDisclaimer = false;  // --accept-disclaimer
   std::optional<std::string> directory;   // --dir
   std::optional<std::string> screenshot;  // --screenshot
   std::optional<std::string> faultFile;   // --report-fault

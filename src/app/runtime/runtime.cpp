@@ -22,7 +22,7 @@ namespace {
 
 SessionSettings makeSessionSettings(AccountStore& accounts, ScreenSize screen) {
   SessionSettings settings;
-  settings.uploadPageUrl = uploadPageUrl();
+  settings.uploadPage = [] { return uploadPageUrl(); };
   settings.screenWidth = screen.width;
   settings.screenHeight = screen.height;
   settings.saveNickname = [&accounts](const std::string& id, const std::string& nickname) {

@@ -1,5 +1,6 @@
 #include "app/runtime/startup_controls.h"
 
+#include "app/runtime/config_template.h"
 #include "common/program_dir.h"
 #include "log/file_replace.h"
 #include "network/secret_file.h"
@@ -8,6 +9,10 @@
 #include "settings/directories.h"
 
 namespace vidralo {
+
+void setStartUpDefaults(ControlModel& controls) {
+  controls.setText(ControlId::编辑框_随机封面目录, programPath("\\img"));
+}
 
 void restoreControlsAtStart(ControlModel& controls, std::string& settingsPath) {
   settingsPath = programPath("\\data\\setsoft.ini");
@@ -19,7 +24,8 @@ void restoreControlsAtStart(ControlModel& controls, std::string& settingsPath) {
   // What a kill during an update's download or a dial left behind.
   BlockDownloader::removeLeftovers(programDirectory());
   SecretFile::removeStranded();
-  controls.setText(ControlId::编辑框_随机封面目录, programPath("\\img"));
+  writeConfigTemplateIfMissing();
+  setStartUpDefaults(controls);
   restoreEditBoxes(controls, settingsPath);
   restoreRadioButtons(controls, settingsPath);
 }

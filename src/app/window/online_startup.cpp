@@ -21,6 +21,10 @@ namespace {
 
 constexpr double kStartDelayMs = 1000;
 
+// A desktop entry started without --dir would choose the program directory
+// anew (the build folder when run from a build) and miss the accounts.
+ShortcutOptions sameProgramDirectory() { return {.arguments = {"--dir", programDirectory()}}; }
+
 }  // namespace
 
 UpdateServices programUpdateServices() {
@@ -35,7 +39,7 @@ UpdateServices programUpdateServices() {
     blockDownloader().wait(task);
   };
   services.createShortcut = [](const std::string& name, const std::string& target) {
-    return createShortcut(name, target);
+    return createShortcut(name, target, sameProgramDirectory());
   };
   services.startProgramFile = [](const std::string& path) {
     return QProcess::startDetached(toQt(path), {}, toQt(programDirectory()));
@@ -49,7 +53,7 @@ void openStartWindow(Program& program, const StartWindowSetup& setup) {
   auto flow = std::make_unique<UpdateFlow>(productInfo(), start, programUpdateServices());
   UpdateFlow& update = *flow;
   start.onOpenClicked([&update] { update.openLatestVersion(); });
-  start.onShortcutClicked([] { createShortcut(appInfo().title, executablePath()); });
+  start.onShortcutClicked([] { createShortcut(appInfo().title, executablePath(), sameProgramDirectory()); });
   start.onClose([&program] { program.close(false); });
   program.adoptStartWindow(std::move(window), std::move(flow));
   start.show();

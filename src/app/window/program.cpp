@@ -71,6 +71,7 @@ void Program::runCloseSequence(bool hideWindowFirst) {
   if (hideWindowFirst) actions.hideWindow = [this] { window_->hide(); };
   actions.releaseHotKey = [this] { hotKey_->release(); };
   actions.reportSaveFailure = [this](const std::string& message) { dialogs_->message(message); };
+  actions.saveValues = valuesRestored_;
   vidralo::runCloseSequence(controls_, settingsPath_, actions);
 }
 

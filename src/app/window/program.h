@@ -2,6 +2,7 @@
 // Everything the running program holds: the controls, the main window over
 // them, the dialogs, the account state, the settings path and the hot key.
 // Constructing it creates the main window with all its handlers wired.
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -57,6 +58,10 @@ class Program {
 
   // Both close paths: the window's close and the button 按钮26.
   void close(bool hideWindowFirst);
+  // From here on the controls hold the saved values, and a close saves
+  // them; a close before (the start window closed during its first second)
+  // leaves the settings file as it is.
+  void markValuesRestored() { valuesRestored_ = true; }
 
  private:
   void runCloseSequence(bool hideWindowFirst);
@@ -72,6 +77,7 @@ class Program {
   std::unique_ptr<GlobalHotKey> hotKey_;
   std::string settingsPath_;
   std::function<void(bool)> close_;
+  std::atomic<bool> valuesRestored_{false};
   std::unique_ptr<StartWindow> startWindow_;
   std::unique_ptr<UpdateFlow> updateFlow_;
   std::vector<std::jthread> threads_;

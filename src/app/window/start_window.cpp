@@ -71,7 +71,10 @@ StartWindow::StartWindow(Dialogs* dialogs, QWidget* parent)
   openButton_ = new QPushButton(QStringLiteral("打开最新版"), this);
   openButton_->setObjectName(QStringLiteral("超级按钮_打开"));
   openButton_->hide();
+  // One click starts the new version; more clicks during the wait before
+  // the program ends would start it again.
   connect(openButton_, &QPushButton::clicked, this, [this] {
+    openButton_->setEnabled(false);
     if (openClicked_) openClicked_();
   });
 

@@ -55,6 +55,7 @@ void onMainWindowCreated(Program& program) {
   program.window().setCaption(mainWindowCaption(appInfo()));
   startUpdateCheckThread(program);
   restoreControlsAtStart(controls, program.settingsPath());
+  program.markValuesRestored();
   initialiseEngine(program, false);
   controls.setCaption(ControlId::标签15, programPath("\\"));
   program.hotKey().registerKey();

@@ -40,7 +40,7 @@ class SessionTest : public ::testing::Test {
     setProgramDirectory(dir_.path());
     controls.appendRow({"1", "", "/videos/a", "105", ""});
     controls.appendRow({"2", "", "/videos/b", "106", ""});
-    settings.uploadPageUrl = kUrl;
+    settings.uploadPage = [] { return std::string(kUrl); };
     settings.screenWidth = 1366;
     settings.screenHeight = 768;
     settings.saveNickname = [this](const std::string& id, const std::string& nickname) { saved[id] = nickname; };
@@ -132,15 +132,16 @@ TEST_F(SessionTest, AFailedStartTouchesNoPage) {
   EXPECT_EQ(openAccountBrowser(engine, controls, settings, 0, "105").sessionId, 0u);
 }
 
-TEST_F(SessionTest, WithoutPlatformHostNoBrowserStartsAndTheStatusBarSaysWhy) {
-  settings.uploadPageUrl.clear();
+TEST_F(SessionTest, WithoutPlatformHostNoBrowserStartsAndTheStatusBarSaysWhichFileToEdit) {
+  settings.uploadPage = nullptr;
+  const std::string text = "未配置平台地址（" + dir_.path() + "/config.ini [hosts] platform）";
   openAccountBrowser(engine, controls, settings, 0, "105");
-  EXPECT_EQ(controls.statusText(1), "未配置平台地址（config.ini [hosts] platform）");
+  EXPECT_EQ(controls.statusText(1), text);
 
   controls.setStatusText(1, "");
   BrowserSession session(engine, controls, settings);
   session.ensureSession(0, "105");
-  EXPECT_EQ(controls.statusText(1), "未配置平台地址（config.ini [hosts] platform）");
+  EXPECT_EQ(controls.statusText(1), text);
   EXPECT_EQ(session.sessionId(), 0u);
 }
 
@@ -188,7 +189,8 @@ TEST_F(SessionTest, ABrowserTakenOverOnTheUploadPageIsLoadedAfresh) {
 }
 
 TEST_F(SessionTest, AnUnsafeIdStartsNoBrowserAnywhere) {
-  for (const std::string id : {"/../../../x", "..", "a/b", "a\\b"}) {
+  // "/../../x" would put the profile at the test's own <dir>/x.
+  for (const std::string id : {"/../../x", "..", "a/b", "a\\b"}) {
     SCOPED_TRACE(id);
     EXPECT_EQ(profileDirectory(id), "");
     EXPECT_EQ(openAccountBrowser(engine, controls, settings, 0, id).sessionId, 0u);

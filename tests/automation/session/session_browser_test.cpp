@@ -46,7 +46,7 @@ class SessionBrowserTest : public ::testing::Test {
     engine.setRunDirectory(dir.path());
     ASSERT_TRUE(engine.globalInit("")) << "no Chromium found";
     for (const char* id : {"201", "202"}) controls.appendRow({"", "", "", id});
-    settings.uploadPageUrl = platform.uploadPageUrl();
+    settings.uploadPage = [this] { return platform.uploadPageUrl(); };
     settings.saveNickname = [this](const std::string& id, const std::string& nickname) {
       std::lock_guard lock(savedMutex);
       saved[id] = nickname;
@@ -123,14 +123,15 @@ TEST_F(SessionBrowserTest, TheNicknameIsReadOnceThePageShowsTheMarkerItsDataHeld
 TEST_F(SessionBrowserTest, AHostConfiguredInCapitalsIsTheAddressTheBrowserReports) {
   const std::string port = platform.origin().substr(platform.origin().rfind(':') + 1);
   const std::string origin = normalizedOrigin("HTTP://LOCALHOST:" + port + "/");
-  settings.uploadPageUrl = origin + sim::kUploadPageSuffix;
+  const std::string page = origin + sim::kUploadPageSuffix;
+  settings.uploadPage = [page] { return page; };
   const StartedBrowser login = engine.startBrowser(origin + "/login?nickname=jia", optionsFor("201"));
   ASSERT_TRUE(engine.waitPageLoaded(login.sessionId, "视频拖拽"));
   BrowserSession session(engine, controls, settings);
   session.ensureSession(0, "201");
   const int loads = platform.pageLoads();
   session.ensureSession(0, "201");
-  EXPECT_EQ(engine.pageUrl(session.sessionId()), settings.uploadPageUrl);
+  EXPECT_EQ(engine.pageUrl(session.sessionId()), page);
   EXPECT_EQ(platform.pageLoads(), loads) << "the page on the configured address is used as it is";
 }
 
