@@ -125,7 +125,7 @@ class JobRunnerTest : public ::testing::Test {
     controls.setChecked(ControlId::单选框_选择视频_顺序, true);
     controls.setChecked(ControlId::描述_标题库, true);
     controls.setText(ControlId::编辑框_标题库, "T1\r\nT2\r\nT3");
-    runner = std::make_unique<JobRunner>(controls, engine, SessionSettings{kUploadPage, 1920, 1080, {}});
+    runner = std::make_unique<JobRunner>(controls, engine, SessionSettings{[] { return std::string(kUploadPage); }, 1920, 1080, {}});
   }
   ~JobRunnerTest() override {
     runner.reset();
