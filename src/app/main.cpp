@@ -6,6 +6,7 @@
 #include "app/window/fault_reporter_run.h"
 #include "app/runtime/command_line.h"
 #include "app/runtime/exit_codes.h"
+#include "app/runtime/history_command.h"
 #include "app/headless/headless_run.h"
 #include "app/runtime/program_directory_choice.h"
 #include "app/window/startup.h"
@@ -37,7 +38,10 @@ int main(int argc, char** argv) {
   // prints nothing before it ignores SIGPIPE: the crashed program's output
   // pipe may have lost its reader.
   if (line->faultFile) return runFaultReporter(*line->faultFile);
-  if (const int code = chooseProgramDirectory(line->directory); code != kExitOk) return code;
+  // The history goes to standard output alone, so that it can be piped.
+  if (const int code = chooseProgramDirectory(line->directory, line->history ? stderr : stdout); code != kExitOk)
+    return code;
+  if (line->history) return printHistory(*line->history, stdout, stderr);
   if (line->headless) return runHeadless(argc, argv, {line->settings, {}});
   if (!displayAvailable()) {
     std::fprintf(stderr,
