@@ -17,6 +17,13 @@ std::string csvField(const std::string& value) {
   return quoted + "\"";
 }
 
+// A row stays one line however its texts were typed.
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+
 std::string commaSeparated(std::initializer_list<std::string> fields) {
   std::string line;
   bool first = true;
@@ -40,7 +47,7 @@ std::string historyTextLine(const HistoryRow& row) {
   if (!row.videoPath.empty()) line += "  " + row.videoPath;
   if (!row.title.empty()) line += "  标题：" + row.title;
   if (!row.evidencePath.empty()) line += "  证据：" + row.evidencePath;
-  return line;
+  return oneLine(std::move(line));
 }
 
 std::string historyCsvHeader() {

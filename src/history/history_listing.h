@@ -1,6 +1,6 @@
 #pragma once
-// The history as `vidralo --history` prints it: one line of text per row,
-// or CSV (UTF-8, RFC 4180 quoting) with the database's column names.
+// The history as `vidralo --history` prints it: one line of text per row
+// (line breaks inside its texts become blanks), or CSV (UTF-8, RFC 4180 quoting) with the database's column names.
 #include <string>
 
 #include "history/history_row.h"
