@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <filesystem>
 
@@ -24,6 +25,8 @@
 #include "common/program_dir.h"
 #include "services_sim/simulated_services.h"
 #include "common/text_rules.h"
+#include "history/history_listing.h"
+#include "history/history_store.h"
 #include "simulator/simulated_platform.h"
 #include "support/ip_lookup_site.h"
 #include "support/poll.h"
@@ -388,6 +391,52 @@ TEST(FirstStart, HelpVersionBadOptionsNoDisplayAndBadDirectories) {
       EXPECT_NE(output.find(replaceAll(text, "@TMP@", dir.path())), std::string::npos) << joined << ": " << output;
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("missing"))) << "a missing --dir is not created";
+}
+
+TEST(HistoryCommand, PrintsTheChosenRowsAloneOnStandardOutput) {
+  test::TempDir dir;
+  {
+    HistoryStore store(dir.file("data/history.sqlite3"));
+    for (const auto& [time, account, title] : std::vector<std::array<const char*, 3>>{
+             {"2026-12-07 09:00:00", "501", "old"}, {"2026-12-08 09:00:00", "502", "other"},
+             {"2026-12-08 10:00:00", "501", "a,b"}, {"2026-12-09 08:00:00", "501", "new"}}) {
+      HistoryRow row;
+      row.time = time;
+      row.accountId = account;
+      row.title = title;
+      row.outcome = AttemptOutcome::Published;
+      ASSERT_TRUE(store.append(row));
+    }
+  }
+  test::TempDir garbage;
+  garbage.write("data/history.sqlite3", std::string(4096, 'x'));
+  struct Case {
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::string output;  // standard output, exactly
+    std::string error;   // a text in standard error
+  };
+  const std::string header = historyCsvHeader() + "\n";
+  const std::vector<Case> cases{
+      {{"--history", "--account", "501", "--since", "2026-12-08", "--csv"},
+       kExitOk,
+       header + "2026-12-08 10:00:00,501,,,0,0,\"a,b\",published,,,,0\n2026-12-09 08:00:00,501,,,0,0,new,published,,,,0\n",
+       "程序目录：" + dir.path()},
+      {{"--history", "--since", "2026-12-09"}, kExitOk, "2026-12-09 08:00:00  账号 501  已发布  用时 0秒  标题：new\n", ""},
+      {{"--history", "--since", "2026-12-9"}, kExitBadArguments, "", "--since 需要 YYYY-MM-DD"},
+      {{"--csv"}, kExitBadArguments, "", "--csv 只能与 --history 一起使用"},
+      {{"--history", "--dir", garbage.path()}, kExitHistoryUnreadable, "", "发布历史无法读取"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = c.arguments;
+    if (std::find(arguments.begin(), arguments.end(), "--dir") == arguments.end())
+      arguments.insert(arguments.end(), {"--dir", dir.path()});
+    test::TempDir outputDir;
+    CommandRun run(outputDir, arguments);
+    EXPECT_EQ(run.wait(30s), c.exitCode) << c.arguments.back();
+    EXPECT_EQ(run.output(), c.output) << c.arguments.back();
+    EXPECT_NE(run.errors().find(c.error), std::string::npos) << c.arguments.back() << ": " << run.errors();
+  }
 }
 
 TEST(CommandLine, SetValuesComeFromFilesOnlyWhenTheyAreRegularFiles) {
