@@ -93,6 +93,9 @@ int main() {
   using namespace vidralo;
   sim::SimulatedPlatform platform;
   if (!platform.start()) return 1;
+  // The page's own delays run in real time while the job's waits are 20
+  // times shorter: a reloaded page would not be ready for the next video.
+  platform.setReadyDelayMs(0);
   const std::string root = (std::filesystem::temp_directory_path() / "vidralo-bench-soak").string();
   ControlModel controls;
   prepare(root, platform, controls);
@@ -105,7 +108,10 @@ int main() {
   controls.setText(ControlId::编辑框_视频间隔1, "0");
   controls.setChecked(ControlId::选择框_2账号间隔, false);
   controls.setChecked(ControlId::选择框_自动循环, false);
-  controls.setChecked(ControlId::选择框_自动放弃, false);
+  // A video that hangs is given up after 30 s of real time, as an operator
+  // running unattended would set it.
+  controls.setChecked(ControlId::选择框_自动放弃, true);
+  controls.setText(ControlId::放弃秒, std::to_string(30 * static_cast<int>(kTimeFactor)));
   controls.setChecked(ControlId::单选框_选择视频_顺序, true);
   controls.setChecked(ControlId::单选框_删除, true);
 
