@@ -26,7 +26,9 @@
 #include "services_sim/simulated_services.h"
 #include "common/text_rules.h"
 #include "history/history_listing.h"
+#include "history/history_reader.h"
 #include "history/history_store.h"
+#include "log/date_time.h"
 #include "simulator/simulated_platform.h"
 #include "support/ip_lookup_site.h"
 #include "support/poll.h"
@@ -275,6 +277,33 @@ TEST_F(HeadlessRun, AKillRightAfterTheConfirmClickDoesNotPublishTheVideoAgain) {
   endBrowsersBelow(dir.path());
   EXPECT_EQ(publishedNames(platform), (std::vector<std::string>{"a.mp4", "b.mp4"}));
   EXPECT_FALSE(std::filesystem::exists(dir.file("videos521/a.mp4"))) << "disposed of by the next run";
+}
+
+TEST_F(HeadlessRun, AfterARestartTodaysPublicationsCountAndNewOnesAreRecorded) {
+  addAccount("501", "五零一", {1500});
+  addAccount("502", "五零二", {2500});
+  {
+    // An earlier run today published two videos for 501.
+    HistoryStore store(dir.file("data/history.sqlite3"));
+    for (int i = 0; i < 2; ++i) {
+      HistoryRow row;
+      row.time = formatDateTime(std::chrono::system_clock::now());
+      row.accountId = "501";
+      row.outcome = AttemptOutcome::Published;
+      ASSERT_TRUE(store.append(row));
+    }
+  }
+  CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0", "编辑框_单账号上传=2"}));
+  ASSERT_EQ(run.wait(240s), 0) << run.errors();
+
+  EXPECT_EQ(publishedNames(platform), (std::vector<std::string>{"a.mp4"}));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("videos501/a.mp4"))) << "501 had published its two today";
+  std::vector<std::string> rows;
+  std::string error;
+  readHistory(dir.file("data/history.sqlite3"), {"502", ""},
+              [&rows](const HistoryRow& row) { rows.push_back(std::string(outcomeKey(row.outcome)) + " " + row.videoPath); },
+              error);
+  EXPECT_EQ(rows, (std::vector<std::string>{"published " + dir.file("videos502/a.mp4"), "skipped "}));
 }
 
 TEST_F(HeadlessRun, DamagedRecordsAndUnsafeIdsNeverGetABrowserOnAnotherProfile) {
