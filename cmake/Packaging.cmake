@@ -19,7 +19,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The browser it drives; any of the Chromium family will do.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "chromium | google-chrome-stable | microsoft-edge-stable")
+# The browser it drives (any of the Chromium family will do) and SQLite for
+# the history.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "chromium | google-chrome-stable | microsoft-edge-stable, libsqlite3-0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei")
 include(CPack)

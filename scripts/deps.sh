@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6svg6
   libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev libssl-dev openssl zlib1g-dev
+  libsqlite3-dev libsqlitecpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   chromium
   fonts-wqy-microhei libxcb1-dev

@@ -6,6 +6,7 @@
 #include "app/window/fault_reporter_run.h"
 #include "app/runtime/command_line.h"
 #include "app/runtime/exit_codes.h"
+#include "app/runtime/history_command.h"
 #include "app/headless/headless_run.h"
 #include "app/runtime/program_directory_choice.h"
 #include "app/runtime/settings_listing.h"
@@ -47,11 +48,14 @@ int main(int argc, char** argv) {
     std::printf("已接受免责声明（%s）\n", disclaimerMarkerPath().c_str());
     if (!line->headless) return kExitOk;
   }
-  if (const int code = chooseProgramDirectory(line->directory); code != kExitOk) return code;
+  // The history goes to standard output alone, so that it can be piped.
+  if (const int code = chooseProgramDirectory(line->directory, line->history ? stderr : stdout); code != kExitOk)
+    return code;
   if (line->listSettings) {
     std::fputs(settingsListing().c_str(), stdout);
     return kExitOk;
   }
+  if (line->history) return printHistory(*line->history, stdout, stderr);
   if (line->headless) return runHeadless(argc, argv, {line->settings, {}});
   if (!displayAvailable()) {
     std::fprintf(stderr,

@@ -16,13 +16,16 @@
 #include "controls/control_ids.h"
 #include "log/date_time.h"
 #include "log/error_log.h"
+#include "log/log_rotation.h"
 
 namespace vidralo {
 namespace {
 
 constexpr int kTrimIntervalSeconds = 60;
-// Past this size the log starts afresh, keeping one previous file.
+// Past 8 MB the log starts afresh; the five previous files stay, so the
+// engine's log takes at most about 48 MB however long the program runs.
 constexpr std::uintmax_t kEngineLogLimit = 8u * 1024 * 1024;
+constexpr int kEngineLogsKept = 5;
 
 std::string versionMismatchText(const std::string& version) {
   return std::string("\r\nowlform.dll版本不匹配！！！\r\n owlform.dll 版本号：") + version +
@@ -52,9 +55,7 @@ void appendEngineLog(const std::string& line) {
   std::lock_guard lock(fileMutex);
   std::error_code error;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-  if (std::filesystem::file_size(path, error) > kEngineLogLimit && !error) {
-    std::filesystem::rename(path, path + ".1", error);
-  }
+  rotateWhenLarger(path, kEngineLogLimit, kEngineLogsKept);
   std::ofstream out(path, std::ios::binary | std::ios::app);
   out << formatDateTime() << ' ' << line << '\n';
 }

@@ -36,7 +36,8 @@ Job::Job(JobContext context, int abandonLimit)
     : context_(std::move(context)),
       controls_(context_.controls),
       abandonLimit_(abandonLimit),
-      ticker_(controls_, elapsedSeconds_, abandonLimit) {}
+      ticker_(controls_, elapsedSeconds_, abandonLimit),
+      history_(controls_) {}
 
 int Job::setting(ControlId id) const { return toInteger(controls_.text(id)); }
 
@@ -121,14 +122,21 @@ bool Job::doVideo(int& done) {
   if (stopRequested()) return false;
   accountId_ = controls_.cell(row_, 列_账号标识);
   const std::string nickname = controls_.cell(row_, 列_昵称);
+  attemptStartMs_ = appClock().tickMs();
+  title_.clear();
+  step_ = "";
   if (videoPath_.empty() || !regularFileIdentity(videoPath_, videoIdentity_)) {
     context_.summary.count(accountId_, nickname, VideoOutcome::Skipped);
+    videoIdentity_ = {};
+    recordAttempt(AttemptOutcome::Skipped, videoPath_.empty() ? "没有视频" : "不是可用的视频文件");
     return PumpedWait(kStepPauseMs) && PumpedWait(kStepPauseMs);
   }
 
   elapsedSeconds_ = 0;
-  step_ = "";
   failureRecorded_ = false;
+  failureReason_.clear();
+  evidencePath_.clear();
+  publicationRecorded_ = false;
   ticker_.start(row_);
   controls_.setCell(row_, 列_正在发布, videoPath_);
   prepareCover(controls_, videoPath_);
@@ -141,6 +149,9 @@ bool Job::doVideo(int& done) {
                          published ? VideoOutcome::Published : VideoOutcome::Failed);
   if (!published) {
     recordFailureOnce("步骤失败");
+    // A publication that ran out of time after the confirm click has its row
+    // already; it is not a failure of the platform.
+    if (!publicationRecorded_) recordAttempt(AttemptOutcome::Failed, failureReason_);
     // A page that still answers (a publication the platform refused) starts
     // the next attempt afresh: a file input that already holds the same file
     // would not take it again.
@@ -186,6 +197,7 @@ bool Job::uploadOneVideo() {
   if (!page.startUpload(videoPath_)) return false;
   step_ = "fillDetails";
   if (!page.fillDetails(controls_, context_.titles, row_, videoPath_)) return false;
+  title_ = page.title();
   if (!withinTimeLimit()) return false;
   step_ = "waitUploadComplete";
   if (!page.waitUploadComplete([this] { return withinTimeLimit(); })) {
@@ -207,14 +219,34 @@ void Job::recordPublication(const std::string& title) {
   // Without its entry the video is published again should its disposal fail.
   if (!journal.record({formatDateTime(), accountId_, {videoPath_, videoIdentity_}, title}))
     controls_.setStatusText(1, "发布记录无法写入：" + journal.path());
+  title_ = title;
+  publicationRecorded_ = true;
+  recordAttempt(AttemptOutcome::Published);
+}
+
+void Job::recordAttempt(AttemptOutcome outcome, std::string reason) {
+  const bool failed = outcome != AttemptOutcome::Published && outcome != AttemptOutcome::Skipped;
+  history_.record({.time = formatDateTime(),
+                   .accountId = accountId_,
+                   .nickname = controls_.cell(row_, 列_昵称),
+                   .videoPath = videoPath_,
+                   .videoSize = videoIdentity_.size,
+                   .videoMtime = videoIdentity_.modifiedNs / 1'000'000'000,
+                   .title = title_,
+                   .outcome = outcome,
+                   .step = failed ? step_ : "",
+                   .reason = std::move(reason),
+                   .evidencePath = failed ? evidencePath_ : "",
+                   .seconds = (appClock().tickMs() - attemptStartMs_) / 1000});
 }
 
 void Job::recordFailureOnce(const std::string& reason) {
   if (failureRecorded_ || stopRequested()) return;
   failureRecorded_ = true;
-  const std::string path = recordFailure(context_.engine, context_.session.sessionId(),
-                                         {accountId_, videoPath_, std::string(step_) + "（" + reason + "）"});
-  if (!path.empty() && context_.evidenceWritten) context_.evidenceWritten(path);
+  failureReason_ = reason;
+  evidencePath_ = recordFailure(context_.engine, context_.session.sessionId(),
+                                {accountId_, videoPath_, std::string(step_) + "（" + reason + "）"});
+  if (!evidencePath_.empty() && context_.evidenceWritten) context_.evidenceWritten(evidencePath_);
 }
 
 bool Job::withinTimeLimit() {

@@ -11,6 +11,8 @@
 #include "automation/browser_engine.h"
 #include "automation/browser_session.h"
 #include "controls/control_model.h"
+#include "history/history_row.h"
+#include "upload/attempt_history.h"
 #include "upload/elapsed_ticker.h"
 #include "upload/publication_journal.h"
 #include "upload/run_summary.h"
@@ -61,6 +63,8 @@ class Job {
   bool withinTimeLimit();
   // Keeps the evidence of the current video's failure, once per video.
   void recordFailureOnce(const std::string& reason);
+  // The current attempt's row in the history, written before the job goes on.
+  void recordAttempt(AttemptOutcome outcome, std::string reason = {});
   void forbiddenHoursGate();
   bool pauseAfterVideo();
   bool waitBeforeNextRound(int accountCount);
@@ -81,6 +85,13 @@ class Job {
   // The page step in progress and whether its failure is already recorded.
   const char* step_ = "";
   bool failureRecorded_ = false;
+  // What the current attempt's history row needs besides the above.
+  AttemptHistory history_;
+  std::int64_t attemptStartMs_ = 0;
+  std::string title_;
+  std::string failureReason_;
+  std::string evidencePath_;
+  bool publicationRecorded_ = false;
 };
 
 // "点" + list contains "点" + hour + "点": with "1点2点13点14点" the hours 1, 2,

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <filesystem>
 
@@ -24,6 +25,10 @@
 #include "common/program_dir.h"
 #include "services_sim/simulated_services.h"
 #include "common/text_rules.h"
+#include "history/history_listing.h"
+#include "history/history_reader.h"
+#include "history/history_store.h"
+#include "log/date_time.h"
 #include "simulator/simulated_platform.h"
 #include "support/hostile_server.h"
 #include "support/ip_lookup_site.h"
@@ -324,6 +329,33 @@ TEST_F(HeadlessRun, AKillRightAfterTheConfirmClickDoesNotPublishTheVideoAgain) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("videos521/a.mp4"))) << "disposed of by the next run";
 }
 
+TEST_F(HeadlessRun, AfterARestartTodaysPublicationsCountAndNewOnesAreRecorded) {
+  addAccount("501", "五零一", {1500});
+  addAccount("502", "五零二", {2500});
+  {
+    // An earlier run today published two videos for 501.
+    HistoryStore store(dir.file("data/history.sqlite3"));
+    for (int i = 0; i < 2; ++i) {
+      HistoryRow row;
+      row.time = formatDateTime(std::chrono::system_clock::now());
+      row.accountId = "501";
+      row.outcome = AttemptOutcome::Published;
+      ASSERT_TRUE(store.append(row));
+    }
+  }
+  CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0", "编辑框_单账号上传=2"}));
+  ASSERT_EQ(run.wait(240s), 0) << run.errors();
+
+  EXPECT_EQ(publishedNames(platform), (std::vector<std::string>{"a.mp4"}));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("videos501/a.mp4"))) << "501 had published its two today";
+  std::vector<std::string> rows;
+  std::string error;
+  readHistory(dir.file("data/history.sqlite3"), {"502", ""},
+              [&rows](const HistoryRow& row) { rows.push_back(std::string(outcomeKey(row.outcome)) + " " + row.videoPath); },
+              error);
+  EXPECT_EQ(rows, (std::vector<std::string>{"published " + dir.file("videos502/a.mp4"), "skipped "}));
+}
+
 TEST_F(HeadlessRun, DamagedRecordsAndUnsafeIdsNeverGetABrowserOnAnotherProfile) {
   addAccount("531", "五三一", {1500});
   const auto damaged = [&](const std::string& file, const std::string& nickname, const std::string& id) {
@@ -420,7 +452,8 @@ TEST(FirstStart, HelpVersionBadOptionsNoDisplayAndBadDirectories) {
       {{"--help"},
        kExitOk,
        {"Usage: vidralo", "--help", "--version", "--dir <DIR>", "--headless", "--set <NAME=VALUE>", "NAME=@FILE",
-        "--demo", "--screenshot <FILE>", "--report-fault <FILE>", "--list-settings", "--accept-disclaimer"}},
+        "--demo", "--screenshot <FILE>", "--report-fault <FILE>", "--list-settings", "--accept-disclaimer",
+        "--history", "--account <ID>", "--since <YYYY-MM-DD>", "--csv"}},
       {{"--version"}, kExitOk, {"Vidralo 1.2\n"}},
       {{"--bogus"}, kExitBadArguments, {"bogus", "Usage: vidralo"}},
       {{"--dir", "@TMP@", "stray"}, kExitBadArguments, {"stray", "Usage: vidralo"}},
@@ -453,6 +486,52 @@ TEST(FirstStart, HelpVersionBadOptionsNoDisplayAndBadDirectories) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("missing"))) << "a missing --dir is not created";
   EXPECT_TRUE(std::filesystem::exists(dir.file(".config/vidralo/vsbq.dll")));
+}
+
+TEST(HistoryCommand, PrintsTheChosenRowsAloneOnStandardOutput) {
+  test::TempDir dir;
+  {
+    HistoryStore store(dir.file("data/history.sqlite3"));
+    for (const auto& [time, account, title] : std::vector<std::array<const char*, 3>>{
+             {"2026-12-07 09:00:00", "501", "old"}, {"2026-12-08 09:00:00", "502", "other"},
+             {"2026-12-08 10:00:00", "501", "a,b"}, {"2026-12-09 08:00:00", "501", "new"}}) {
+      HistoryRow row;
+      row.time = time;
+      row.accountId = account;
+      row.title = title;
+      row.outcome = AttemptOutcome::Published;
+      ASSERT_TRUE(store.append(row));
+    }
+  }
+  test::TempDir garbage;
+  garbage.write("data/history.sqlite3", std::string(4096, 'x'));
+  struct Case {
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::string output;  // standard output, exactly
+    std::string error;   // a text in standard error
+  };
+  const std::string header = historyCsvHeader() + "\n";
+  const std::vector<Case> cases{
+      {{"--history", "--account", "501", "--since", "2026-12-08", "--csv"},
+       kExitOk,
+       header + "2026-12-08 10:00:00,501,,,0,0,\"a,b\",published,,,,0\n2026-12-09 08:00:00,501,,,0,0,new,published,,,,0\n",
+       "程序目录：" + dir.path()},
+      {{"--history", "--since", "2026-12-09"}, kExitOk, "2026-12-09 08:00:00  账号 501  已发布  用时 0秒  标题：new\n", ""},
+      {{"--history", "--since", "2026-12-9"}, kExitBadArguments, "", "--since 需要 YYYY-MM-DD"},
+      {{"--csv"}, kExitBadArguments, "", "--csv 只能与 --history 一起使用"},
+      {{"--history", "--dir", garbage.path()}, kExitHistoryUnreadable, "", "发布历史无法读取"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = c.arguments;
+    if (std::find(arguments.begin(), arguments.end(), "--dir") == arguments.end())
+      arguments.insert(arguments.end(), {"--dir", dir.path()});
+    test::TempDir outputDir;
+    CommandRun run(outputDir, arguments);
+    EXPECT_EQ(run.wait(30s), c.exitCode) << c.arguments.back();
+    EXPECT_EQ(run.output(), c.output) << c.arguments.back();
+    EXPECT_NE(run.errors().find(c.error), std::string::npos) << c.arguments.back() << ": " << run.errors();
+  }
 }
 
 TEST(CommandLine, SetValuesComeFromFilesOnlyWhenTheyAreRegularFiles) {

@@ -29,6 +29,8 @@
 #include "common/app_config.h"
 #include "common/gbk.h"
 #include "common/program_dir.h"
+#include "history/history_store.h"
+#include "log/date_time.h"
 
 namespace vidralo::test {
 namespace {
@@ -146,6 +148,11 @@ TEST_F(StartupTest, ManualInitialisationRunsBesideTheWindow) {
 
 TEST_F(StartupTest, OneShotTickFillsTheListShowsTitleSettingsAndStops) {
   directory.write("data/list/123.json", R"({"昵称":"小明","素材目录":"D:\\v","缓存id":"123"})");
+  HistoryRow publishedToday;
+  publishedToday.time = formatDateTime(std::chrono::system_clock::now());
+  publishedToday.accountId = "123";
+  publishedToday.outcome = AttemptOutcome::Published;
+  ASSERT_TRUE(HistoryStore(directory.file("data/history.sqlite3")).append(publishedToday));
   start();
   auto* tabs = find<QTabWidget>("选择夹2");
   EXPECT_EQ(tabs->currentIndex(), 0);
@@ -153,6 +160,7 @@ TEST_F(StartupTest, OneShotTickFillsTheListShowsTitleSettingsAndStops) {
   EXPECT_EQ(tabs->tabText(3), "视频标题设置");
   ASSERT_TRUE(eventually([&] { return program->window().accountList()->model()->rowCount() == 1; }));
   EXPECT_EQ(program->controls().cell(0, 列_账号标识), "123");
+  EXPECT_TRUE(eventually([&] { return program->controls().cell(0, 列_今天已发) == "1"; })) << "from the history";
   auto* timer = program->window().findChild<QTimer*>("时钟1");
   ASSERT_NE(timer, nullptr);
   EXPECT_TRUE(eventually([&] { return !timer->isActive(); }));

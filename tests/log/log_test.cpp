@@ -10,6 +10,7 @@
 #include "common/program_dir.h"
 #include "log/date_time.h"
 #include "log/error_log.h"
+#include "log/log_rotation.h"
 #include "log/run_log.h"
 #include "support/temp_dir.h"
 
@@ -149,6 +150,22 @@ TEST_F(LogFiles, ErrorLogCreatesEveryMissingLevel) {
   setProgramDirectory(nested);
   appendErrorLog("x");
   EXPECT_EQ(readFile(nested + "/logs/error.log"), "x");
+}
+
+TEST(LogRotation, TheNewestFilesAreKeptAndTheOldestDropped) {
+  test::TempDir dir;
+  const std::string log = dir.file("engine.log");
+  dir.write("engine.log", std::string(10, 'a'));
+  rotateWhenLarger(log, 10, 2);
+  EXPECT_EQ(test::readFile(log), std::string(10, 'a')) << "a file at its limit stays";
+  for (char c : {'b', 'c', 'd'}) {
+    dir.write("engine.log", std::string(11, c));
+    rotateWhenLarger(log, 10, 2);
+  }
+  EXPECT_FALSE(std::filesystem::exists(log));
+  EXPECT_EQ(test::readFile(log + ".1"), std::string(11, 'd'));
+  EXPECT_EQ(test::readFile(log + ".2"), std::string(11, 'c'));
+  EXPECT_FALSE(std::filesystem::exists(log + ".3"));
 }
 
 }  // namespace

@@ -13,6 +13,11 @@
 #include "common/text_rules.h"
 #include "support/fake_browser_engine.h"
 #include "support/temp_dir.h"
+#include "common/gbk.h"
+#include "history/history_reader.h"
+#include "history/history_store.h"
+#include "log/date_time.h"
+#include "upload/attempt_history.h"
 #include "upload/failure_evidence.h"
 #include "upload/file_ops.h"
 #include "upload/job.h"
@@ -581,6 +586,92 @@ TEST_F(JobRunnerTest, TheSummaryCountsEachAccountsVideos) {
   EXPECT_TRUE(lines[0].starts_with("运行小结：用时 ")) << lines[0];
   EXPECT_EQ(lines[1], "账号 1（昵称）：发布 2，失败 0，跳过 0") << "with the nickname the session read";
   EXPECT_EQ(lines[2], "账号 2：发布 0，失败 0，跳过 2");
+}
+
+// --- the history of attempts ---
+
+std::vector<HistoryRow> historyRows() {
+  std::vector<HistoryRow> rows;
+  std::string error;
+  readHistory(historyDatabasePath(), {}, [&rows](const HistoryRow& row) { rows.push_back(row); }, error);
+  return rows;
+}
+
+TEST_F(JobRunnerTest, EachAttemptLeavesItsRowInTheHistory) {
+  addAccount("1", 1);
+  controls.appendRow({"2", "", dir.file("empty"), "2"});
+  addAccount("3", 1);
+  engine.setEventHook([this](const FakeEvent& event) {
+    if (event.kind == FakeEvent::Kind::Upload && event.text.find("acct3") != std::string::npos)
+      engine.killSession(event.session);
+  });
+  runToEnd();
+
+  const std::vector<HistoryRow> rows = historyRows();
+  ASSERT_EQ(rows.size(), 3u);
+  struct Expected {
+    const char* account;
+    AttemptOutcome outcome;
+    std::string video;
+    std::int64_t size;
+    const char* title;
+    const char* step;
+    const char* reason;
+  };
+  const std::vector<Expected> expected{
+      {"1", AttemptOutcome::Published, dir.file("acct1/v1.mp4"), 10, "T1", "", ""},
+      {"2", AttemptOutcome::Skipped, "", 0, "", "", "没有视频"},
+      {"3", AttemptOutcome::Failed, dir.file("acct3/v1.mp4"), 10, "", "startUpload", "步骤失败"},
+  };
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(expected[i].account);
+    EXPECT_EQ(rows[i].accountId, expected[i].account);
+    EXPECT_EQ(rows[i].outcome, expected[i].outcome);
+    EXPECT_EQ(rows[i].videoPath, expected[i].video);
+    EXPECT_EQ(rows[i].videoSize, expected[i].size);
+    EXPECT_EQ(rows[i].title, expected[i].title);
+    EXPECT_EQ(rows[i].step, expected[i].step);
+    EXPECT_EQ(rows[i].reason, expected[i].reason);
+    EXPECT_TRUE(rows[i].time.starts_with(formatDateTime(appClock().wallNow(), "yyyy-MM-dd "))) << rows[i].time;
+  }
+  EXPECT_EQ(rows[0].nickname, "昵称") << "the nickname the session read";
+  EXPECT_EQ(rows[2].evidencePath, runner->lastFailureEvidence());
+}
+
+TEST_F(JobRunnerTest, AHistoryThatCannotBeWrittenHoldsUpNoPublication) {
+  // A folder where the database belongs: it can be neither opened nor moved aside as damaged.
+  std::filesystem::create_directories(historyDatabasePath());
+  controls.setChecked(ControlId::选择框_切换账号, true);
+  controls.setText(ControlId::编辑框_单账号上传, "2");
+  addAccount("1", 2);
+  runToEnd();
+
+  EXPECT_EQ(engine.publications().size(), 2u);
+  EXPECT_FALSE(fileExists(dir.file("acct1/v1.mp4")));
+  EXPECT_FALSE(fileExists(dir.file("acct1/v2.mp4")));
+  const std::string journal = test::readFile(programPath("\\data\\published.jsonl"));
+  // The first entry went when its video was gone; the journal drops it at the next pick.
+  EXPECT_NE(journal.find(dir.file("acct1/v2.mp4")), std::string::npos) << journal;
+  EXPECT_EQ(controls.cell(0, 列_今天已发), "2");
+  const std::string message = "历史记录无法写入：" + historyDatabasePath();
+  EXPECT_TRUE(controls.statusText(1).starts_with(message)) << controls.statusText(1);
+  const std::string errorLog = test::readFile(programPath("\\logs\\error.log"));
+  const std::string inGbk = utf8ToGbk(message);
+  const std::size_t first = errorLog.find(inGbk);
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_EQ(errorLog.find(inGbk, first + 1), std::string::npos) << "reported once";
+}
+
+TEST_F(JobRunnerTest, TodaysCountIsRestoredFromTheHistoryAfterARestart) {
+  addAccount("1", 2);
+  addAccount("2", 0);
+  runToEnd();
+  ControlModel restarted;
+  restarted.appendRow({"1", "", dir.file("acct1"), "1"});
+  restarted.appendRow({"2", "", dir.file("acct2"), "2"});
+  restorePublishedToday(restarted);
+  EXPECT_EQ(restarted.cell(0, 列_今天已发), "1");
+  EXPECT_EQ(restarted.cell(1, 列_今天已发), "");
 }
 
 TEST(DurationText, ShowsHoursMinutesAndSeconds) {

@@ -26,6 +26,7 @@
 #include "log/error_log.h"
 #include "settings/control_state_store.h"
 #include "settings/process_end.h"
+#include "upload/attempt_history.h"
 
 namespace vidralo {
 namespace {
@@ -140,6 +141,7 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
   if (!engineReady) return kExitNoBrowser;
   controls.setCaption(ControlId::标签15, programPath("\\"));
   reloadAccounts(accounts);
+  restorePublishedToday(controls);
   std::printf("Vidralo 无窗口运行：%d 个账号，上传页 %s\n", controls.rowCount(),
               runtime.sessionSettings().uploadPageUrl().c_str());
   std::fflush(stdout);

@@ -1,6 +1,7 @@
 #include "app/runtime/command_line.h"
 
 #include <QCommandLineParser>
+#include <QDate>
 
 #include "common/whole_file.h"
 #include "controls/control_info.h"
@@ -29,12 +30,16 @@ struct Options {
                                   qt("列出 --set 接受的每个名称及其类型、默认值和程序目录中的当前值后退出")};
   QCommandLineOption acceptDisclaimer{"accept-disclaimer",
                                       qt("不开窗口接受免责声明（与 --headless 同用时接着运行，否则退出）")};
+  QCommandLineOption history{"history", qt("列出发布历史（每次尝试一行，旧的在前）后退出")};
+  QCommandLineOption account{"account", qt("与 --history 一起：只列出此账号标识的历史"), "ID"};
+  QCommandLineOption since{"since", qt("与 --history 一起：只列出此日及以后的历史"), "YYYY-MM-DD"};
+  QCommandLineOption csv{"csv", qt("与 --history 一起：以 CSV（UTF-8）输出")};
 
   void addTo(QCommandLineParser& parser) const {
     parser.setApplicationDescription(qt("Vidralo：通过创作者平台的上传网页批量发布视频"));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const QCommandLineOption* option : {&help, &version, &dir, &headless, &set, &demo, &screenshot, &reportFault,
-                                             &listSettings, &acceptDisclaimer})
+                                             &listSettings, &acceptDisclaimer, &history, &account, &since, &csv})
       parser.addOption(*option);
   }
 };
@@ -86,6 +91,29 @@ std::optional<ControlSetting> parseSetting(const std::string& assignment, std::s
   return ControlSetting{*id, std::move(value)};
 }
 
+// The filters of --history, which mean nothing without it.
+std::optional<HistoryRequest> parseHistoryRequest(const QCommandLineParser& parser, const Options& options,
+                                                  std::string& error) {
+  if (!parser.isSet(options.history)) {
+    for (const QCommandLineOption* filter : {&options.account, &options.since, &options.csv})
+      if (parser.isSet(*filter)) error = "--" + utf8(filter->names().front()) + " 只能与 --history 一起使用";
+    return std::nullopt;
+  }
+  HistoryRequest request;
+  request.csv = parser.isSet(options.csv);
+  request.filter.accountId = utf8(parser.value(options.account));
+  if (parser.isSet(options.since)) {
+    const QString since = parser.value(options.since);
+    // A strict form, so that the text compares with the stored times.
+    if (since.size() != 10 || !QDate::fromString(since, "yyyy-MM-dd").isValid()) {
+      error = "--since 需要 YYYY-MM-DD 形式的日期：" + utf8(since);
+      return std::nullopt;
+    }
+    request.filter.since = utf8(since);
+  }
+  return request;
+}
+
 }  // namespace
 
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& arguments, std::string& error) {
@@ -113,6 +141,12 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& argu
   if (parser.isSet(options.dir)) line.directory = utf8(parser.value(options.dir));
   if (parser.isSet(options.screenshot)) line.screenshot = utf8(parser.value(options.screenshot));
   if (parser.isSet(options.reportFault)) line.faultFile = utf8(parser.value(options.reportFault));
+  std::string historyError;
+  line.history = parseHistoryRequest(parser, options, historyError);
+  if (!historyError.empty()) {
+    error = historyError;
+    return std::nullopt;
+  }
   for (const QString& assignment : parser.values(options.set)) {
     std::optional<ControlSetting> setting = parseSetting(utf8(assignment), error);
     if (!setting) return std::nullopt;

@@ -6,12 +6,19 @@
 #include <vector>
 
 #include "controls/control_model.h"
+#include "history/history_reader.h"
 
 namespace vidralo {
 
 struct ControlSetting {
   ControlId id;
   std::string value;
+};
+
+// --history [--account ID] [--since YYYY-MM-DD] [--csv]
+struct HistoryRequest {
+  HistoryFilter filter;
+  bool csv = false;
 };
 
 struct CommandLine {
@@ -25,6 +32,7 @@ struct CommandLine {
   std::optional<std::string> screenshot;  // --screenshot
   std::optional<std::string> faultFile;   // --report-fault
   std::vector<ControlSetting> settings;   // --set, in order
+  std::optional<HistoryRequest> history;  // --history and its filters
 };
 
 // `arguments` includes the program name first. On a bad command line returns

@@ -11,6 +11,7 @@ inline constexpr int kExitNoDisplay = 5;     // the window was asked for where t
 inline constexpr int kExitBadDirectory = 6;  // --dir names a missing folder or a file
 inline constexpr int kExitDemoFailed = 7;    // the demo could not prepare its folder or its platform
 inline constexpr int kExitSettingsNotSaved = 8;  // the control values could not be saved at the end
+inline constexpr int kExitHistoryUnreadable = 13;  // --history: the history database cannot be read
 inline constexpr int kExitDisclaimerNotSaved = 16;  // --accept-disclaimer could not write its marker
 
 }  // namespace vidralo

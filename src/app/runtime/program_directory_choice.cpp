@@ -28,7 +28,7 @@ bool createPrivateFolder(const std::string& folder) {
 
 }  // namespace
 
-int chooseProgramDirectory(const std::optional<std::string>& directory) {
+int chooseProgramDirectory(const std::optional<std::string>& directory, std::FILE* report) {
   if (directory) {
     switch (checkProgramDirectory(*directory)) {
       case DirectoryCheck::Missing: return refuse("程序目录不存在：" + *directory);
@@ -43,8 +43,8 @@ int chooseProgramDirectory(const std::optional<std::string>& directory) {
     if (!createPrivateFolder(folder)) return refuse("无法创建程序目录：" + folder);
     setProgramDirectory(folder);
   }
-  std::printf("程序目录：%s\n", programDirectory().c_str());
-  std::fflush(stdout);
+  std::fprintf(report, "程序目录：%s\n", programDirectory().c_str());
+  std::fflush(report);
   return kExitOk;
 }
 

@@ -15,6 +15,7 @@
 #include "app/window/qt_text.h"
 #include "app/runtime/startup_controls.h"
 #include "common/program_dir.h"
+#include "upload/attempt_history.h"
 
 namespace vidralo {
 namespace {
@@ -63,7 +64,10 @@ void onMainWindowCreated(Program& program) {
 
 void onOneShotTimer(Program& program) {
   AccountContext& accounts = program.accounts();
-  program.startThread([&accounts] { reloadAccounts(accounts); });
+  program.startThread([&accounts] {
+    reloadAccounts(accounts);
+    restorePublishedToday(accounts.controls);
+  });
   program.controls().setCurrentPage(ControlId::选择夹2, kTitleSettingsPage);
   program.controls().setText(ControlId::时钟1, "0");
 }
