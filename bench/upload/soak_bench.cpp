@@ -141,7 +141,7 @@ int main() {
   });
   {
     std::FILE* devNull = std::fopen("/dev/null", "w");
-    JobRunner runner(controls, engine, SessionSettings{platform.uploadPageUrl(), 1920, 1080, {}});
+    JobRunner runner(controls, engine, SessionSettings{[page = platform.uploadPageUrl()] { return page; }, 1920, 1080, {}});
     ProgressPrinter printer(controls, devNull, [&runner] { return runner.lastFailureEvidence(); });
     runner.toggleJob();
     runner.waitUntilIdle();
