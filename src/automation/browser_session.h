@@ -8,6 +8,7 @@
 #include <string>
 
 #include "automation/browser_engine.h"
+#include "automation/page_readiness.h"
 #include "controls/control_model.h"
 
 namespace vidralo {
@@ -23,12 +24,26 @@ struct SessionSettings {
   std::function<void(const std::string& accountId, const std::string& nickname)> saveNickname;
 };
 
+struct OpenedBrowser {
+  StartedBrowser ids;
+  PageState page = PageState::Gone;
+};
+
 // Opens the account's browser on the upload page and reads its nickname into
 // the list row (-1: no row) and the record. The browser stays open; the ids
 // of the started browser are returned to the caller only. An id that would
 // put the profile outside "\huancun" starts nothing (status bar message).
-StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings,
-                                  int row, std::string accountId);
+OpenedBrowser openAccountPage(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings, int row,
+                              std::string accountId);
+inline StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& controls,
+                                         const SessionSettings& settings, int row, std::string accountId) {
+  return openAccountPage(engine, controls, settings, row, std::move(accountId)).ids;
+}
+
+// Reads the nickname of the logged-in page into the list row and the
+// record, as the log-in browser does; false when the page shows none.
+bool readNickname(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings, SessionId session,
+                  int row, const std::string& accountId);
 
 // The job's session.
 class BrowserSession {
@@ -39,8 +54,9 @@ class BrowserSession {
   // account's own browser; afterwards sessionId() is the page to work on (it
   // may still be 0 or dead, which the job detects). A browser this job run
   // did not start (one left over from a crashed run, say) may still show
-  // its last publication, so its upload page is loaded afresh.
-  void ensureSession(int row, const std::string& accountId);
+  // its last publication, so its upload page is loaded afresh. Returns what
+  // the page shows: ready, logged out, not ready in time, or gone.
+  PageState ensureSession(int row, const std::string& accountId);
   // A new job run begins: every browser running now counts as not started
   // by it.
   void beginRun();
@@ -56,8 +72,8 @@ class BrowserSession {
   ControlModel& controls_;
   SessionSettings settings_;
   // Brings the page to the upload address (`reload`: it is there already)
-  // and waits until it has loaded.
-  void loadUploadPage(SessionId session, bool reload);
+  // and waits until it shows the marker or the log-in sign.
+  PageState loadUploadPage(SessionId session, bool reload);
   bool startedThisRun(BrowserId browser) const;
 
   mutable std::mutex mutex_;
