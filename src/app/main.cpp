@@ -6,7 +6,10 @@
 #include "app/window/fault_reporter_run.h"
 #include "app/runtime/command_line.h"
 #include "app/runtime/exit_codes.h"
+#include "app/headless/add_account_command.h"
+#include "app/headless/check_logins_command.h"
 #include "app/headless/headless_run.h"
+#include "app/headless/login_command.h"
 #include "app/runtime/program_directory_choice.h"
 #include "app/window/startup.h"
 #include "shell/restart.h"
@@ -38,6 +41,9 @@ int main(int argc, char** argv) {
   // pipe may have lost its reader.
   if (line->faultFile) return runFaultReporter(*line->faultFile);
   if (const int code = chooseProgramDirectory(line->directory); code != kExitOk) return code;
+  if (line->addAccountFolder) return runAddAccount(*line->addAccountFolder, line->nickname);
+  if (line->loginAccount) return runLogin(argc, argv, *line->loginAccount, line->loginWaitSeconds);
+  if (line->checkLogins) return runCheckLogins(argc, argv);
   if (line->headless) return runHeadless(argc, argv, {line->settings, {}});
   if (!displayAvailable()) {
     std::fprintf(stderr,

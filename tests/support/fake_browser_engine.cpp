@@ -224,6 +224,8 @@ bool FakeBrowserEngine::elementExists(SessionId session, const std::string& sele
 std::string FakeBrowserEngine::elementText(SessionId session, const std::string& selector) {
   std::lock_guard lock(mutex_);
   Page* page = livePage(session);
+  // The page's visible text, shown whether or not it is the upload page.
+  if (page && selector == "body") return page->script.pageText;
   if (!page || !hasElement(*page, selector)) return {};
   if (selector == ".user-name") return page->script.nickname;
   if (selector != ".video-status") return {};

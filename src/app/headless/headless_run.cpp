@@ -8,17 +8,11 @@
 #include <mutex>
 #include <thread>
 
-#include "accounts/account_context.h"
-#include "accounts/account_list.h"
-#include "app/runtime/app_info.h"
 #include "app/headless/headless_online.h"
-#include "app/headless/console_dialogs.h"
-#include "app/runtime/exit_codes.h"
+#include "app/headless/headless_setup.h"
 #include "app/headless/progress_printer.h"
-#include "app/runtime/runtime.h"
-#include "app/runtime/startup_controls.h"
-#include "common/app_config.h"
-#include "common/program_dir.h"
+#include "app/runtime/app_info.h"
+#include "app/runtime/exit_codes.h"
 #include "log/date_time.h"
 #include "log/error_log.h"
 #include "settings/control_state_store.h"
@@ -51,16 +45,6 @@ class RunEnd {
   bool signalled_ = false;
 };
 
-// SIGINT and SIGTERM are blocked in every thread (they inherit the mask) and
-// taken by one waiting thread, so no handler runs inside library code.
-sigset_t terminationSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  return set;
-}
-
 [[noreturn]] void saveAndEnd(ControlModel& controls, std::string& settingsPath, int exitCode) {
   const bool saved = saveControlStates(controls, settingsPath, "");
   if (!saved) {
@@ -87,25 +71,10 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
   setAppInfo(makeAppInfo());
   const std::jthread versionCheck = startHeadlessOnlineSteps(stdout, stderr);
 
-  ControlModel controls;
-  ConsoleDialogs dialogs;
-  AccountStore store;
-  CategoryCatalogue categories;
-  AccountContext accounts{controls, dialogs, store, categories};
-  std::string settingsPath;
-  restoreControlsAtStart(controls, settingsPath);
-  applyControlSettings(controls, options.settings);
-
-  if (uploadPageUrl().empty()) {
-    std::fprintf(stderr, "未配置平台地址：请在 %s 的 [hosts] 中写入 platform = https://平台主机\n",
-                 configFilePath().c_str());
-    return kExitNoPlatform;
-  }
-  Runtime runtime(controls, dialogs, store, ScreenSize{});
-  runtime.deployEngine();
-  if (!runtime.initEngine(false)) return kExitNoBrowser;
-  controls.setCaption(ControlId::标签15, programPath("\\"));
-  reloadAccounts(accounts);
+  HeadlessSetup setup;
+  if (const int code = setup.start(options.settings, engineConfigFromFile()); code != kExitOk) return code;
+  ControlModel& controls = setup.controls;
+  Runtime& runtime = setup.runtime();
   std::printf("Vidralo 无窗口运行：%d 个账号，上传页 %s\n", controls.rowCount(),
               runtime.sessionSettings().uploadPageUrl.c_str());
   std::fflush(stdout);
@@ -125,8 +94,11 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
     runtime.job().waitUntilIdle();
   }
   printSummary(runtime.job().summary().lines());
-  const int exitCode = options.afterJob ? options.afterJob(runtime) : kExitOk;
-  saveAndEnd(controls, settingsPath, exitCode);
+  // Accounts found logged out at their latest look make the run's end say so.
+  const int exitCode = options.afterJob                                          ? options.afterJob(runtime)
+                       : runtime.job().summary().loggedOutAccounts().empty() ? kExitOk
+                                                                               : kExitNotLoggedIn;
+  saveAndEnd(controls, setup.settingsPath, exitCode);
 }
 
 }  // namespace vidralo

@@ -91,6 +91,8 @@ class CdpEngine final : public BrowserEngine {
 
   // The browser executable that globalInit settled on.
   std::string browserExecutable() const;
+  // Browsers start headless: configured so, or Auto without a display.
+  bool headless() const;
 
  private:
   struct Browser;
@@ -99,7 +101,6 @@ class CdpEngine final : public BrowserEngine {
   void log(const std::string& line) const;
   void rememberMarker(const std::string& marker);
   std::string absoluteProfile(const std::string& directory) const;
-  bool headless() const;
 
   std::shared_ptr<Browser> runningBrowser(const std::string& profile);
   std::shared_ptr<Browser> adopt(const std::string& profile);
