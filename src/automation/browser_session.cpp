@@ -9,6 +9,7 @@
 #include "common/account_id.h"
 #include "common/program_dir.h"
 #include "common/pumped_wait.h"
+#include "common/stop.h"
 #include "common/text_rules.h"
 #include "controls/control_ids.h"
 
@@ -174,8 +175,9 @@ PageState BrowserSession::loadUploadPage(SessionId session, bool reload) {
     engine_.refresh(session);
     // The old page answers for the marker until the reload has replaced it.
     if (!PumpedWait(1, 1)) return PageState::Stopped;
-  } else {
-    engine_.navigate(session, settings_.uploadPageUrl);
+  } else if (!engine_.navigate(session, settings_.uploadPageUrl)) {
+    // Tried and failed a few times already; the engine's log says why.
+    return stopRequested() ? PageState::Stopped : PageState::NotReady;
   }
   const PageState page = awaitUploadPage(engine_, session, pageReadinessSetting());
   if (page != PageState::Ready) return page;

@@ -169,14 +169,15 @@ std::string FakeBrowserEngine::pageUrl(SessionId session) {
 
 void FakeBrowserEngine::overrideDialogs(SessionId) {}
 
-void FakeBrowserEngine::navigate(SessionId session, const std::string& url) {
+bool FakeBrowserEngine::navigate(SessionId session, const std::string& url) {
   {
     std::lock_guard lock(mutex_);
     Page* page = livePage(session);
-    if (!page) return;
+    if (!page) return false;
     page->url = url;
   }
   record({FakeEvent::Kind::Navigate, session, url});
+  return true;
 }
 
 void FakeBrowserEngine::refresh(SessionId session) {

@@ -224,7 +224,7 @@ TEST_F(SessionTest, OwnBrowserOnAnyOtherAddressIsNavigatedBack) {
     InSequence order;
     expectTakeOver({{5, 50, profile("105")}}, url);
     EXPECT_CALL(engine, overrideDialogs(50));
-    EXPECT_CALL(engine, navigate(50, kUrl));
+    EXPECT_CALL(engine, navigate(50, kUrl)).WillOnce(Return(true));
     EXPECT_CALL(engine, pageIsLoaded(50, "视频拖拽")).WillOnce(Return(true));
     BrowserSession session(engine, controls, settings);
     session.ensureSession(0, "105");
