@@ -622,6 +622,21 @@ INSTANTIATE_TEST_SUITE_P(
                       PageCase{"noMarker", "", "页面未就绪，已跳过", "账号 1：发布 0，失败 0，跳过 0，页面未就绪 1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(RunSummaryLogIns, ListsOnlyTheAccountsLoggedOutAtTheirLatestLook) {
+  RunSummary summary;
+  summary.begin();
+  summary.count("1", "", VideoOutcome::NotLoggedIn);
+  summary.count("1", "甲", VideoOutcome::Published);  // logged in by the next round
+  summary.count("2", "", VideoOutcome::NotLoggedIn);
+  summary.count("2", "", VideoOutcome::Skipped);  // no video says nothing about the log-in
+  summary.count("3", "", VideoOutcome::PageNotReady);
+  const std::vector<std::string> lines = summary.lines();
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[1], "账号 1（甲）：发布 1，失败 0，跳过 0，未登录 1");
+  EXPECT_EQ(lines[3], "账号 3：发布 0，失败 0，跳过 0，页面未就绪 1");
+  EXPECT_EQ(lines[4], "未登录的账号：2");
+}
+
 TEST(DurationText, ShowsHoursMinutesAndSeconds) {
   EXPECT_EQ(durationText(7'400), "7秒");
   EXPECT_EQ(durationText(185'000), "3分05秒");
