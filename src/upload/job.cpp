@@ -100,7 +100,7 @@ bool Job::workOnAccount(int position, int perTurn) {
   passOver_ = false;
   if (const std::string refusal = refusalFor(controls_.cell(row_, 列_账号标识)); !refusal.empty()) {
     controls_.setCell(row_, 列_状态, refusal);
-    done = perTurn;
+    passOver_ = true;
   }
   for (int repetition = 0; repetition < perTurn; ++repetition) {
     if (perTurn - done < 1 || passOver_) break;

@@ -80,7 +80,7 @@ class Job {
   std::string videoPath_;
   FileIdentity videoIdentity_;
   std::string accountId_;
-  // The account's page was logged out or not ready: its turn ends.
+  // The account's record or page rules it out for this round: its turn ends.
   bool passOver_ = false;
   // The page step in progress and whether its failure is already recorded.
   const char* step_ = "";
