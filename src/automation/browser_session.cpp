@@ -95,16 +95,16 @@ OpenedBrowser openAccountPage(BrowserEngine& engine, ControlModel& controls, con
   return {started, page};
 }
 
-bool readNickname(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings, SessionId session,
-                  int row, const std::string& accountId) {
-  if (!engine.elementExists(session, kNicknameSelector)) return false;
+std::string readNickname(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings,
+                         SessionId session, int row, const std::string& accountId) {
+  if (!engine.elementExists(session, kNicknameSelector)) return {};
   const std::string nickname = engine.elementText(session, kNicknameSelector);
   // An element still without text is a page that has not filled it in
   // yet; the nickname kept so far is better than an empty one.
-  if (nickname.empty()) return false;
+  if (nickname.empty()) return {};
   controls.setCell(row, 列_昵称, nickname);
   if (settings.saveNickname) settings.saveNickname(effectiveId(accountId), nickname);
-  return true;
+  return nickname;
 }
 
 BrowserSession::BrowserSession(BrowserEngine& engine, ControlModel& controls, SessionSettings settings)

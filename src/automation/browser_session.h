@@ -41,8 +41,9 @@ inline StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& co
 }
 
 // Reads the nickname of the logged-in page into the list row and the
-// record, as the log-in browser does; false when the page shows none.
-bool readNickname(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings, SessionId session,
+// record, as the log-in browser does; returns it, empty when the page shows
+// none.
+std::string readNickname(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings, SessionId session,
                   int row, const std::string& accountId);
 
 // The job's session.

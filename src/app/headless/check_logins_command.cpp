@@ -36,6 +36,7 @@ int runCheckLogins(int argc, char** argv) {
   QCoreApplication application(argc, argv);
   HeadlessSetup setup;
   if (const int code = setup.start({}, engineConfigFromFile()); code != kExitOk) return code;
+  if (setup.controls.rowCount() == 0) std::printf("没有账号：%s 中没有账号记录\n", recordFolder().c_str());
   bool everyoneLoggedIn = true;
   for (int row = 0; row < setup.controls.rowCount(); ++row) {
     const std::string id = setup.controls.cell(row, 列_账号标识);

@@ -50,8 +50,9 @@ int awaitLogIn(HeadlessSetup& setup, SessionId session, int row, const std::stri
   bool pictureNamed = false;
   while (true) {
     if (engine.pageIsLoaded(session, kUploadPageMarker)) {
-      readNickname(engine, setup.controls, setup.runtime().sessionSettings(), session, row, accountId);
-      std::printf("账号 %s 已登录（%s）\n", accountId.c_str(), setup.controls.cell(row, 列_昵称).c_str());
+      const std::string nickname =
+          readNickname(engine, setup.controls, setup.runtime().sessionSettings(), session, row, accountId);
+      std::printf("账号 %s 已登录（%s）\n", accountId.c_str(), nickname.c_str());
       return kExitOk;
     }
     if (!engine.isConnected(session)) return fail(kExitLoginStopped, "登录浏览器已关闭，账号 " + accountId + " 未登录");
