@@ -60,7 +60,9 @@ class CountingEngine final : public BrowserEngine {
   void activatePage(SessionId s) override { timed("activatePage", [&] { inner_.activatePage(s); }); }
   std::string pageUrl(SessionId s) override { return timed("pageUrl", [&] { return inner_.pageUrl(s); }); }
   void overrideDialogs(SessionId s) override { timed("overrideDialogs", [&] { inner_.overrideDialogs(s); }); }
-  void navigate(SessionId s, const std::string& u) override { timed("navigate", [&] { inner_.navigate(s, u); }); }
+  bool navigate(SessionId s, const std::string& u) override {
+    return timed("navigate", [&] { return inner_.navigate(s, u); });
+  }
   void refresh(SessionId s) override { timed("refresh", [&] { inner_.refresh(s); }); }
   bool pageIsLoaded(SessionId s, const std::string& m) override {
     return timed("pageIsLoaded", [&] { return inner_.pageIsLoaded(s, m); });

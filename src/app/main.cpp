@@ -7,7 +7,10 @@
 #include "app/runtime/command_line.h"
 #include "app/runtime/exit_codes.h"
 #include "app/runtime/history_command.h"
+#include "app/headless/add_account_command.h"
+#include "app/headless/check_logins_command.h"
 #include "app/headless/headless_run.h"
+#include "app/headless/login_command.h"
 #include "app/runtime/program_directory_choice.h"
 #include "app/runtime/settings_listing.h"
 #include "app/window/startup.h"
@@ -56,6 +59,9 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (line->history) return printHistory(*line->history, stdout, stderr);
+  if (line->addAccountFolder) return runAddAccount(*line->addAccountFolder, line->nickname);
+  if (line->loginAccount) return runLogin(argc, argv, *line->loginAccount, line->loginWaitSeconds);
+  if (line->checkLogins) return runCheckLogins(argc, argv);
   if (line->headless) return runHeadless(argc, argv, {line->settings, {}});
   if (!displayAvailable()) {
     std::fprintf(stderr,

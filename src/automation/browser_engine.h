@@ -68,7 +68,10 @@ class BrowserEngine {
   virtual std::string pageUrl(SessionId session) = 0;
   // alert, confirm and prompt no longer block the page.
   virtual void overrideDialogs(SessionId session) = 0;
-  virtual void navigate(SessionId session, const std::string& url) = 0;
+  // True once the page has left for `url`. A navigation that fails or that
+  // the browser replaces (its own first page, a new tab) is tried again, up
+  // to 3 times with a short pause; the engine's log says why each failed.
+  virtual bool navigate(SessionId session, const std::string& url) = 0;
   virtual void refresh(SessionId session) = 0;
   // Loaded = the page shows `marker` (its visible text or title, frames
   // included; never script source or markup).

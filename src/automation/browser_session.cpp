@@ -10,13 +10,13 @@
 #include "common/app_config.h"
 #include "common/program_dir.h"
 #include "common/pumped_wait.h"
+#include "common/stop.h"
 #include "common/text_rules.h"
 #include "controls/control_ids.h"
 
 namespace vidralo {
 namespace {
 
-constexpr const char* kPageMarker = "视频拖拽";
 constexpr const char* kNicknameSelector = ".user-name";
 constexpr const char* kWindowPosition = "1,1";
 constexpr const char* kDefaultAccountId = "100";
@@ -75,12 +75,12 @@ std::string windowSizeText(int screenWidth, int screenHeight) {
   return shortestDecimal(screenWidth / 2.0) + "," + shortestDecimal(static_cast<double>(screenHeight) - kTaskbarHeight);
 }
 
-StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings,
-                                  int row, std::string accountId) {
+OpenedBrowser openAccountPage(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings, int row,
+                              std::string accountId) {
   accountId = effectiveId(std::move(accountId));
   // A start on an empty address would only show a blank browser; say why.
-  const std::string page = settings.uploadPageUrl();
-  if (page.empty()) {
+  const std::string address = settings.uploadPageUrl();
+  if (address.empty()) {
     controls.setStatusText(kMessagePart, noPlatformText());
     return {};
   }
@@ -91,31 +91,35 @@ StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& controls,
   }
   prepareProfileFolder(profile);
   const StartOptions options{profile, windowSizeText(settings.screenWidth, settings.screenHeight), kWindowPosition};
-  const StartedBrowser started = engine.startBrowser(page, options);
-  if (started.sessionId == 0) return started;
+  const StartedBrowser started = engine.startBrowser(address, options);
+  if (started.sessionId == 0) return {started, PageState::Gone};
 
-  engine.waitPageLoaded(started.sessionId, kPageMarker);
+  const PageState page = awaitUploadPage(engine, started.sessionId, pageReadinessSetting());
   engine.setWindowTitle(started.sessionId, "载入成功");
-  if (engine.elementExists(started.sessionId, kNicknameSelector)) {
-    const std::string nickname = engine.elementText(started.sessionId, kNicknameSelector);
-    // An element still without text is a page that has not filled it in
-    // yet; the nickname kept so far is better than an empty one.
-    if (!nickname.empty()) {
-      controls.setCell(row, 列_昵称, nickname);
-      if (settings.saveNickname) settings.saveNickname(accountId, nickname);
-    }
-  }
-  return started;
+  if (page != PageState::NotLoggedIn) readNickname(engine, controls, settings, started.sessionId, row, accountId);
+  return {started, page};
+}
+
+std::string readNickname(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings,
+                         SessionId session, int row, const std::string& accountId) {
+  if (!engine.elementExists(session, kNicknameSelector)) return {};
+  const std::string nickname = engine.elementText(session, kNicknameSelector);
+  // An element still without text is a page that has not filled it in
+  // yet; the nickname kept so far is better than an empty one.
+  if (nickname.empty()) return {};
+  controls.setCell(row, 列_昵称, nickname);
+  if (settings.saveNickname) settings.saveNickname(effectiveId(accountId), nickname);
+  return nickname;
 }
 
 BrowserSession::BrowserSession(BrowserEngine& engine, ControlModel& controls, SessionSettings settings)
     : engine_(engine), controls_(controls), settings_(std::move(settings)) {}
 
-void BrowserSession::ensureSession(int row, const std::string& accountId) {
-  const std::string page = settings_.uploadPageUrl();
-  if (page.empty()) {
+PageState BrowserSession::ensureSession(int row, const std::string& accountId) {
+  const std::string address = settings_.uploadPageUrl();
+  if (address.empty()) {
     controls_.setStatusText(kMessagePart, noPlatformText());
-    return;
+    return PageState::Gone;
   }
   const std::vector<RunningBrowser> running = engine_.connectStarted();
   controls_.setStatusText(kBrowserCountPart, "已启动浏览器：" + numberToText(static_cast<std::int64_t>(running.size())));
@@ -127,7 +131,7 @@ void BrowserSession::ensureSession(int row, const std::string& accountId) {
   if (profile.empty()) {
     setIds({});
     controls_.setStatusText(kMessagePart, kUnsafeIdText + accountId);
-    return;
+    return PageState::Gone;
   }
   const auto own = std::find_if(running.begin(), running.end(),
                                 [&](const RunningBrowser& b) { return sameFolder(b.profileDirectory, profile); });
@@ -135,23 +139,27 @@ void BrowserSession::ensureSession(int row, const std::string& accountId) {
   setIds(current);
   if (current.sessionId != 0) engine_.closeOtherPages(current.sessionId);
 
-  if (!PumpedWait(1, 1)) return;
+  if (!PumpedWait(1, 1)) return PageState::Stopped;
 
   if (current.sessionId != 0 && engine_.isConnected(current.sessionId)) {
     engine_.activatePage(current.sessionId);
-    if (engine_.pageUrl(current.sessionId) != page)
-      loadUploadPage(current.sessionId, page, false);
+    PageState page;
+    if (engine_.pageUrl(current.sessionId) != address)
+      page = loadUploadPage(current.sessionId, address, false);
     else if (!startedThisRun(current.browserId))
-      loadUploadPage(current.sessionId, page, true);
+      page = loadUploadPage(current.sessionId, address, true);
+    else
+      page = awaitUploadPage(engine_, current.sessionId, pageReadinessSetting());
     // Its page is this run's own from here on: the next video needs no reload.
     std::lock_guard lock(mutex_);
     startedThisRun_.insert(current.browserId);
-    return;
+    return page;
   }
-  const StartedBrowser started = openAccountBrowser(engine_, controls_, settings_, row, accountId);
-  setIds(started);
+  const OpenedBrowser opened = openAccountPage(engine_, controls_, settings_, row, accountId);
+  setIds(opened.ids);
   std::lock_guard lock(mutex_);
-  if (started.browserId != 0) startedThisRun_.insert(started.browserId);
+  if (opened.ids.browserId != 0) startedThisRun_.insert(opened.ids.browserId);
+  return opened.page;
 }
 
 void BrowserSession::beginRun() {
@@ -167,17 +175,19 @@ bool BrowserSession::startedThisRun(BrowserId browser) const {
 // A page already on the upload address may still show the last
 // publication, with the last file in its input: handing it the same file
 // again would start nothing. A reload brings the empty upload form back.
-void BrowserSession::loadUploadPage(SessionId session, const std::string& page, bool reload) {
+PageState BrowserSession::loadUploadPage(SessionId session, const std::string& address, bool reload) {
   engine_.overrideDialogs(session);
   if (reload) {
     engine_.refresh(session);
     // The old page answers for the marker until the reload has replaced it.
-    if (!PumpedWait(1, 1)) return;
-  } else {
-    engine_.navigate(session, page);
+    if (!PumpedWait(1, 1)) return PageState::Stopped;
+  } else if (!engine_.navigate(session, address)) {
+    // Tried and failed a few times already; the engine's log says why.
+    return stopRequested() ? PageState::Stopped : PageState::NotReady;
   }
-  engine_.waitPageLoaded(session, kPageMarker);
-  PumpedWait(2, 1);
+  const PageState page = awaitUploadPage(engine_, session, pageReadinessSetting());
+  if (page != PageState::Ready) return page;
+  return PumpedWait(2, 1) ? page : PageState::Stopped;
 }
 
 void BrowserSession::closeSession() {

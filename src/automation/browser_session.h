@@ -8,6 +8,7 @@
 #include <string>
 
 #include "automation/browser_engine.h"
+#include "automation/page_readiness.h"
 #include "controls/control_model.h"
 
 namespace vidralo {
@@ -27,12 +28,27 @@ struct SessionSettings {
   std::string uploadPageUrl() const { return uploadPage ? uploadPage() : std::string(); }
 };
 
+struct OpenedBrowser {
+  StartedBrowser ids;
+  PageState page = PageState::Gone;
+};
+
 // Opens the account's browser on the upload page and reads its nickname into
 // the list row (-1: no row) and the record. The browser stays open; the ids
 // of the started browser are returned to the caller only. An id that would
 // put the profile outside "\huancun" starts nothing (status bar message).
-StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings,
-                                  int row, std::string accountId);
+OpenedBrowser openAccountPage(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings, int row,
+                              std::string accountId);
+inline StartedBrowser openAccountBrowser(BrowserEngine& engine, ControlModel& controls,
+                                         const SessionSettings& settings, int row, std::string accountId) {
+  return openAccountPage(engine, controls, settings, row, std::move(accountId)).ids;
+}
+
+// Reads the nickname of the logged-in page into the list row and the
+// record, as the log-in browser does; returns it, empty when the page shows
+// none.
+std::string readNickname(BrowserEngine& engine, ControlModel& controls, const SessionSettings& settings, SessionId session,
+                  int row, const std::string& accountId);
 
 // The job's session.
 class BrowserSession {
@@ -43,8 +59,9 @@ class BrowserSession {
   // account's own browser; afterwards sessionId() is the page to work on (it
   // may still be 0 or dead, which the job detects). A browser this job run
   // did not start (one left over from a crashed run, say) may still show
-  // its last publication, so its upload page is loaded afresh.
-  void ensureSession(int row, const std::string& accountId);
+  // its last publication, so its upload page is loaded afresh. Returns what
+  // the page shows: ready, logged out, not ready in time, or gone.
+  PageState ensureSession(int row, const std::string& accountId);
   // A new job run begins: every browser running now counts as not started
   // by it.
   void beginRun();
@@ -59,9 +76,9 @@ class BrowserSession {
   BrowserEngine& engine_;
   ControlModel& controls_;
   SessionSettings settings_;
-  // Brings the page to `page`, the upload address (`reload`: it is there
-  // already), and waits until it has loaded.
-  void loadUploadPage(SessionId session, const std::string& page, bool reload);
+  // Brings the page to `address`, the upload address (`reload`: it is there
+  // already), and waits until it shows the marker or the log-in sign.
+  PageState loadUploadPage(SessionId session, const std::string& address, bool reload);
   bool startedThisRun(BrowserId browser) const;
 
   mutable std::mutex mutex_;

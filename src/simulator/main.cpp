@@ -19,7 +19,9 @@ constexpr const char* kUsage =
     "  -h, --help  show this help and exit\n\n"
     "Log a browser profile in at ORIGIN/login?nickname=NAME; read what was published at\n"
     "ORIGIN/sim/publications; switch faults at ORIGIN/sim/faults (readyDelayMs, throttle,\n"
-    "neverComplete, alertOnLoad, hideNickname, refusePublish).\n";
+    "neverComplete, alertOnLoad, hideNickname, refusePublish). A browser that is not logged in\n"
+    "sees the log-in page; ORIGIN/sim/logins lists its code, ORIGIN/sim/login/confirm?code=CODE&nickname=NAME\n"
+    "completes that log-in, ORIGIN/sim/expire?nickname=NAME ends one.\n";
 
 }  // namespace
 

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <set>
 #include <utility>
 
 #include "common/text_rules.h"
+#include "simulator/login_picture.h"
 #include "simulator/loopback_server.h"
 #include "simulator/sim_json.h"
 #include "simulator/upload_page.h"
@@ -17,6 +19,10 @@ namespace vidralo::sim {
 namespace {
 
 constexpr const char* kNicknameCookie = "sim_nickname";
+// Log-in pages nobody confirms (reloads, closed browsers) are forgotten
+// beyond this many.
+constexpr std::size_t kMaxWaitingLogins = 1000;
+constexpr int kFirstLoginCode = 100000;
 constexpr std::int64_t kFullPieceSize = 256 * 1024;
 // Whole files can be sent in one piece by other clients; a video is never
 // larger than this in a test.
@@ -42,7 +48,7 @@ Pace paceFor(std::int64_t bytesPerSecond) {
   return {piece, piece * 1000 / bytesPerSecond};
 }
 
-std::string nicknameOf(const httplib::Request& request) {
+std::string nicknameCookie(const httplib::Request& request) {
   const std::string cookies = request.get_header_value("Cookie");
   const std::string prefix = std::string(kNicknameCookie) + "=";
   std::size_t at = 0;
@@ -70,6 +76,16 @@ constexpr std::pair<const char*, bool PlatformFaults::*> kFaultSwitches[] = {
     {"refusePublish", &PlatformFaults::refusePublications},
 };
 
+// A lasting cookie, so that the log-in stays in the browser's profile.
+void setLoginCookie(httplib::Response& response, const std::string& nickname) {
+  response.set_header("Set-Cookie", std::string(kNicknameCookie) + "=" + percentEncode(nickname) +
+                                        "; Path=/; Max-Age=31536000; SameSite=Lax");
+}
+
+void clearLoginCookie(httplib::Response& response) {
+  response.set_header("Set-Cookie", std::string(kNicknameCookie) + "=; Path=/; Max-Age=0");
+}
+
 void replyJson(httplib::Response& response, const std::string& json) {
   response.set_header("Cache-Control", "no-store");
   response.set_content(json, "application/json; charset=utf-8");
@@ -89,6 +105,11 @@ struct SimulatedPlatform::State {
   std::vector<Publication> publications;
   int nextUploadId = 1;
   int pageLoads = 0;
+  // Log-in codes of the log-in pages: waiting (empty) or confirmed as a nickname.
+  std::map<std::string, std::string> logins;
+  int nextLoginCode = kFirstLoginCode;
+  // Nicknames whose log-in the platform has ended.
+  std::set<std::string> expired;
 
   LoopbackServer server;
 
@@ -98,25 +119,101 @@ struct SimulatedPlatform::State {
   void takePiece(const httplib::Request& request, httplib::Response& response);
   void publish(const httplib::Request& request, httplib::Response& response);
   void changeFaults(const httplib::Request& request, httplib::Response& response);
+  void loginState(const httplib::Request& request, httplib::Response& response);
   std::string faultsJson() const;
+  // The nickname the request is logged in as; empty when not (or no longer).
+  std::string nicknameOf(const httplib::Request& request) const;
+  std::string newLoginCode();
+  bool confirmLogin(const std::string& code, const std::string& nickname);
+  void loggedIn(const std::string& nickname);
 };
+
+std::string SimulatedPlatform::State::nicknameOf(const httplib::Request& request) const {
+  std::string nickname = nicknameCookie(request);
+  std::lock_guard lock(mutex);
+  return expired.contains(nickname) ? std::string() : nickname;
+}
+
+std::string SimulatedPlatform::State::newLoginCode() {
+  const std::string code = numberToText(nextLoginCode++);
+  logins[code] = "";
+  if (logins.size() > kMaxWaitingLogins) logins.erase(logins.begin());
+  return code;
+}
+
+bool SimulatedPlatform::State::confirmLogin(const std::string& code, const std::string& nickname) {
+  std::lock_guard lock(mutex);
+  const auto found = logins.find(code);
+  if (found == logins.end() || nickname.empty()) return false;
+  found->second = nickname;
+  return true;
+}
+
+void SimulatedPlatform::State::loggedIn(const std::string& nickname) {
+  std::lock_guard lock(mutex);
+  expired.erase(nickname);
+}
+
+// The log-in page's question: the log-in cookie comes with the answer that
+// reports its code confirmed.
+void SimulatedPlatform::State::loginState(const httplib::Request& request, httplib::Response& response) {
+  std::string nickname;
+  {
+    std::lock_guard lock(mutex);
+    const auto found = logins.find(request.get_param_value("code"));
+    if (found == logins.end()) return replyError(response, 404, "unknown code");
+    nickname = found->second;
+    if (!nickname.empty()) logins.erase(found);
+  }
+  if (!nickname.empty()) {
+    loggedIn(nickname);
+    setLoginCookie(response, nickname);
+  }
+  replyJson(response, JsonObjectText().add("confirmed", !nickname.empty()).text());
+}
 
 void SimulatedPlatform::State::routes() {
   httplib::Server& s = server.server();
   s.set_payload_max_length(kMaxBodyBytes);
   s.Get(kUploadPagePath, [this](const auto& request, auto& response) { servePage(request, response); });
   s.Get("/", [](const auto&, auto& response) { response.set_redirect(kUploadPageSuffix); });
-  s.Get("/login", [](const httplib::Request& request, httplib::Response& response) {
+  s.Get("/login", [this](const httplib::Request& request, httplib::Response& response) {
     const std::string nickname = request.get_param_value("nickname");
     if (nickname.empty()) return replyError(response, 400, "nickname missing");
-    // A lasting cookie, so that the log-in stays in the browser's profile.
-    response.set_header("Set-Cookie", std::string(kNicknameCookie) + "=" + percentEncode(nickname) +
-                                          "; Path=/; Max-Age=31536000; SameSite=Lax");
+    loggedIn(nickname);
+    setLoginCookie(response, nickname);
     response.set_redirect(kUploadPageSuffix);
   });
   s.Get("/logout", [](const auto&, httplib::Response& response) {
-    response.set_header("Set-Cookie", std::string(kNicknameCookie) + "=; Path=/; Max-Age=0");
+    clearLoginCookie(response);
     response.set_redirect(kUploadPageSuffix);
+  });
+  s.Get("/sim/login/picture", [](const httplib::Request& request, httplib::Response& response) {
+    response.set_header("Cache-Control", "no-store");
+    response.set_content(loginPictureSvg(request.get_param_value("code")), "image/svg+xml");
+  });
+  s.Get("/sim/login/state", [this](const auto& request, auto& response) { loginState(request, response); });
+  s.Get("/sim/login/confirm", [this](const httplib::Request& request, httplib::Response& response) {
+    const std::string nickname = request.get_param_value("nickname");
+    if (nickname.empty()) return replyError(response, 400, "nickname missing");
+    if (!confirmLogin(request.get_param_value("code"), nickname)) return replyError(response, 404, "unknown code");
+    replyJson(response, JsonObjectText().add("ok", true).text());
+  });
+  s.Get("/sim/logins", [this](const auto&, auto& response) {
+    std::lock_guard lock(mutex);
+    std::string codes;
+    for (const auto& [code, nickname] : logins)
+      if (nickname.empty()) codes += (codes.empty() ? "" : ",") + jsonString(code);
+    replyJson(response, "[" + codes + "]");
+  });
+  s.Get("/sim/expire", [this](const httplib::Request& request, httplib::Response& response) {
+    const std::string nickname = request.get_param_value("nickname");
+    if (nickname.empty()) return replyError(response, 400, "nickname missing");
+    {
+      std::lock_guard lock(mutex);
+      expired.insert(nickname);
+    }
+    replyJson(response, JsonObjectText().add("ok", true).text());
   });
   s.Post("/sim/upload/begin", [this](const auto& request, auto& response) { beginUpload(request, response); });
   s.Post("/sim/upload/piece", [this](const auto& request, auto& response) { takePiece(request, response); });
@@ -131,6 +228,8 @@ void SimulatedPlatform::State::routes() {
 
 void SimulatedPlatform::State::servePage(const httplib::Request& request, httplib::Response& response) {
   const std::string nickname = nicknameOf(request);
+  // A log-in the platform ended takes its cookie with it.
+  if (nickname.empty() && !nicknameCookie(request).empty()) clearLoginCookie(response);
   std::string page;
   {
     std::lock_guard lock(mutex);
@@ -146,6 +245,7 @@ void SimulatedPlatform::State::servePage(const httplib::Request& request, httpli
         .add("readyDelayMs", static_cast<std::int64_t>(faults.readyDelayMs))
         .add("inputOnClick", faults.inputOnClick);
     if (faults.markerInScript) pageState.add("hint", "将视频拖拽到此处");
+    if (nickname.empty()) pageState.add("loginCode", newLoginCode());
     page = replaceAll(uploadPageTemplate(), kPageStatePlaceholder, pageState.text());
   }
   response.set_header("Cache-Control", "no-store");
@@ -240,6 +340,23 @@ std::string SimulatedPlatform::uploadPageUrl() const {
 
 std::string SimulatedPlatform::loginUrl(const std::string& nickname) const {
   return origin() + "/login?nickname=" + percentEncode(nickname);
+}
+
+std::vector<std::string> SimulatedPlatform::waitingLoginCodes() const {
+  std::lock_guard lock(state_->mutex);
+  std::vector<std::string> codes;
+  for (const auto& [code, nickname] : state_->logins)
+    if (nickname.empty()) codes.push_back(code);
+  return codes;
+}
+
+bool SimulatedPlatform::confirmLogin(const std::string& code, const std::string& nickname) {
+  return state_->confirmLogin(code, nickname);
+}
+
+void SimulatedPlatform::expireSession(const std::string& nickname) {
+  std::lock_guard lock(state_->mutex);
+  state_->expired.insert(nickname);
 }
 
 std::vector<Publication> SimulatedPlatform::publications() const {

@@ -8,6 +8,14 @@
 // Addresses besides the upload page:
 //   GET  /login?nickname=NAME   logs the browser in (a lasting cookie), then
 //                               leads to the upload page; GET /logout undoes it
+//   A visitor who is not logged in gets the log-in page instead: a picture
+//   with a log-in code that a phone would scan. The page asks
+//   /sim/login/state?code=CODE every half second and goes on to the upload
+//   page, logged in, once that code is confirmed:
+//   GET  /sim/login/confirm?code=CODE&nickname=NAME  confirms a code (the phone)
+//   GET  /sim/logins            the codes of log-in pages still waiting, JSON
+//   GET  /sim/expire?nickname=NAME  ends that log-in: its next page load shows
+//                               the log-in page, until it logs in again
 //   GET  /sim/publications      the publications as a JSON array
 //   GET or POST /sim/faults     the fault switches as JSON; query parameters
 //                               readyDelayMs, throttle (bytes per second),
@@ -39,6 +47,10 @@ struct Publication {
 // one shows an error dialog instead.
 inline constexpr const char* kPublishedSign = ".publish-success";
 
+// Shown only to a visitor who is not logged in: the sign for config.ini
+// [page] login_sign.
+inline constexpr const char* kLoginSign = ".login-tip";
+
 // Switches for fault tests. They take effect on the next page load (alert,
 // nickname, ready delay) or on the next piece of an upload (throttle, stall).
 struct PlatformFaults {
@@ -68,6 +80,14 @@ class SimulatedPlatform {
   std::string uploadPageUrl() const;
   // Opening this address in a browser logs that browser's profile in.
   std::string loginUrl(const std::string& nickname) const;
+
+  // The codes of log-in pages still waiting for a phone, oldest first.
+  std::vector<std::string> waitingLoginCodes() const;
+  // What /sim/login/confirm does; false for an unknown code.
+  bool confirmLogin(const std::string& code, const std::string& nickname);
+  // What /sim/expire does: every browser logged in as `nickname` is shown
+  // the log-in page from its next page load on, until it logs in again.
+  void expireSession(const std::string& nickname);
 
   std::vector<Publication> publications() const;
   // How often the upload page has been served (a navigation or a reload).

@@ -21,6 +21,7 @@ constexpr std::string_view kPage = R"PAGE(<!DOCTYPE html>
   .dialog-mask { position: fixed; inset: 0; background: rgba(0, 0, 0, 0.3); }
   .dialog { background: #fff; margin: 120px auto; width: 320px; padding: 16px; }
   .publish-success { color: #07c160; font-weight: bold; margin: 12px 0; }
+  .login-picture { display: block; width: 168px; height: 168px; margin: 12px 0; }
 </style>
 </head>
 <body>
@@ -136,8 +137,24 @@ function publishClicked(titleBox) {
   });
 }
 
+// The log-in page: a picture of the log-in code for a phone to scan. Once
+// the phone has confirmed the code, the answer brings the log-in cookie and
+// the page goes on to the upload page.
 function renderLogIn() {
-  app.replaceChildren(element("p", "login-tip", "请先登录创作者平台"));
+  const code = encodeURIComponent(pageState.loginCode);
+  const picture = element("img", "login-picture");
+  picture.src = "/sim/login/picture?code=" + code;
+  picture.alt = "登录二维码";
+  app.replaceChildren(element("p", "login-tip", "请先登录创作者平台"), picture,
+                      element("p", "login-hint", "请用手机扫码确认登录（" + pageState.loginCode + "）"));
+  const ask = async () => {
+    const answer = await fetch("/sim/login/state?code=" + code, { credentials: "same-origin" })
+                           .then(response => response.json()).catch(() => ({}));
+    // The log-in page is the upload page's address: a reload shows it logged in.
+    if (answer.confirmed) location.reload();
+    else setTimeout(ask, 500);
+  };
+  setTimeout(ask, 500);
 }
 
 function renderHome() {

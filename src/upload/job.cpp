@@ -21,6 +21,15 @@ constexpr double kStepPauseMs = 900;
 
 std::string countdownText(int seconds) { return "延时" + numberToText(seconds) + "秒后继续"; }
 
+// The row's status when the account is passed over for the rest of the round.
+const char* passedOverText(VideoOutcome outcome) {
+  return outcome == VideoOutcome::NotLoggedIn ? "未登录，已跳过" : "页面未就绪，已跳过";
+}
+
+const char* pageStateReason(VideoOutcome outcome) {
+  return outcome == VideoOutcome::NotLoggedIn ? "未登录" : "页面未就绪";
+}
+
 // 编辑框_单账号上传 when 选择框_切换账号 is checked, else 1.
 int videosPerTurn(const ControlModel& controls) {
   return controls.checked(ControlId::选择框_切换账号) ? toInteger(controls.text(ControlId::编辑框_单账号上传)) : 1;
@@ -89,12 +98,13 @@ bool Job::workOnAccount(int position, int perTurn) {
   row_ = position - 1;
   context_.jobRow = row_;
   int done = toInteger(controls_.cell(row_, 列_今天已发));
+  passOver_ = false;
   if (const std::string refusal = refusalFor(controls_.cell(row_, 列_账号标识)); !refusal.empty()) {
     controls_.setCell(row_, 列_状态, refusal);
-    done = perTurn;
+    passOver_ = true;
   }
   for (int repetition = 0; repetition < perTurn; ++repetition) {
-    if (perTurn - done < 1) break;
+    if (perTurn - done < 1 || passOver_) break;
     if (!doVideo(done)) return false;
   }
   context_.session.closeSession();
@@ -121,12 +131,11 @@ bool Job::doVideo(int& done) {
   videoPath_ = pickVideo(controls_, folder, row_);
   if (stopRequested()) return false;
   accountId_ = controls_.cell(row_, 列_账号标识);
-  const std::string nickname = controls_.cell(row_, 列_昵称);
   attemptStartMs_ = appClock().tickMs();
   title_.clear();
   step_ = "";
   if (videoPath_.empty() || !regularFileIdentity(videoPath_, videoIdentity_)) {
-    context_.summary.count(accountId_, nickname, VideoOutcome::Skipped);
+    reportOutcome(VideoOutcome::Skipped);
     videoIdentity_ = {};
     recordAttempt(AttemptOutcome::Skipped, videoPath_.empty() ? "没有视频" : "不是可用的视频文件");
     return PumpedWait(kStepPauseMs) && PumpedWait(kStepPauseMs);
@@ -141,13 +150,20 @@ bool Job::doVideo(int& done) {
   controls_.setCell(row_, 列_正在发布, videoPath_);
   prepareCover(controls_, videoPath_);
   forbiddenHoursGate();
-  const bool published = !stopRequested() && uploadOneVideo();
+  const VideoOutcome outcome = stopRequested() ? VideoOutcome::Failed : uploadOneVideo();
   ticker_.stop();
   if (stopRequested()) return false;
 
-  context_.summary.count(accountId_, controls_.cell(row_, 列_昵称),
-                         published ? VideoOutcome::Published : VideoOutcome::Failed);
-  if (!published) {
+  reportOutcome(outcome);
+  if (outcome == VideoOutcome::NotLoggedIn || outcome == VideoOutcome::PageNotReady) {
+    // Nothing was handed to the page: the video stays, and the account's
+    // other videos would meet the same page.
+    recordFailureOnce(pageStateReason(outcome));
+    recordAttempt(outcome == VideoOutcome::NotLoggedIn ? AttemptOutcome::NotLoggedIn : AttemptOutcome::PageNotReady,
+                  pageStateReason(outcome));
+    controls_.setCell(row_, 列_状态, passedOverText(outcome));
+    passOver_ = true;
+  } else if (outcome != VideoOutcome::Published) {
     recordFailureOnce("步骤失败");
     // A publication that ran out of time after the confirm click has its row
     // already; it is not a failure of the platform.
@@ -165,6 +181,10 @@ bool Job::doVideo(int& done) {
     controls_.setCell(row_, 列_今天已发, numberToText(done));
   }
   return PumpedWait(kStepPauseMs);
+}
+
+void Job::reportOutcome(VideoOutcome outcome) {
+  context_.summary.count(accountId_, controls_.cell(row_, 列_昵称), outcome);
 }
 
 bool Job::pauseAfterVideo() {
@@ -185,33 +205,35 @@ bool Job::pauseAfterVideo() {
   return true;
 }
 
-bool Job::uploadOneVideo() {
+VideoOutcome Job::uploadOneVideo() {
   step_ = "ensureSession";
-  context_.session.ensureSession(row_, accountId_);
+  const PageState shown = context_.session.ensureSession(row_, accountId_);
+  if (shown == PageState::NotLoggedIn) return VideoOutcome::NotLoggedIn;
+  if (shown == PageState::NotReady) return VideoOutcome::PageNotReady;
   while (context_.session.sessionId() == 0) {
-    if (!PumpedWait(2000) || !withinTimeLimit()) return false;
+    if (!PumpedWait(2000) || !withinTimeLimit()) return VideoOutcome::Failed;
   }
-  if (!PumpedWait(1000)) return false;
+  if (!PumpedWait(1000)) return VideoOutcome::Failed;
   UploadPage page(context_.engine, context_.session.sessionId());
   step_ = "startUpload";
-  if (!page.startUpload(videoPath_)) return false;
+  if (!page.startUpload(videoPath_)) return VideoOutcome::Failed;
   step_ = "fillDetails";
-  if (!page.fillDetails(controls_, context_.titles, row_, videoPath_)) return false;
+  if (!page.fillDetails(controls_, context_.titles, row_, videoPath_)) return VideoOutcome::Failed;
   title_ = page.title();
-  if (!withinTimeLimit()) return false;
+  if (!withinTimeLimit()) return VideoOutcome::Failed;
   step_ = "waitUploadComplete";
   if (!page.waitUploadComplete([this] { return withinTimeLimit(); })) {
     ticker_.stop();
     elapsedSeconds_ = 0;
-    return false;
+    return VideoOutcome::Failed;
   }
-  if (!withinTimeLimit()) return false;
+  if (!withinTimeLimit()) return VideoOutcome::Failed;
   step_ = "publish";
-  if (!page.publish()) return false;
+  if (!page.publish()) return VideoOutcome::Failed;
   recordPublication(page.title());
   // The publication is done and recorded: a stop here only skips the rest.
   page.afterPublish();
-  return withinTimeLimit();
+  return withinTimeLimit() ? VideoOutcome::Published : VideoOutcome::Failed;
 }
 
 void Job::recordPublication(const std::string& title) {

@@ -59,7 +59,9 @@ class Job {
   void recordPublication(const std::string& title);
   // One repetition of an account's turn; false when stopped.
   bool doVideo(int& done);
-  bool uploadOneVideo();
+  VideoOutcome uploadOneVideo();
+  // The one place where every attempt's outcome is told (the run summary).
+  void reportOutcome(VideoOutcome outcome);
   bool withinTimeLimit();
   // Keeps the evidence of the current video's failure, once per video.
   void recordFailureOnce(const std::string& reason);
@@ -82,6 +84,8 @@ class Job {
   std::string videoPath_;
   FileIdentity videoIdentity_;
   std::string accountId_;
+  // The account's record or page rules it out for this round: its turn ends.
+  bool passOver_ = false;
   // The page step in progress and whether its failure is already recorded.
   const char* step_ = "";
   bool failureRecorded_ = false;

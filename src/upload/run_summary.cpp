@@ -24,7 +24,11 @@ void RunSummary::count(const std::string& accountId, const std::string& nickname
     case VideoOutcome::Published: ++tally->published; break;
     case VideoOutcome::Failed: ++tally->failed; break;
     case VideoOutcome::Skipped: ++tally->skipped; break;
+    case VideoOutcome::NotLoggedIn: ++tally->notLoggedIn; break;
+    case VideoOutcome::PageNotReady: ++tally->pageNotReady; break;
   }
+  // A video without a page says nothing about the log-in.
+  if (outcome != VideoOutcome::Skipped) tally->loggedOut = outcome == VideoOutcome::NotLoggedIn;
 }
 
 std::vector<AccountTally> RunSummary::accounts() const {
@@ -37,13 +41,28 @@ std::int64_t RunSummary::elapsedMs() const {
   return appClock().tickMs() - startMs_;
 }
 
+std::vector<AccountTally> RunSummary::loggedOutAccounts() const {
+  std::vector<AccountTally> loggedOut;
+  for (const AccountTally& t : accounts())
+    if (t.loggedOut) loggedOut.push_back(t);
+  return loggedOut;
+}
+
 std::vector<std::string> RunSummary::lines() const {
+  const auto named = [](const AccountTally& t) {
+    return t.accountId + (t.nickname.empty() ? "" : "（" + t.nickname + "）");
+  };
   std::vector<std::string> out{"运行小结：用时 " + durationText(elapsedMs())};
   for (const AccountTally& t : accounts()) {
-    const std::string name = t.nickname.empty() ? "" : "（" + t.nickname + "）";
-    out.push_back("账号 " + t.accountId + name + "：发布 " + numberToText(t.published) + "，失败 " +
-                  numberToText(t.failed) + "，跳过 " + numberToText(t.skipped));
+    std::string line = "账号 " + named(t) + "：发布 " + numberToText(t.published) + "，失败 " + numberToText(t.failed) +
+                       "，跳过 " + numberToText(t.skipped);
+    if (t.notLoggedIn > 0) line += "，未登录 " + numberToText(t.notLoggedIn);
+    if (t.pageNotReady > 0) line += "，页面未就绪 " + numberToText(t.pageNotReady);
+    out.push_back(line);
   }
+  std::string loggedOut;
+  for (const AccountTally& t : loggedOutAccounts()) loggedOut += (loggedOut.empty() ? "" : "、") + named(t);
+  if (!loggedOut.empty()) out.push_back("未登录的账号：" + loggedOut);
   return out;
 }
 

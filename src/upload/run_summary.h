@@ -1,6 +1,7 @@
 #pragma once
 // What one job run did, per account: videos published, failed and skipped
-// (no video to pick), and how long the run took. Shown when the run ends.
+// (no video to pick), attempts that found the account not logged in or its
+// page not ready, and how long the run took. Shown when the run ends.
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -14,9 +15,15 @@ struct AccountTally {
   int published = 0;
   int failed = 0;
   int skipped = 0;
+  int notLoggedIn = 0;
+  int pageNotReady = 0;
+  // The latest look at the account's page found it logged out.
+  bool loggedOut = false;
 };
 
-enum class VideoOutcome { Published, Failed, Skipped };
+// How one attempt at a video ended. NotLoggedIn and PageNotReady keep the
+// video and pass the account over for the rest of the round.
+enum class VideoOutcome { Published, Failed, Skipped, NotLoggedIn, PageNotReady };
 
 class RunSummary {
  public:
@@ -26,9 +33,14 @@ class RunSummary {
   // Accounts in the order they were first counted.
   std::vector<AccountTally> accounts() const;
   std::int64_t elapsedMs() const;
-  // One line for the run's time, then one per account, e.g.
+  // The accounts whose page was logged out at the latest look.
+  std::vector<AccountTally> loggedOutAccounts() const;
+  // One line for the run's time, then one per account, then the accounts
+  // not logged in when there are any, e.g.
   //   运行小结：用时 3分05秒
   //   账号 501（五零一）：发布 2，失败 0，跳过 1
+  //   账号 502：发布 0，失败 0，跳过 0，未登录 1
+  //   未登录的账号：502
   std::vector<std::string> lines() const;
 
  private:

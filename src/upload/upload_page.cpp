@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "automation/page_readiness.h"
 #include "common/app_config.h"
 #include "common/clock.h"
 #include "common/pumped_wait.h"
@@ -85,14 +86,10 @@ bool UploadPage::afterPublish() {
   return wait(1);
 }
 
-// The sign counts as an element matching it or as text the page shows (its
-// visible text: the page's scripts may well hold the same words).
 bool UploadPage::waitForSign(const PublishedSign& sign) {
   const std::int64_t deadline = appClock().tickMs() + std::int64_t{sign.waitSeconds} * 1000;
   while (!stopRequested()) {
-    if (engine_.elementExists(session_, sign.sign) ||
-        engine_.elementText(session_, "body").find(sign.sign) != std::string::npos)
-      return true;
+    if (signShows(engine_, session_, sign.sign)) return true;
     if (appClock().tickMs() >= deadline || !wait(kSignPollSeconds)) break;
   }
   if (!stopRequested()) engine_.setWindowTitle(session_, "未见发表成功标志");

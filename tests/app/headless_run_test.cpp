@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+#include <httplib.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -421,6 +423,132 @@ TEST_F(HeadlessRun, AnnouncesANewerVersionAndPrintsTheDisclaimerWithoutAskingOrD
   EXPECT_EQ(again.errors().find("免责声明"), std::string::npos) << again.errors();
 }
 
+// --- log-in state and the account commands ---
+
+// The platform's log-in page is recognised by its sign; a short ready wait.
+constexpr const char* kLoginPageConfig = "\n[page]\nlogin_sign = .login-tip\nready_wait = 5\n";
+
+TEST_F(HeadlessRun, AnExpiredAccountIsPassedOverAtOnceWhileTheOtherPublishesAndTheRunSaysSo) {
+  addAccount("551", "五五一", {1500, 1600});
+  addAccount("552", "五五二", {2500});
+  platform.expireSession("五五一");
+  dir.write("config.ini", "[hosts]\nplatform = " + platform.origin() + kLoginPageConfig);
+  CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0", "选择框_切换账号=真",
+                               "编辑框_单账号上传=2", "选择框_自动放弃=真", "放弃秒=300", "描述_文件名=真"}));
+  ASSERT_TRUE(run.waitForOutput("[账号 551] 正在发布: ", 120s)) << run.errors();
+  const auto begun = std::chrono::steady_clock::now();
+  ASSERT_TRUE(run.waitForOutput("[账号 551] 状态: 未登录，已跳过（证据：", 60s)) << run.output();
+  EXPECT_LE(std::chrono::steady_clock::now() - begun, 10s) << "ready_wait + 5 s, not the 300 s limit";
+  EXPECT_EQ(run.wait(240s), kExitNotLoggedIn) << run.errors();
+
+  const std::vector<sim::Publication> expected{{"五五二", "a.mp4", 2500, "a"}};
+  EXPECT_EQ(platform.publications(), expected);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("videos551/a.mp4")));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("videos551/b.mp4")));
+  const std::string output = run.output();
+  EXPECT_EQ(output.find("[账号 551] 状态: 上传失败"), std::string::npos) << output;
+  EXPECT_NE(output.find("\n账号 551：发布 0，失败 0，跳过 0，未登录 1\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("\n未登录的账号：551\n"), std::string::npos) << output;
+}
+
+class LoginCommand : public HeadlessRun {
+ protected:
+  void SetUp() override {
+    HeadlessRun::SetUp();
+    dir.write("config.ini", "[hosts]\nplatform = " + platform.origin() + kLoginPageConfig);
+    std::filesystem::create_directories(dir.file("videos561"));
+    dir.write("data/list/561.json", R"({"昵称":"自动获取","素材目录":")" + dir.file("videos561") + R"(","缓存id":"561"})");
+  }
+  // No display, whatever the test runs under: the browser runs headless.
+  std::unique_ptr<CommandRun> login(const std::string& wait) {
+    return std::make_unique<CommandRun>(
+        dir, std::vector<std::string>{"--dir", dir.path(), "--login", "561", "--login-wait", wait},
+        std::vector<std::string>{"PATH=/usr/bin:/bin", "HOME=" + dir.path()});
+  }
+};
+
+TEST_F(LoginCommand, APhoneConfirmingTheCodeOnThePictureLogsTheProfileInAndTheNicknameIsRecorded) {
+  const auto run = login("120");
+  const std::string picture = dir.file("logs/login-561.png");
+  ASSERT_TRUE(run->waitForOutput("：" + picture + "\n", 60s)) << run->output() << run->errors();
+  EXPECT_EQ(test::readFile(picture).substr(0, 4), "\x89PNG");
+  ASSERT_TRUE(test::pollUntil([&] { return !platform.waitingLoginCodes().empty(); }, 30s));
+  httplib::Client phone(platform.origin());
+  const auto confirmed = phone.Get("/sim/login/confirm?code=" + platform.waitingLoginCodes().back() + "&nickname=%E4%BA%94%E5%85%AD%E4%B8%80");
+  ASSERT_TRUE(confirmed);
+  EXPECT_EQ(confirmed->status, 200);
+  ASSERT_EQ(run->wait(60s), kExitOk) << run->output() << run->errors();
+  EXPECT_NE(run->output().find("账号 561 已登录（五六一）"), std::string::npos) << run->output();
+  EXPECT_NE(test::readFile(dir.file("data/list/561.json")).find(R"("昵称": "五六一")"), std::string::npos)
+      << test::readFile(dir.file("data/list/561.json"));
+  EXPECT_TRUE(test::pollUntil([&] { return cdp::findBrowserProcess(dir.file("huancun/vesko561")) <= 0; }, 15s))
+      << "the headless log-in browser is closed";
+}
+
+TEST_F(LoginCommand, EndsUnconfirmedAfterItsWaitOrOnCtrlC) {
+  const auto waited = login("3");
+  EXPECT_EQ(waited->wait(60s), kExitLoginTimedOut) << waited->errors();
+  const auto stopped = login("120");
+  ASSERT_TRUE(stopped->waitForOutput("login-561.png", 60s)) << stopped->errors();
+  stopped->signal(SIGINT);
+  EXPECT_EQ(stopped->wait(30s), kExitLoginStopped) << stopped->errors();
+  EXPECT_NE(test::readFile(dir.file("data/list/561.json")).find("自动获取"), std::string::npos);
+}
+
+TEST_F(HeadlessRun, CheckLoginsNamesEachAccountsStateAndSucceedsOnlyWhenAllAreLoggedIn) {
+  addAccount("571", "五七一", {});
+  addAccount("572", "五七二", {});
+  platform.expireSession("五七二");
+  dir.write("data/list/573.json", "not a record");
+  dir.write("config.ini", "[hosts]\nplatform = " + platform.origin() + kLoginPageConfig);
+  CommandRun mixed(dir, {"--dir", dir.path(), "--check-logins"});
+  EXPECT_EQ(mixed.wait(120s), kExitNotLoggedIn) << mixed.errors();
+  for (const char* line : {"账号 571：已登录（五七一）\n", "账号 572：未登录\n", "账号 573：记录无法读取\n"})
+    EXPECT_NE(mixed.output().find(line), std::string::npos) << line << mixed.output();
+
+  std::filesystem::remove(dir.file("data/list/572.json"));
+  std::filesystem::remove(dir.file("data/list/573.json"));
+  CommandRun allIn(dir, {"--dir", dir.path(), "--check-logins"});
+  EXPECT_EQ(allIn.wait(120s), kExitOk) << allIn.output() << allIn.errors();
+}
+
+TEST_F(HeadlessRun, AddAccountTakesTheLowestFreeIdAndRefusesBadInputWritingNothing) {
+  std::filesystem::create_directories(dir.file("videos"));
+  const std::string aFile = dir.write("file.mp4", "x");
+  struct Case {
+    std::vector<std::string> arguments;
+    int exitCode;
+  };
+  const Case refused[] = {
+      {{"--add-account", dir.file("missing")}, kExitCommandFailed},
+      {{"--add-account", aFile}, kExitCommandFailed},
+      {{"--add-account", dir.file("videos"), "--nickname", "a\nb"}, kExitCommandFailed},
+      {{"--add-account", dir.file("videos"), "--nickname", ""}, kExitCommandFailed},
+      {{"--nickname", "x"}, kExitBadArguments},
+  };
+  for (const Case& c : refused) {
+    std::vector<std::string> arguments{"--dir", dir.path()};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    CommandRun run(dir, arguments);
+    EXPECT_EQ(run.wait(30s), c.exitCode) << arguments.back();
+    EXPECT_FALSE(run.errors().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("data/list/100.json"))) << arguments.back();
+  }
+
+  dir.write("data/list/101.json", "{}");
+  CommandRun first(dir, {"--dir", dir.path(), "--add-account", dir.file("videos"), "--nickname", "小王"});
+  ASSERT_EQ(first.wait(30s), kExitOk) << first.errors();
+  EXPECT_TRUE(first.output().ends_with("\n100\n")) << first.output();
+  CommandRun second(dir, {"--dir", dir.path(), "--add-account", dir.file("videos")});
+  ASSERT_EQ(second.wait(30s), kExitOk) << second.errors();
+  EXPECT_TRUE(second.output().ends_with("\n102\n")) << second.output();
+  const std::string record = test::readFile(dir.file("data/list/102.json"));
+  for (const std::string& entry : {std::string(R"("昵称": "自动获取")"), R"("素材目录": ")" + dir.file("videos") + "\"",
+                                   std::string(R"("缓存id": "102")")})
+    EXPECT_NE(record.find(entry), std::string::npos) << entry << record;
+  EXPECT_NE(test::readFile(dir.file("data/list/100.json")).find(R"("昵称": "小王")"), std::string::npos);
+}
+
 TEST(HeadlessArguments, SettingsKeepTheirOrderAndKind) {
   std::string error;
   const auto line =
@@ -520,7 +648,7 @@ TEST(HistoryCommand, PrintsTheChosenRowsAloneOnStandardOutput) {
       {{"--history", "--since", "2026-12-09"}, kExitOk, "2026-12-09 08:00:00  账号 501  已发布  用时 0秒  标题：new\n", ""},
       {{"--history", "--since", "2026-12-9"}, kExitBadArguments, "", "--since 需要 YYYY-MM-DD"},
       {{"--csv"}, kExitBadArguments, "", "--csv 只能与 --history 一起使用"},
-      {{"--history", "--dir", garbage.path()}, kExitHistoryUnreadable, "", "发布历史无法读取"},
+      {{"--history", "--dir", garbage.path()}, kExitCommandFailed, "", "发布历史无法读取"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> arguments = c.arguments;

@@ -73,6 +73,36 @@ TEST_F(SimulatedPlatformTest, LogInIsALastingCookieAndLeadsToTheUploadPage) {
   EXPECT_EQ(client->Get("/login")->status, 400);
 }
 
+TEST_F(SimulatedPlatformTest, ALogInPageCodeConfirmedByThePhoneLogsInAndExpiringItEndsTheLogIn) {
+  const char* page = "/cgibin/recwxamanager/userclientjump?tag=uploadindex";
+  auto anonymous = client->Get(page);
+  ASSERT_TRUE(anonymous);
+  ASSERT_EQ(platform.waitingLoginCodes().size(), 1u);
+  const std::string code = platform.waitingLoginCodes()[0];
+  EXPECT_NE(anonymous->body.find(R"("loginCode":")" + code + "\""), std::string::npos);
+  EXPECT_EQ(client->Get("/sim/logins")->body, "[\"" + code + "\"]");
+  EXPECT_NE(client->Get("/sim/login/picture?code=" + code)->body.find("<svg"), std::string::npos);
+
+  EXPECT_EQ(client->Get("/sim/login/state?code=" + code)->body, R"({"confirmed":false})");
+  EXPECT_EQ(client->Get("/sim/login/confirm?code=nope&nickname=bob")->status, 404);
+  EXPECT_EQ(client->Get("/sim/login/confirm?code=" + code + "&nickname=bob")->status, 200);
+  auto confirmed = client->Get("/sim/login/state?code=" + code);
+  EXPECT_EQ(confirmed->body, R"({"confirmed":true})");
+  const std::string cookie = confirmed->get_header_value("Set-Cookie");
+  const httplib::Headers bob{{"Cookie", cookie.substr(0, cookie.find(';'))}};
+  EXPECT_NE(client->Get(page, bob)->body.find(R"("nickname":"bob")"), std::string::npos);
+  EXPECT_TRUE(platform.waitingLoginCodes().empty());
+
+  EXPECT_EQ(client->Get("/sim/expire?nickname=bob")->status, 200);
+  auto expired = client->Get(page, bob);
+  EXPECT_NE(expired->body.find(R"("nickname":null)"), std::string::npos);
+  EXPECT_NE(expired->get_header_value("Set-Cookie").find("Max-Age=0"), std::string::npos);
+  const std::string id = sendFile("a.mp4", "abc", 3);
+  EXPECT_EQ(post("/sim/publish?id=" + id, "t", bob)->status, 401);
+  // Logging in again lifts the expiry.
+  EXPECT_NE(client->Get(page, loggedIn("bob"))->body.find(R"("nickname":"bob")"), std::string::npos);
+}
+
 TEST_F(SimulatedPlatformTest, ACompleteUploadIsPublishedWithNicknameSizeAndTitle) {
   const std::string bytes(3 * 1024 * 1024 + 17, 'v');
   const std::string id = sendFile("clip%201.mp4", bytes, 256 * 1024);

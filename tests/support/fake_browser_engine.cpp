@@ -169,14 +169,15 @@ std::string FakeBrowserEngine::pageUrl(SessionId session) {
 
 void FakeBrowserEngine::overrideDialogs(SessionId) {}
 
-void FakeBrowserEngine::navigate(SessionId session, const std::string& url) {
+bool FakeBrowserEngine::navigate(SessionId session, const std::string& url) {
   {
     std::lock_guard lock(mutex_);
     Page* page = livePage(session);
-    if (!page) return;
+    if (!page) return false;
     page->url = url;
   }
   record({FakeEvent::Kind::Navigate, session, url});
+  return true;
 }
 
 void FakeBrowserEngine::refresh(SessionId session) {
@@ -197,7 +198,9 @@ void FakeBrowserEngine::refresh(SessionId session) {
 bool FakeBrowserEngine::pageIsLoaded(SessionId session, const std::string& marker) {
   std::lock_guard lock(mutex_);
   Page* page = livePage(session);
-  return page && !marker.empty() && page->script.pageText.find(marker) != std::string::npos;
+  // An empty marker asks whether the document has finished loading: a fake page always has.
+  if (marker.empty()) return page != nullptr;
+  return page && page->script.pageText.find(marker) != std::string::npos;
 }
 
 bool FakeBrowserEngine::waitPageLoaded(SessionId session, const std::string& marker) {
@@ -222,6 +225,8 @@ bool FakeBrowserEngine::elementExists(SessionId session, const std::string& sele
 std::string FakeBrowserEngine::elementText(SessionId session, const std::string& selector) {
   std::lock_guard lock(mutex_);
   Page* page = livePage(session);
+  // The page's visible text, shown whether or not it is the upload page.
+  if (page && selector == "body") return page->script.pageText;
   if (!page || !hasElement(*page, selector)) return {};
   if (selector == ".user-name") return page->script.nickname;
   if (selector != ".video-status") return {};

@@ -93,7 +93,7 @@ class FakeBrowserEngine : public BrowserEngine {
   void activatePage(SessionId session) override;
   std::string pageUrl(SessionId session) override;
   void overrideDialogs(SessionId session) override;
-  void navigate(SessionId session, const std::string& url) override;
+  bool navigate(SessionId session, const std::string& url) override;
   void refresh(SessionId session) override;
   bool pageIsLoaded(SessionId session, const std::string& marker) override;
   bool waitPageLoaded(SessionId session, const std::string& marker) override;

@@ -24,7 +24,7 @@ class MockBrowserEngine : public BrowserEngine {
   MOCK_METHOD(void, activatePage, (SessionId session), (override));
   MOCK_METHOD(std::string, pageUrl, (SessionId session), (override));
   MOCK_METHOD(void, overrideDialogs, (SessionId session), (override));
-  MOCK_METHOD(void, navigate, (SessionId session, const std::string& url), (override));
+  MOCK_METHOD(bool, navigate, (SessionId session, const std::string& url), (override));
   MOCK_METHOD(void, refresh, (SessionId session), (override));
   MOCK_METHOD(bool, pageIsLoaded, (SessionId session, const std::string& marker), (override));
   MOCK_METHOD(bool, waitPageLoaded, (SessionId session, const std::string& marker), (override));

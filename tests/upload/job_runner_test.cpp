@@ -672,6 +672,59 @@ TEST_F(JobRunnerTest, TodaysCountIsRestoredFromTheHistoryAfterARestart) {
   restorePublishedToday(restarted);
   EXPECT_EQ(restarted.cell(0, 列_今天已发), "1");
   EXPECT_EQ(restarted.cell(1, 列_今天已发), "");
+
+struct PageCase {
+  const char* name;
+  const char* loginSign;
+  const char* status;
+  const char* summary;
+};
+
+class LoggedOutPageTest : public JobRunnerTest, public ::testing::WithParamInterface<PageCase> {};
+
+// The first account's page shows no marker: with a log-in sign configured
+// and shown it is not logged in, without one it is not ready. Either way the
+// account is passed over at once, its videos kept, and the next publishes.
+TEST_P(LoggedOutPageTest, TheAccountIsPassedOverWithItsVideosKeptAndTheNextPublishes) {
+  dir.write("program/config.ini", std::string("[page]\nlogin_sign = ") + GetParam().loginSign + "\nready_wait = 30\n");
+  controls.setChecked(ControlId::选择框_切换账号, true);
+  controls.setText(ControlId::编辑框_单账号上传, "2");
+  addAccount("1", 2);
+  addAccount("2", 1);
+  engine.setPageScript({.pageText = "请先登录创作者平台", .nickname = ""});
+  engine.setEventHook([this](const FakeEvent& event) {
+    if (event.kind == FakeEvent::Kind::Start) engine.setPageScript({});
+  });
+  runToEnd();
+  EXPECT_EQ(publishedAccounts(), std::vector<std::string>{"2"});
+  EXPECT_EQ(controls.cell(0, 列_状态), GetParam().status);
+  EXPECT_TRUE(fileExists(dir.file("acct1/v1.mp4")) && fileExists(dir.file("acct1/v2.mp4")));
+  EXPECT_EQ(engine.events(FakeEvent::Kind::Upload).size(), 1u) << "nothing was handed to the logged-out page";
+  const std::vector<std::string> lines = runner->summary().lines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[1], GetParam().summary);
+  EXPECT_NE(test::readFile(runner->lastFailureEvidence()).find("ensureSession"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, LoggedOutPageTest,
+    ::testing::Values(PageCase{"signShown", "请先登录", "未登录，已跳过", "账号 1：发布 0，失败 0，跳过 0，未登录 1"},
+                      PageCase{"noMarker", "", "页面未就绪，已跳过", "账号 1：发布 0，失败 0，跳过 0，页面未就绪 1"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RunSummaryLogIns, ListsOnlyTheAccountsLoggedOutAtTheirLatestLook) {
+  RunSummary summary;
+  summary.begin();
+  summary.count("1", "", VideoOutcome::NotLoggedIn);
+  summary.count("1", "甲", VideoOutcome::Published);  // logged in by the next round
+  summary.count("2", "", VideoOutcome::NotLoggedIn);
+  summary.count("2", "", VideoOutcome::Skipped);  // no video says nothing about the log-in
+  summary.count("3", "", VideoOutcome::PageNotReady);
+  const std::vector<std::string> lines = summary.lines();
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[1], "账号 1（甲）：发布 1，失败 0，跳过 0，未登录 1");
+  EXPECT_EQ(lines[3], "账号 3：发布 0，失败 0，跳过 0，页面未就绪 1");
+  EXPECT_EQ(lines[4], "未登录的账号：2");
 }
 
 TEST(DurationText, ShowsHoursMinutesAndSeconds) {

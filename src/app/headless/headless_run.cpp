@@ -10,18 +10,13 @@
 #include <stop_token>
 #include <thread>
 
-#include "accounts/account_context.h"
-#include "accounts/account_list.h"
-#include "app/runtime/app_info.h"
 #include "app/headless/headless_online.h"
-#include "app/headless/console_dialogs.h"
-#include "app/runtime/exit_codes.h"
+#include "app/headless/headless_setup.h"
 #include "app/headless/progress_printer.h"
+#include "app/runtime/app_info.h"
+#include "app/runtime/exit_codes.h"
 #include "app/runtime/runtime.h"
-#include "app/runtime/startup_controls.h"
-#include "common/app_config.h"
 #include "common/stop.h"
-#include "common/program_dir.h"
 #include "log/date_time.h"
 #include "log/error_log.h"
 #include "settings/control_state_store.h"
@@ -73,10 +68,7 @@ struct Termination {
 // runHeadless's frame.
 Termination& awaitTermination() {
   static Termination termination;
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
+  const sigset_t signals = terminationSignals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   std::thread([signals] {
     int received = 0;
@@ -114,33 +106,16 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
   // An early return gives the version check a moment, then stops it.
   const VersionCheck versionCheck = startHeadlessOnlineSteps(stdout, stderr);
 
-  ControlModel controls;
-  ConsoleDialogs dialogs;
-  AccountStore store;
-  CategoryCatalogue categories;
-  AccountContext accounts{controls, dialogs, store, categories};
-  std::string settingsPath;
-  restoreControlsAtStart(controls, settingsPath);
-  applyControlSettings(controls, options.settings);
+  HeadlessSetup setup;
   // A signal during start-up ends the run before the job starts, as a stop
   // at that moment would.
   const auto endIfSignalled = [&] {
-    if (termination.end.signalled()) saveAndEnd(controls, settingsPath, kExitOk);
+    if (termination.end.signalled()) saveAndEnd(setup.controls, setup.settingsPath, kExitOk);
   };
-  endIfSignalled();
-
-  if (uploadPageUrl().empty()) {
-    std::fprintf(stderr, "未配置平台地址：请在 %s 的 [hosts] 中写入 platform = https://平台主机\n",
-                 configFilePath().c_str());
-    return kExitNoPlatform;
-  }
-  Runtime runtime(controls, dialogs, store, ScreenSize{});
-  runtime.deployEngine();
-  const bool engineReady = runtime.initEngine(false);
-  endIfSignalled();
-  if (!engineReady) return kExitNoBrowser;
-  controls.setCaption(ControlId::标签15, programPath("\\"));
-  reloadAccounts(accounts);
+  if (const int code = setup.start(options.settings, engineConfigFromFile(), endIfSignalled); code != kExitOk)
+    return code;
+  ControlModel& controls = setup.controls;
+  Runtime& runtime = setup.runtime();
   restorePublishedToday(controls);
   std::printf("Vidralo 无窗口运行：%d 个账号，上传页 %s\n", controls.rowCount(),
               runtime.sessionSettings().uploadPageUrl().c_str());
@@ -157,8 +132,11 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
     runtime.job().waitUntilIdle();
   }
   printSummary(runtime.job().summary().lines());
-  const int exitCode = options.afterJob ? options.afterJob(runtime) : kExitOk;
-  saveAndEnd(controls, settingsPath, exitCode);
+  // Accounts found logged out at their latest look make the run's end say so.
+  const int exitCode = options.afterJob                                          ? options.afterJob(runtime)
+                       : runtime.job().summary().loggedOutAccounts().empty() ? kExitOk
+                                                                               : kExitNotLoggedIn;
+  saveAndEnd(controls, setup.settingsPath, exitCode);
 }
 
 }  // namespace vidralo

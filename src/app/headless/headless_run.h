@@ -5,9 +5,9 @@
 //
 // Exit codes (exit_codes.h): 0 when the job ended by itself or SIGINT/SIGTERM
 // stopped it (a summary is printed and the control values are saved either
-// way), 3 without a configured platform host, 4 without a usable browser, 8
-// when the control values could not be saved (said on standard error and in
-// the error log).
+// way), 10 instead when accounts were found not logged in, 3 without a
+// configured platform host, 4 without a usable browser, 8 when the control
+// values could not be saved (said on standard error and in the error log).
 #include <functional>
 #include <string>
 #include <vector>

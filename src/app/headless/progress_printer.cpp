@@ -19,7 +19,9 @@ void ProgressPrinter::onChange(const ControlChange& change) {
     const std::string account = "账号 " + controls_.cell(change.row, 列_账号标识);
     const std::string column(accountColumns()[static_cast<std::size_t>(change.column)].title);
     std::string value = controls_.cell(change.row, change.column);
-    if (change.column == 列_状态 && value == "上传失败" && failureEvidence_) {
+    // A failure and an account passed over for its page name the page's evidence.
+    const bool pictured = value == "上传失败" || value == "未登录，已跳过" || value == "页面未就绪，已跳过";
+    if (change.column == 列_状态 && pictured && failureEvidence_) {
       if (const std::string evidence = failureEvidence_(); !evidence.empty()) value += "（证据：" + evidence + "）";
     }
     print(account, column, value);

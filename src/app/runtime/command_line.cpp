@@ -34,12 +34,19 @@ struct Options {
   QCommandLineOption account{"account", qt("与 --history 一起：只列出此账号标识的历史"), "ID"};
   QCommandLineOption since{"since", qt("与 --history 一起：只列出此日及以后的历史"), "YYYY-MM-DD"};
   QCommandLineOption csv{"csv", qt("与 --history 一起：以 CSV（UTF-8）输出")};
+  QCommandLineOption login{"login", qt("打开账号 ID 的浏览器登录；无显示器时无窗口运行，登录二维码图片写入 logs/login-ID.png"),
+                           "ID"};
+  QCommandLineOption loginWait{"login-wait", qt("--login 最多等待的秒数（默认 300）"), "N"};
+  QCommandLineOption checkLogins{"check-logins", qt("检查每个账号是否已登录；全部已登录时退出码为 0")};
+  QCommandLineOption addAccount{"add-account", qt("添加账号，以 FOLDER 为素材目录，打印新账号标识"), "FOLDER"};
+  QCommandLineOption nickname{"nickname", qt("--add-account 的账号昵称"), "NAME"};
 
   void addTo(QCommandLineParser& parser) const {
     parser.setApplicationDescription(qt("Vidralo：通过创作者平台的上传网页批量发布视频"));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const QCommandLineOption* option : {&help, &version, &dir, &headless, &set, &demo, &screenshot, &reportFault,
-                                             &listSettings, &acceptDisclaimer, &history, &account, &since, &csv})
+                                             &listSettings, &acceptDisclaimer, &history, &account, &since, &csv,
+                                             &login, &loginWait, &checkLogins, &addAccount, &nickname})
       parser.addOption(*option);
   }
 };
@@ -146,6 +153,28 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& argu
   if (!historyError.empty()) {
     error = historyError;
     return std::nullopt;
+  }
+  if (parser.isSet(options.login)) line.loginAccount = utf8(parser.value(options.login));
+  if (parser.isSet(options.loginWait)) {
+    if (!line.loginAccount) {
+      error = "--login-wait 只能与 --login 一起使用";
+      return std::nullopt;
+    }
+    bool number = false;
+    line.loginWaitSeconds = parser.value(options.loginWait).toInt(&number);
+    if (!number || line.loginWaitSeconds <= 0) {
+      error = "--login-wait 需要一个正整数秒数：" + utf8(parser.value(options.loginWait));
+      return std::nullopt;
+    }
+  }
+  line.checkLogins = parser.isSet(options.checkLogins);
+  if (parser.isSet(options.addAccount)) line.addAccountFolder = utf8(parser.value(options.addAccount));
+  if (parser.isSet(options.nickname)) {
+    if (!line.addAccountFolder) {
+      error = "--nickname 只能与 --add-account 一起使用";
+      return std::nullopt;
+    }
+    line.nickname = utf8(parser.value(options.nickname));
   }
   for (const QString& assignment : parser.values(options.set)) {
     std::optional<ControlSetting> setting = parseSetting(utf8(assignment), error);

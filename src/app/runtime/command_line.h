@@ -33,6 +33,11 @@ struct CommandLine {
   std::optional<std::string> faultFile;   // --report-fault
   std::vector<ControlSetting> settings;   // --set, in order
   std::optional<HistoryRequest> history;  // --history and its filters
+  std::optional<std::string> loginAccount;  // --login ID
+  int loginWaitSeconds = 300;               // --login-wait N
+  bool checkLogins = false;                 // --check-logins
+  std::optional<std::string> addAccountFolder;  // --add-account FOLDER
+  std::optional<std::string> nickname;          // --nickname NAME (with --add-account)
 };
 
 // `arguments` includes the program name first. On a bad command line returns

@@ -20,7 +20,6 @@ struct DemoAccount {
 };
 constexpr DemoAccount kAccounts[] = {{"901", "演示一号"}, {"902", "演示二号"}};
 constexpr int kVideosPerAccount = 3;
-constexpr const char* kSuccessSign = ".publish-success";
 
 bool writeFile(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -100,8 +99,8 @@ bool Demo::prepare(bool visibleBrowser, std::string& error) {
     return false;
   }
   const std::string config = "[hosts]\nplatform = " + platform_.origin() + "\n[browser]\nheadless = " +
-                             (visibleBrowser ? "false" : "true") + "\nargs = --lang=zh-CN --disable-features=Translate\n[page]\npublished_sign = " + kSuccessSign +
-                             "\npublished_wait = 15\n";
+                             (visibleBrowser ? "false" : "true") + "\nargs = --lang=zh-CN --disable-features=Translate\n[page]\npublished_sign = " + sim::kPublishedSign +
+                             "\npublished_wait = 15\nlogin_sign = " + sim::kLoginSign + "\nready_wait = 30\n";
   if (!writeFile(programPath("\\config.ini"), config)) {
     error = "无法写入 config.ini";
     return false;

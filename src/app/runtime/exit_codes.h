@@ -11,7 +11,10 @@ inline constexpr int kExitNoDisplay = 5;     // the window was asked for where t
 inline constexpr int kExitBadDirectory = 6;  // --dir names a missing folder or a file
 inline constexpr int kExitDemoFailed = 7;    // the demo could not prepare its folder or its platform
 inline constexpr int kExitSettingsNotSaved = 8;  // the control values could not be saved at the end
-inline constexpr int kExitHistoryUnreadable = 13;  // --history: the history database cannot be read
+inline constexpr int kExitNotLoggedIn = 10;      // a run or --check-logins ended with accounts not logged in
+inline constexpr int kExitLoginTimedOut = 11;    // --login: no log-in within --login-wait seconds
+inline constexpr int kExitLoginStopped = 12;     // --login: stopped by Ctrl+C or SIGTERM, or its browser closed
+inline constexpr int kExitCommandFailed = 13;  // --add-account, --login or --history: bad input, or it could not read or write
 inline constexpr int kExitDisclaimerNotSaved = 16;  // --accept-disclaimer could not write its marker
 
 }  // namespace vidralo

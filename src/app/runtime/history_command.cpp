@@ -21,7 +21,7 @@ int printHistory(const HistoryRequest& request, std::FILE* out, std::FILE* err) 
     case HistoryRead::Unreadable: break;
   }
   std::fprintf(err, "发布历史无法读取：%s（%s）\n", path.c_str(), error.c_str());
-  return kExitHistoryUnreadable;
+  return kExitCommandFailed;
 }
 
 }  // namespace vidralo

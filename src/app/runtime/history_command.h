@@ -8,7 +8,7 @@
 namespace vidralo {
 
 // Prints the rows `request` asks for to `out`. kExitOk, also when there is
-// no history yet (a note goes to `err`); kExitHistoryUnreadable with the
+// no history yet (a note goes to `err`); kExitCommandFailed with the
 // reason on `err` when the database cannot be read.
 int printHistory(const HistoryRequest& request, std::FILE* out, std::FILE* err);
 

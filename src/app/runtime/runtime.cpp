@@ -33,9 +33,10 @@ SessionSettings makeSessionSettings(AccountStore& accounts, ScreenSize screen) {
 
 }  // namespace
 
-Runtime::Runtime(ControlModel& controls, Dialogs& dialogs, AccountStore& accounts, ScreenSize screen)
+Runtime::Runtime(ControlModel& controls, Dialogs& dialogs, AccountStore& accounts, ScreenSize screen,
+                 const cdp::CdpEngine::Config& engineConfig)
     : controls_(controls),
-      engine_(engineConfigFromFile()),
+      engine_(engineConfig),
       startup_(engine_, controls, dialogs),
       sessionSettings_(makeSessionSettings(accounts, screen)),
       job_(controls, engine_, sessionSettings_) {
@@ -55,8 +56,8 @@ void Runtime::closeAllBrowsers() { engine_.closeBrowsers(); }
 
 void Runtime::testRedial() { testRedialUnlessRunning(controls_, *systemDialPlatform()); }
 
-void Runtime::openAccountBrowser(int row, const std::string& accountId) {
-  vidralo::openAccountBrowser(engine_, controls_, sessionSettings_, row, accountId);
+OpenedBrowser Runtime::openAccountBrowser(int row, const std::string& accountId) {
+  return openAccountPage(engine_, controls_, sessionSettings_, row, accountId);
 }
 
 SessionId Runtime::knownSession() {

@@ -20,13 +20,17 @@ struct ScreenSize {
   int height = 1080;
 };
 
+// The engine's options from config.ini [browser].
+cdp::CdpEngine::Config engineConfigFromFile();
+
 class Runtime {
  public:
-  Runtime(ControlModel& controls, Dialogs& dialogs, AccountStore& accounts, ScreenSize screen);
+  Runtime(ControlModel& controls, Dialogs& dialogs, AccountStore& accounts, ScreenSize screen,
+          const cdp::CdpEngine::Config& engineConfig = engineConfigFromFile());
   Runtime(const Runtime&) = delete;
   Runtime& operator=(const Runtime&) = delete;
 
-  BrowserEngine& engine() { return engine_; }
+  cdp::CdpEngine& engine() { return engine_; }
   JobRunner& job() { return job_; }
   const SessionSettings& sessionSettings() const { return sessionSettings_; }
 
@@ -41,7 +45,7 @@ class Runtime {
   void closeAllBrowsers();
   // The log-in browser of an account; it stays open and never becomes the
   // job's session.
-  void openAccountBrowser(int row, const std::string& accountId);
+  OpenedBrowser openAccountBrowser(int row, const std::string& accountId);
   void toggleJob() { job_.toggleJob(); }
   // 按钮23: hangs up and redials now, unless an IP change is running.
   void testRedial();
@@ -56,8 +60,5 @@ class Runtime {
   SessionSettings sessionSettings_;
   JobRunner job_;
 };
-
-// The engine's options from config.ini [browser].
-cdp::CdpEngine::Config engineConfigFromFile();
 
 }  // namespace vidralo

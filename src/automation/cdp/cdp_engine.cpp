@@ -16,6 +16,17 @@ namespace {
 
 constexpr double kLoadPollMs = 50;
 constexpr std::chrono::milliseconds kVersionTimeLimit{5000};
+constexpr int kNavigationRetries = 3;
+constexpr double kNavigationRetryPauseMs = 500;
+// How long a navigation the browser accepted may take to show in its target.
+constexpr double kNavigationLandingMs = 2000;
+
+// The browser's own pages: its first page, a new tab, what's new, settings.
+bool isBrowserPage(const std::string& url) {
+  for (const char* scheme : {"about:", "chrome:", "chrome-search:", "chrome-untrusted:", "edge:"})
+    if (url.starts_with(scheme)) return true;
+  return url.empty();
+}
 
 bool hasEnvironment(const char* name) {
   const char* value = std::getenv(name);
@@ -131,19 +142,43 @@ void CdpEngine::activatePage(SessionId session) {
 
 std::string CdpEngine::pageUrl(SessionId session) {
   std::shared_ptr<Page> page = livePage(session);
-  if (!page) return {};
-  const CdpReply reply = page->browser->connection->call(
-      "Target.getTargetInfo", JsonObject().text("targetId", page->targetId).str(), {}, config_.commandTimeLimit);
+  return page ? targetUrl(*page) : std::string();
+}
+
+std::string CdpEngine::targetUrl(const Page& page) {
+  const CdpReply reply = page.browser->connection->call(
+      "Target.getTargetInfo", JsonObject().text("targetId", page.targetId).str(), {}, config_.commandTimeLimit);
   const rapidjson::Value* info = member(reply.result(), "targetInfo");
   return info ? stringMember(*info, "url") : std::string();
+}
+
+// A navigation to the upload page can be aborted (net::ERR_ABORTED) by the
+// browser's own first page still loading in the same tab, or replaced by it
+// right afterwards; a moment later the same navigation goes through.
+bool CdpEngine::goTo(const std::shared_ptr<Page>& page, const std::string& url) {
+  const bool leavingBrowserPages = !isBrowserPage(url);
+  for (int attempt = 0; attempt <= kNavigationRetries; ++attempt) {
+    if (attempt > 0 && !PumpedWait(kNavigationRetryPauseMs)) return false;
+    if (!page->usable() || !page->page->navigate(url, config_.loadTimeLimit)) continue;
+    if (!leavingBrowserPages) return true;
+    const std::int64_t deadline = appClock().tickMs() + static_cast<std::int64_t>(kNavigationLandingMs);
+    std::string landed;
+    while (isBrowserPage(landed = targetUrl(*page)) && appClock().tickMs() < deadline && PumpedWait(kLoadPollMs)) {
+    }
+    if (!isBrowserPage(landed)) return true;
+    log("navigation to " + url + " was replaced by " + (landed.empty() ? "nothing" : landed));
+  }
+  log("navigation to " + url + " failed " + std::to_string(kNavigationRetries + 1) + " times");
+  return false;
 }
 
 void CdpEngine::overrideDialogs(SessionId session) {
   if (std::shared_ptr<Page> page = livePage(session)) page->page->overrideDialogs();
 }
 
-void CdpEngine::navigate(SessionId session, const std::string& url) {
-  if (std::shared_ptr<Page> page = livePage(session)) page->page->navigate(url, config_.loadTimeLimit);
+bool CdpEngine::navigate(SessionId session, const std::string& url) {
+  std::shared_ptr<Page> page = livePage(session);
+  return page && goTo(page, url);
 }
 
 void CdpEngine::refresh(SessionId session) {

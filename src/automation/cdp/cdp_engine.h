@@ -71,7 +71,7 @@ class CdpEngine final : public BrowserEngine {
   void activatePage(SessionId session) override;
   std::string pageUrl(SessionId session) override;
   void overrideDialogs(SessionId session) override;
-  void navigate(SessionId session, const std::string& url) override;
+  bool navigate(SessionId session, const std::string& url) override;
   void refresh(SessionId session) override;
   bool pageIsLoaded(SessionId session, const std::string& marker) override;
   bool waitPageLoaded(SessionId session, const std::string& marker) override;
@@ -91,6 +91,8 @@ class CdpEngine final : public BrowserEngine {
 
   // The browser executable that globalInit settled on.
   std::string browserExecutable() const;
+  // Browsers start headless: configured so, or Auto without a display.
+  bool headless() const;
 
  private:
   struct Browser;
@@ -99,7 +101,6 @@ class CdpEngine final : public BrowserEngine {
   void log(const std::string& line) const;
   void rememberMarker(const std::string& marker);
   std::string absoluteProfile(const std::string& directory) const;
-  bool headless() const;
 
   std::shared_ptr<Browser> runningBrowser(const std::string& profile);
   std::shared_ptr<Browser> adopt(const std::string& profile);
@@ -109,6 +110,10 @@ class CdpEngine final : public BrowserEngine {
   std::shared_ptr<Browser> connect(const std::string& webSocketUrl, int port, const std::string& profile,
                                    ProcessHandle&& process);
   std::shared_ptr<Page> pageOf(const std::shared_ptr<Browser>& browser);
+  // The address the browser reports for the page's target.
+  std::string targetUrl(const Page& page);
+  // Navigates with the retries that navigate() promises.
+  bool goTo(const std::shared_ptr<Page>& page, const std::string& url);
   std::shared_ptr<Page> attach(const std::shared_ptr<Browser>& browser);
   void targetGone(const Browser* browser, const std::string& targetId, const std::string& sessionId);
   void shutDown(const std::shared_ptr<Browser>& browser);

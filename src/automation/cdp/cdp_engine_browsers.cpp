@@ -59,14 +59,18 @@ StartedBrowser CdpEngine::startBrowser(const std::string& url, const StartOption
     shutDown(browser);
     browser = nullptr;
   }
-  if (!browser) browser = launch(profile, options);
+  const bool launched = !browser;
+  if (launched) browser = launch(profile, options);
   if (!browser) return {};
   std::shared_ptr<Page> page = pageOf(browser);
   if (!page) {
     log("start failed: no page to attach to in browser " + std::to_string(browser->id));
     return {};
   }
-  if (!url.empty()) page->page->navigate(url, config_.loadTimeLimit);
+  if (!url.empty()) goTo(page, url);
+  // Tabs a fresh browser opened by itself (what's new, a restored session)
+  // go; an adopted browser's other tabs are someone's.
+  if (launched) closeOtherPages(page->id);
   log("started: browser " + std::to_string(browser->id) + ", session " + std::to_string(page->id));
   return {browser->id, page->id};
 }

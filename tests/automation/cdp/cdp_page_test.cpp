@@ -230,6 +230,15 @@ TEST_F(PageTest, NavigationRefreshAndTitle) {
   EXPECT_TRUE(engine_->isConnected(session_));
 }
 
+TEST_F(PageTest, AnAbortedNavigationIsTriedAgainAndOneThatKeepsFailingSaysSoAfterThreeRetries) {
+  EXPECT_TRUE(engine_->navigate(session_, site_->url("/aborted-twice")));
+  EXPECT_EQ(site_->requestCount("/aborted-twice"), 3);
+  EXPECT_TRUE(engine_->waitPageLoaded(session_, "ready:after-aborts"));
+
+  EXPECT_FALSE(engine_->navigate(session_, site_->url("/no-content")));
+  EXPECT_EQ(site_->requestCount("/no-content"), 4);
+}
+
 TEST_F(PageTest, OtherPagesOfTheBrowserAreClosed) {
   open("popup");
   const auto endpoint = readActivePort(profile());

@@ -155,6 +155,18 @@ document.getElementById('reload-frames').addEventListener('click', () => {
     receivedName_ = request.get_param_value("name");
     response.set_content("ok", "text/plain");
   });
+  auto counted = [this](const httplib::Request& request) {
+    std::lock_guard lock(mutex_);
+    return ++requests_[request.path];
+  };
+  routes.Get("/no-content", [counted](const httplib::Request& request, httplib::Response& response) {
+    counted(request);
+    response.status = 204;
+  });
+  routes.Get("/aborted-twice", [counted](const httplib::Request& request, httplib::Response& response) {
+    if (counted(request) <= 2) response.status = 204;
+    else response.set_content(page("after-aborts", ""), "text/html; charset=utf-8");
+  });
   routes.Get("/hang", [this](const httplib::Request&, httplib::Response& response) {
     std::unique_lock lock(mutex_);
     hangRequested_ = true;
@@ -171,6 +183,12 @@ TestSite::~TestSite() {
 }
 
 std::string TestSite::url(const std::string& path) const { return server_->origin() + path; }
+
+int TestSite::requestCount(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  const auto found = requests_.find(path);
+  return found == requests_.end() ? 0 : found->second;
+}
 
 std::string TestSite::receivedBytes() const {
   std::lock_guard lock(mutex_);

@@ -3,6 +3,7 @@
 // markers, form fields, frames, a hidden file input that posts its file
 // back, dialogs on load, and a page whose answer is held back on request.
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,6 +26,11 @@ class TestSite {
   std::string receivedBytes() const;
   std::string receivedName() const;
 
+  // How often `path` was asked for. /no-content answers 204 (a navigation
+  // the browser aborts) every time, /aborted-twice the first two times and
+  // then a page showing "ready:after-aborts".
+  int requestCount(const std::string& path) const;
+
   // /hang answers only after release(); waitHangRequested() returns once a
   // request for it arrived (false after a generous bound).
   bool waitHangRequested();
@@ -36,6 +42,7 @@ class TestSite {
   std::condition_variable changed_;
   std::string receivedBytes_, receivedName_;
   bool hangRequested_ = false, released_ = false;
+  std::map<std::string, int> requests_;
 };
 
 }  // namespace vidralo::cdp::test

@@ -59,7 +59,7 @@ class SessionTest : public ::testing::Test {
                                                  Field(&StartOptions::windowSize, "683,726"),
                                                  Field(&StartOptions::windowPosition, "1,1"))))
         .WillOnce(Return(started));
-    EXPECT_CALL(engine, waitPageLoaded(started.sessionId, "视频拖拽")).WillOnce(Return(true));
+    EXPECT_CALL(engine, pageIsLoaded(started.sessionId, "视频拖拽")).WillOnce(Return(true));
     EXPECT_CALL(engine, setWindowTitle(started.sessionId, "载入成功"));
     EXPECT_CALL(engine, elementExists(started.sessionId, ".user-name")).WillOnce(Return(!nickname.empty()));
     if (!nickname.empty()) EXPECT_CALL(engine, elementText(started.sessionId, ".user-name")).WillOnce(Return(nickname));
@@ -118,7 +118,7 @@ TEST_F(SessionTest, OpeningALoggedOutPageReadsAndWritesNothing) {
 TEST_F(SessionTest, AnEmptyNicknameDoesNotOverwriteTheKnownOne) {
   controls.setCell(0, 列_昵称, "旧名");
   EXPECT_CALL(engine, startBrowser(_, _)).WillOnce(Return(StartedBrowser{7, 70}));
-  EXPECT_CALL(engine, waitPageLoaded(70, _)).WillOnce(Return(true));
+  EXPECT_CALL(engine, pageIsLoaded(70, "视频拖拽")).WillOnce(Return(true));
   EXPECT_CALL(engine, setWindowTitle(70, _));
   EXPECT_CALL(engine, elementExists(70, ".user-name")).WillOnce(Return(true));
   EXPECT_CALL(engine, elementText(70, ".user-name")).WillOnce(Return(""));
@@ -164,7 +164,8 @@ TEST_F(SessionTest, ABrowserThisRunStartedIsUsedAsItIs) {
 
   // Another account's browser comes first in the list and is passed over.
   expectTakeOver({{3, 30, profile("106")}, {5, 50, profile("105") + "/"}}, kUrl);
-  session.ensureSession(0, "105");
+  EXPECT_CALL(engine, pageIsLoaded(50, "视频拖拽")).WillOnce(Return(true));
+  EXPECT_EQ(session.ensureSession(0, "105"), PageState::Ready);
   EXPECT_EQ(controls.statusText(2), "已启动浏览器：2");
   EXPECT_EQ(session.sessionId(), 50u);
   EXPECT_EQ(session.browserId(), 5u);
@@ -183,7 +184,7 @@ TEST_F(SessionTest, ABrowserTakenOverOnTheUploadPageIsLoadedAfresh) {
   expectTakeOver({{5, 50, profile("105")}}, kUrl);
   EXPECT_CALL(engine, overrideDialogs(50));
   EXPECT_CALL(engine, refresh(50));
-  EXPECT_CALL(engine, waitPageLoaded(50, "视频拖拽")).WillOnce(Return(true));
+  EXPECT_CALL(engine, pageIsLoaded(50, "视频拖拽")).WillOnce(Return(true));
   session.ensureSession(0, "105");
   EXPECT_EQ(session.sessionId(), 50u);
 }
@@ -225,8 +226,8 @@ TEST_F(SessionTest, OwnBrowserOnAnyOtherAddressIsNavigatedBack) {
     InSequence order;
     expectTakeOver({{5, 50, profile("105")}}, url);
     EXPECT_CALL(engine, overrideDialogs(50));
-    EXPECT_CALL(engine, navigate(50, kUrl));
-    EXPECT_CALL(engine, waitPageLoaded(50, "视频拖拽")).WillOnce(Return(true));
+    EXPECT_CALL(engine, navigate(50, kUrl)).WillOnce(Return(true));
+    EXPECT_CALL(engine, pageIsLoaded(50, "视频拖拽")).WillOnce(Return(true));
     BrowserSession session(engine, controls, settings);
     session.ensureSession(0, "105");
     ::testing::Mock::VerifyAndClearExpectations(&engine);

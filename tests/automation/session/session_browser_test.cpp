@@ -14,6 +14,7 @@
 #include "controls/control_ids.h"
 #include "simulator/simulated_platform.h"
 #include "support/temp_dir.h"
+#include "support/xvfb_display.h"
 
 namespace vidralo {
 namespace {
@@ -85,6 +86,29 @@ class SessionBrowserTest : public ::testing::Test {
  private:
   std::string previousDir_;
 };
+
+// A visible browser's own first page (a new tab, what's new) must never
+// take the place of the upload page: every start reaches it.
+TEST_F(SessionBrowserTest, AVisibleBrowserStartedTwentyTimesInARowReachesTheUploadPageEachTime) {
+  logIn("201", "小王");
+  const test::XvfbDisplay display;
+  if (!display.running()) GTEST_SKIP() << "no Xvfb to show a visible browser on";
+  cdp::CdpEngine::Config config = engineConfig();
+  config.headless = cdp::CdpEngine::Headless::Off;
+  cdp::CdpEngine visible{config};
+  visible.setRunDirectory(dir.path());
+  ASSERT_TRUE(visible.globalInit(""));
+  int reached = 0;
+  for (int start = 1; start <= 20; ++start) {
+    const OpenedBrowser opened = openAccountPage(visible, controls, settings, 0, "201");
+    const std::string url = visible.pageUrl(opened.ids.sessionId);
+    EXPECT_EQ(opened.page, PageState::Ready) << "start " << start << " stayed on " << url;
+    EXPECT_EQ(url, platform.uploadPageUrl()) << "start " << start;
+    reached += opened.page == PageState::Ready;
+    visible.closeBrowsers();
+  }
+  EXPECT_EQ(reached, 20);
+}
 
 TEST_F(SessionBrowserTest, NicknameOfALoggedInProfileReachesTheListAndTheRecord) {
   logIn("201", "小王");
