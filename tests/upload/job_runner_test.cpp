@@ -672,6 +672,7 @@ TEST_F(JobRunnerTest, TodaysCountIsRestoredFromTheHistoryAfterARestart) {
   restorePublishedToday(restarted);
   EXPECT_EQ(restarted.cell(0, 列_今天已发), "1");
   EXPECT_EQ(restarted.cell(1, 列_今天已发), "");
+}
 
 struct PageCase {
   const char* name;
