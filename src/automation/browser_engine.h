@@ -82,6 +82,9 @@ class BrowserEngine {
 
   // --- elements, by CSS selector, in the page and its frames ---
   virtual bool elementExists(SessionId session, const std::string& selector) = 0;
+  // An element matches that the page shows: rendered, not hidden by CSS, and
+  // holding visible text.
+  virtual bool elementShown(SessionId session, const std::string& selector) = 0;
   // Empty when no element matches.
   virtual std::string elementText(SessionId session, const std::string& selector) = 0;
   // mouseEvents: press and release the mouse over the element, as a person

@@ -9,6 +9,7 @@
 #include "common/stop.h"
 #include "common/text_rules.h"
 #include "log/date_time.h"
+#include "log/error_log.h"
 #include "upload/failure_evidence.h"
 #include "upload/file_ops.h"
 #include "upload/upload_page.h"
@@ -129,12 +130,17 @@ bool Job::doVideo(int& done) {
   elapsedSeconds_ = 0;
   step_ = "";
   failureRecorded_ = false;
+  unconfirmed_ = false;
   ticker_.start(row_);
   controls_.setCell(row_, 列_正在发布, videoPath_);
   prepareCover(controls_, videoPath_);
   forbiddenHoursGate();
   const bool published = !stopRequested() && uploadOneVideo();
   ticker_.stop();
+  if (journalFailed_) {
+    stopForJournal();
+    return false;
+  }
   if (stopRequested()) return false;
 
   context_.summary.count(accountId_, controls_.cell(row_, 列_昵称),
@@ -146,8 +152,9 @@ bool Job::doVideo(int& done) {
     // would not take it again.
     if (const SessionId session = context_.session.sessionId(); session != 0 && context_.engine.isConnected(session))
       context_.engine.refresh(session);
-    // The video stays in its folder and may be picked again.
-    controls_.setCell(row_, 列_状态, "上传失败");
+    // The video stays in its folder; it may be picked again unless its
+    // confirm button was pressed.
+    controls_.setCell(row_, 列_状态, unconfirmed_ ? kUnconfirmedText : "上传失败");
   } else {
     if (!pauseAfterVideo()) return false;
     ++done;
@@ -195,18 +202,40 @@ bool Job::uploadOneVideo() {
   }
   if (!withinTimeLimit()) return false;
   step_ = "publish";
-  if (!page.publish()) return false;
-  recordPublication(page.title());
+  switch (page.publish([&] { return journal(JournalState::Attempt, page.title()); })) {
+    case PublishOutcome::Published:
+      break;
+    case PublishOutcome::Refused:
+      // The page answered: the video was not published and may go again.
+      journal(JournalState::Withdrawn, page.title());
+      return false;
+    case PublishOutcome::Unknown:
+      unconfirmed_ = true;
+      return false;
+    case PublishOutcome::NotPressed:
+      return false;
+  }
+  // Without this line the attempt stays, and the video waits for a look.
+  if (!journal(JournalState::Published, page.title())) return false;
   // The publication is done and recorded: a stop here only skips the rest.
   page.afterPublish();
   return withinTimeLimit();
 }
 
-void Job::recordPublication(const std::string& title) {
-  PublicationJournal journal;
-  // Without its entry the video is published again should its disposal fail.
-  if (!journal.record({formatDateTime(), accountId_, {videoPath_, videoIdentity_}, title}))
-    controls_.setStatusText(1, "发布记录无法写入：" + journal.path());
+bool Job::journal(JournalState state, const std::string& title) {
+  if (PublicationJournal().record(
+          {formatDateTime(), accountId_, {videoPath_, videoIdentity_}, title, state}))
+    return true;
+  journalFailed_ = true;
+  return false;
+}
+
+void Job::stopForJournal() {
+  const std::string message = std::string(kJournalUnwritableText) + "：" + PublicationJournal().path();
+  controls_.setCell(row_, 列_状态, kJournalUnwritableText);
+  controls_.setStatusText(1, message);
+  appendErrorLog(formatDateTime() + " " + message + "\r\n");
+  context_.journalUnwritable = true;
 }
 
 void Job::recordFailureOnce(const std::string& reason) {

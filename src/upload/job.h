@@ -35,6 +35,9 @@ struct JobContext {
   RunSummary& summary;
   // Receives the path of each failure's evidence, before "上传失败" is shown.
   std::function<void(const std::string&)> evidenceWritten;
+  // Set when the run ended because the publication journal could not be
+  // written: without it no publication may happen.
+  std::atomic<bool>& journalUnwritable;
 };
 
 class Job {
@@ -53,8 +56,11 @@ class Job {
   // Why the row's account must not be worked on (shown in its status
   // column); empty when it may.
   std::string refusalFor(const std::string& accountId) const;
-  // Appends the publication to the journal, before anything else happens.
-  void recordPublication(const std::string& title);
+  // Appends the video's state to the journal; false, with the job to end,
+  // when it could not be written.
+  bool journal(JournalState state, const std::string& title);
+  // The journal failed: says so everywhere and ends the run.
+  void stopForJournal();
   // One repetition of an account's turn; false when stopped.
   bool doVideo(int& done);
   bool uploadOneVideo();
@@ -81,7 +87,14 @@ class Job {
   // The page step in progress and whether its failure is already recorded.
   const char* step_ = "";
   bool failureRecorded_ = false;
+  // The current video's confirm button was pressed without a known outcome.
+  bool unconfirmed_ = false;
+  bool journalFailed_ = false;
 };
+
+// Column 4, the status bar (with the path) and the error log when the
+// publication journal cannot be written; the job then ends.
+inline constexpr const char* kJournalUnwritableText = "发布记录无法写入";
 
 // "点" + list contains "点" + hour + "点": with "1点2点13点14点" the hours 1, 2,
 // 13 and 14 are forbidden, 3 is not.

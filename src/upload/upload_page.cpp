@@ -69,13 +69,13 @@ bool UploadPage::waitUploadComplete(const std::function<bool()>& withinTime) {
   return wait(2);
 }
 
-bool UploadPage::publish() {
+PublishOutcome UploadPage::publish(const std::function<bool()>& beforeConfirm) {
   engine_.setWindowTitle(session_, "开始发布");
   engine_.click(session_, kPublishButton, true);
-  if (!wait(1)) return false;
+  if (!wait(1) || !beforeConfirm()) return PublishOutcome::NotPressed;
   engine_.click(session_, kConfirmButton, false);
   const PublishedSign sign = publishedSignSetting();
-  return sign.sign.empty() || waitForSign(sign);
+  return sign.sign.empty() ? PublishOutcome::Published : waitForSign(sign);
 }
 
 bool UploadPage::afterPublish() {
@@ -85,18 +85,23 @@ bool UploadPage::afterPublish() {
   return wait(1);
 }
 
-// The sign counts as an element matching it or as text the page shows (its
-// visible text: the page's scripts may well hold the same words).
-bool UploadPage::waitForSign(const PublishedSign& sign) {
+// The sign counts as an element matching it that the page shows or as text
+// the page shows (its visible text: the page's scripts may well hold the
+// same words). Pages keep hidden toasts around, so a matching element alone
+// proves nothing.
+PublishOutcome UploadPage::waitForSign(const PublishedSign& sign) {
   const std::int64_t deadline = appClock().tickMs() + std::int64_t{sign.waitSeconds} * 1000;
   while (!stopRequested()) {
-    if (engine_.elementExists(session_, sign.sign) ||
+    if (engine_.elementShown(session_, sign.sign) ||
         engine_.elementText(session_, "body").find(sign.sign) != std::string::npos)
-      return true;
-    if (appClock().tickMs() >= deadline || !wait(kSignPollSeconds)) break;
+      return PublishOutcome::Published;
+    if (appClock().tickMs() >= deadline) {
+      engine_.setWindowTitle(session_, "未见发表成功标志");
+      return PublishOutcome::Refused;
+    }
+    if (!wait(kSignPollSeconds)) break;
   }
-  if (!stopRequested()) engine_.setWindowTitle(session_, "未见发表成功标志");
-  return false;
+  return PublishOutcome::Unknown;
 }
 
 }  // namespace vidralo

@@ -113,8 +113,11 @@ std::string pickVideo(ControlModel& controls, const std::string& folder, int row
     files.erase(files.begin() + static_cast<std::ptrdiff_t>(at));
     FileIdentity identity;
     if (!isPickable(candidate, identity)) continue;
-    if (isRecorded(published, candidate, identity)) {
-      if (!disposeVideo(controls, {candidate, identity})) undisposed = true;
+    if (const PublishedVideo* recorded = findRecorded(published, candidate, identity)) {
+      // Confirm pressed, outcome unknown: neither published again nor
+      // disposed of until the operator has looked.
+      if (!recorded->confirmed) controls.setCell(row, 列_状态, kUnconfirmedText);
+      else if (!disposeVideo(controls, {candidate, identity})) undisposed = true;
       continue;
     }
     path = std::move(candidate);

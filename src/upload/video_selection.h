@@ -10,6 +10,10 @@
 
 namespace vidralo {
 
+// Column 4 for a video whose confirm button was pressed without a known
+// outcome: the operator decides whether the platform has it.
+inline constexpr const char* kUnconfirmedText = "已点发表，结果未知";
+
 // Longest base name, in characters, that a video keeps on upload.
 inline constexpr std::size_t kVideoNameLimit = 30;
 
@@ -17,7 +21,8 @@ inline constexpr std::size_t kVideoNameLimit = 30;
 // checked), in random or listing order. Only non-empty regular files count.
 // A video the publication journal holds (same path, size and modification
 // time) is never picked: its disposal is tried again instead, and a failure
-// shown in column 4 of `row`. A name longer than the limit is cut and the
+// shown in column 4 of `row`; one whose confirm click has no known outcome
+// stays where it is and column 4 says so (kUnconfirmedText). A name longer than the limit is cut and the
 // file renamed for good. Empty when there is none, when it is still being
 // written, or when the rename failed; an empty folder is reported in column
 // 4 of `row` and the status bar.

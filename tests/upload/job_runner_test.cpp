@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "common/clock.h"
+#include "common/gbk.h"
 #include "common/program_dir.h"
 #include "common/text_rules.h"
 #include "support/fake_browser_engine.h"
@@ -25,6 +26,7 @@ using test::FakeBrowserEngine;
 using test::FakeEvent;
 using test::FakePageScript;
 using test::FakePublication;
+using test::readFile;
 
 constexpr const char* kUploadPage = "https://creator.test/cgibin/recwxamanager/userclientjump?tag=uploadindex#/home";
 
@@ -324,12 +326,19 @@ TEST_F(SlowerJobRunnerTest, AVideoRemovedBeforeUploadIsAFailedAttempt) {
   EXPECT_EQ(controls.cell(0, 列_今天已发), "1");
 }
 
-TEST_F(JobRunnerTest, AJournalThatCannotBeWrittenIsReported) {
-  std::filesystem::create_directories(dir.file("program/data/published.jsonl"));
-  addAccount("1", 1);
+TEST_F(JobRunnerTest, AJournalThatCannotBeWrittenStopsPublishingBeforeTheConfirmClick) {
+  const std::string journal = dir.file("program/data/published.jsonl");
+  std::filesystem::create_directories(journal);
+  addAccount("1", 2);
+  addAccount("2", 1);
   runToEnd();
-  EXPECT_EQ(engine.publications().size(), 1u);
-  EXPECT_EQ(controls.statusText(1), "发布记录无法写入：" + dir.file("program/data/published.jsonl"));
+  EXPECT_TRUE(engine.publications().empty());
+  EXPECT_TRUE(runner->journalUnwritable());
+  EXPECT_EQ(controls.cell(0, 列_状态), "发布记录无法写入");
+  EXPECT_EQ(controls.cell(1, 列_状态), "") << "the job ended with the first account";
+  EXPECT_EQ(controls.statusText(1), "发布记录无法写入：" + journal);
+  EXPECT_NE(readFile(dir.file("program/logs/error.log")).find(utf8ToGbk("发布记录无法写入：" + journal)),
+            std::string::npos);
 }
 
 TEST_F(JobRunnerTest, AnAccountWithoutVideosUsesUpItsRepetitions) {
@@ -441,7 +450,7 @@ TEST_F(JobRunnerTest, StopDuringAnUploadPublishesAndDisposesOfNothing) {
 
 TEST_F(JobRunnerTest, ARestartedJobResumesTheInterruptedAccount) {
   addAccount("1", 1);
-  addAccount("2", 2);
+  addAccount("2", 3);
   controls.setChecked(ControlId::选择框_切换账号, true);
   controls.setText(ControlId::编辑框_单账号上传, "2");
   stopAfterPublications(2);

@@ -181,6 +181,11 @@ bool CdpEngine::elementExists(SessionId session, const std::string& selector) {
   return page && page->page->elementExists(selector);
 }
 
+bool CdpEngine::elementShown(SessionId session, const std::string& selector) {
+  std::shared_ptr<Page> page = livePage(session);
+  return page && page->page->elementShown(selector);
+}
+
 std::string CdpEngine::elementText(SessionId session, const std::string& selector) {
   std::shared_ptr<Page> page = livePage(session);
   return page ? page->page->elementText(selector) : std::string();

@@ -79,6 +79,7 @@ class CdpEngine final : public BrowserEngine {
   std::string captureScreenshot(SessionId session) override;
 
   bool elementExists(SessionId session, const std::string& selector) override;
+  bool elementShown(SessionId session, const std::string& selector) override;
   std::string elementText(SessionId session, const std::string& selector) override;
   bool click(SessionId session, const std::string& selector, bool mouseEvents) override;
   bool input(SessionId session, const std::string& selector, const std::string& text) override;

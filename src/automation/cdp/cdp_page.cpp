@@ -284,6 +284,10 @@ bool CdpPage::elementExists(std::string_view selector) {
   return locate(scripts::elementExists(selector), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
 }
 
+bool CdpPage::elementShown(std::string_view selector) {
+  return locate(scripts::elementShown(selector), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
+}
+
 std::string CdpPage::elementText(std::string_view selector) {
   const auto isText = [](const Evaluated& e) { return e.value() && e.value()->IsString(); };
   const auto [document, outcome] = locate(scripts::elementText(selector), isText);

@@ -52,6 +52,7 @@ class CdpPage {
   void setTitle(std::string_view title);
 
   bool elementExists(std::string_view selector);
+  bool elementShown(std::string_view selector);
   std::string elementText(std::string_view selector);
   bool click(std::string_view selector, bool mouseEvents);
   bool input(std::string_view selector, const std::string& text);
