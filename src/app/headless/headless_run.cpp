@@ -125,7 +125,11 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
     runtime.job().waitUntilIdle();
   }
   printSummary(runtime.job().summary().lines());
-  const int exitCode = options.afterJob ? options.afterJob(runtime) : kExitOk;
+  int exitCode = options.afterJob ? options.afterJob(runtime) : kExitOk;
+  if (runtime.job().journalUnwritable()) {
+    std::fprintf(stderr, "%s\n", controls.statusText(1).c_str());
+    exitCode = kExitJournalUnwritable;
+  }
   saveAndEnd(controls, settingsPath, exitCode);
 }
 

@@ -11,5 +11,7 @@ inline constexpr int kExitNoDisplay = 5;     // the window was asked for where t
 inline constexpr int kExitBadDirectory = 6;  // --dir names a missing folder or a file
 inline constexpr int kExitDemoFailed = 7;    // the demo could not prepare its folder or its platform
 inline constexpr int kExitSettingsNotSaved = 8;  // the control values could not be saved at the end
+inline constexpr int kExitAnotherInstance = 9;   // another process holds the program directory
+inline constexpr int kExitJournalUnwritable = 15;  // the job ended: the publication journal cannot be written
 
 }  // namespace vidralo

@@ -94,8 +94,16 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::adopt(const std::string& profile)
   version.Parse(answer.data(), answer.size());
   if (version.HasParseError() || !stringMember(version, "webSocketDebuggerUrl").ends_with(endpoint->browserPath))
     return nullptr;
+  // A port file copied from another profile leads to that profile's browser,
+  // logged in as another account: only a browser started on this profile
+  // and listening on the port itself is taken over.
+  ProcessHandle process = holdBrowserProcess(profile);
+  if (!process || !listensOnPort(process.pid(), endpoint->port)) {
+    log("not adopting the browser on port " + std::to_string(endpoint->port) + ": it does not run on " + profile);
+    return nullptr;
+  }
   log("adopting the browser already running on " + profile);
-  return connect(endpoint->webSocketUrl(), endpoint->port, profile, holdBrowserProcess(profile));
+  return connect(endpoint->webSocketUrl(), endpoint->port, profile, std::move(process));
 }
 
 std::shared_ptr<CdpEngine::Browser> CdpEngine::launch(const std::string& profile, const StartOptions& options) {
