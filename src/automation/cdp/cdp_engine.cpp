@@ -147,7 +147,7 @@ void CdpEngine::navigate(SessionId session, const std::string& url) {
 }
 
 void CdpEngine::refresh(SessionId session) {
-  if (std::shared_ptr<Page> page = livePage(session)) page->page->reload();
+  if (std::shared_ptr<Page> page = livePage(session)) page->page->reload(config_.loadTimeLimit);
 }
 
 void CdpEngine::rememberMarker(const std::string& marker) {
