@@ -19,6 +19,8 @@ namespace vidralo {
 namespace {
 
 constexpr double kStepPauseMs = 900;
+// Starts of the account's browser before the video fails.
+constexpr int kBrowserStartTries = 3;
 
 std::string countdownText(int seconds) { return "延时" + numberToText(seconds) + "秒后继续"; }
 
@@ -131,6 +133,7 @@ bool Job::doVideo(int& done) {
   step_ = "";
   failureRecorded_ = false;
   unconfirmed_ = false;
+  startFailure_.clear();
   ticker_.start(row_);
   controls_.setCell(row_, 列_正在发布, videoPath_);
   prepareCover(controls_, videoPath_);
@@ -146,7 +149,7 @@ bool Job::doVideo(int& done) {
   context_.summary.count(accountId_, controls_.cell(row_, 列_昵称),
                          published ? VideoOutcome::Published : VideoOutcome::Failed);
   if (!published) {
-    recordFailureOnce("步骤失败");
+    recordFailureOnce(startFailure_.empty() ? "步骤失败" : startFailure_);
     // A page that still answers (a publication the platform refused) starts
     // the next attempt afresh: a file input that already holds the same file
     // would not take it again.
@@ -154,7 +157,9 @@ bool Job::doVideo(int& done) {
       context_.engine.refresh(session);
     // The video stays in its folder; it may be picked again unless its
     // confirm button was pressed.
-    controls_.setCell(row_, 列_状态, unconfirmed_ ? kUnconfirmedText : "上传失败");
+    controls_.setCell(row_, 列_状态, unconfirmed_           ? std::string(kUnconfirmedText)
+                                     : startFailure_.empty() ? std::string("上传失败")
+                                                             : "上传失败（浏览器无法启动：" + startFailure_ + "）");
   } else {
     if (!pauseAfterVideo()) return false;
     ++done;
@@ -183,11 +188,7 @@ bool Job::pauseAfterVideo() {
 
 bool Job::uploadOneVideo() {
   step_ = "ensureSession";
-  context_.session.ensureSession(row_, accountId_);
-  while (context_.session.sessionId() == 0) {
-    if (!PumpedWait(2000) || !withinTimeLimit()) return false;
-  }
-  if (!PumpedWait(1000)) return false;
+  if (!openBrowser() || !PumpedWait(1000)) return false;
   UploadPage page(context_.engine, context_.session.sessionId());
   step_ = "startUpload";
   if (!page.startUpload(videoPath_)) return false;
@@ -220,6 +221,19 @@ bool Job::uploadOneVideo() {
   // The publication is done and recorded: a stop here only skips the rest.
   page.afterPublish();
   return withinTimeLimit();
+}
+
+bool Job::openBrowser() {
+  for (int attempt = 1; attempt <= kBrowserStartTries; ++attempt) {
+    context_.session.ensureSession(row_, accountId_);
+    if (context_.session.sessionId() != 0) return true;
+    if (!PumpedWait(2000) || !withinTimeLimit()) return false;
+  }
+  // A profile held by a browser started by hand, say: it will not free
+  // itself, and waiting would keep every later account from its turn.
+  startFailure_ = context_.engine.lastStartFailure();
+  if (startFailure_.empty()) startFailure_ = "浏览器无法启动";
+  return false;
 }
 
 bool Job::journal(JournalState state, const std::string& title) {

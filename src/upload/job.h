@@ -64,6 +64,9 @@ class Job {
   // One repetition of an account's turn; false when stopped.
   bool doVideo(int& done);
   bool uploadOneVideo();
+  // Opens the account's browser, trying a few times; false (with
+  // startFailure_ set when the starts failed) when there is none.
+  bool openBrowser();
   bool withinTimeLimit();
   // Keeps the evidence of the current video's failure, once per video.
   void recordFailureOnce(const std::string& reason);
@@ -90,6 +93,8 @@ class Job {
   // The current video's confirm button was pressed without a known outcome.
   bool unconfirmed_ = false;
   bool journalFailed_ = false;
+  // Why the account's browser could not be started; empty otherwise.
+  std::string startFailure_;
 };
 
 // Column 4, the status bar (with the path) and the error log when the

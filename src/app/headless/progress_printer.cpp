@@ -19,7 +19,7 @@ void ProgressPrinter::onChange(const ControlChange& change) {
     const std::string account = "账号 " + controls_.cell(change.row, 列_账号标识);
     const std::string column(accountColumns()[static_cast<std::size_t>(change.column)].title);
     std::string value = controls_.cell(change.row, change.column);
-    if (change.column == 列_状态 && value == "上传失败" && failureEvidence_) {
+    if (change.column == 列_状态 && value.starts_with("上传失败") && failureEvidence_) {
       if (const std::string evidence = failureEvidence_(); !evidence.empty()) value += "（证据：" + evidence + "）";
     }
     print(account, column, value);
