@@ -6,9 +6,11 @@
 #include "app/window/fault_reporter_run.h"
 #include "app/runtime/command_line.h"
 #include "app/runtime/exit_codes.h"
+#include "app/runtime/instance_lock.h"
 #include "app/headless/headless_run.h"
 #include "app/runtime/program_directory_choice.h"
 #include "app/window/startup.h"
+#include "common/program_dir.h"
 #include "shell/restart.h"
 
 using namespace vidralo;
@@ -38,6 +40,12 @@ int main(int argc, char** argv) {
   // pipe may have lost its reader.
   if (line->faultFile) return runFaultReporter(*line->faultFile);
   if (const int code = chooseProgramDirectory(line->directory); code != kExitOk) return code;
+  // Held until the process ends.
+  const InstanceLock instance(programDirectory(), std::chrono::seconds(5));
+  if (!instance.held()) {
+    std::fprintf(stderr, "%s\n", anotherInstanceText(programDirectory(), instance.holder()).c_str());
+    return kExitAnotherInstance;
+  }
   if (line->headless) return runHeadless(argc, argv, {line->settings, {}});
   if (!displayAvailable()) {
     std::fprintf(stderr,

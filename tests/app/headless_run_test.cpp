@@ -16,6 +16,7 @@
 #include "app/runtime/command_line.h"
 #include "app/runtime/demo_setup.h"
 #include "app/runtime/exit_codes.h"
+#include "app/runtime/instance_lock.h"
 #include "app/headless/headless_run.h"
 #include "automation/browser_session.h"
 #include "automation/cdp/browser_process.h"
@@ -280,6 +281,15 @@ TEST_P(HeadlessEndedAtThePublication, NoVideoIsPublishedTwice) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, HeadlessEndedAtThePublication, ::testing::Values(SIGTERM, SIGKILL),
                          [](const auto& info) { return std::string(info.param == SIGKILL ? "Kill" : "Term"); });
+
+TEST_F(HeadlessRun, ASecondInstanceOnTheSameDirectoryIsRefusedAndNamesTheHolder) {
+  const InstanceLock first(dir.path(), std::chrono::milliseconds(0));
+  ASSERT_TRUE(first.held());
+  CommandRun second(dir, command({}));
+  EXPECT_EQ(second.wait(60s), kExitAnotherInstance);
+  EXPECT_NE(second.errors().find("进程号 " + std::to_string(::getpid())), std::string::npos) << second.errors();
+  EXPECT_EQ(second.output().find("无窗口运行"), std::string::npos) << "nothing started";
+}
 
 TEST_F(HeadlessRun, AnUnwritableJournalStopsPublishingAndExits15) {
   addAccount("522", "五二二", {1500});
