@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 
 #include "common/json_document.h"
@@ -16,6 +15,7 @@
 #include "controls/control_ids.h"
 #include "log/date_time.h"
 #include "log/error_log.h"
+#include "log/file_replace.h"
 
 namespace vidralo {
 namespace {
@@ -52,11 +52,10 @@ void appendEngineLog(const std::string& line) {
   std::lock_guard lock(fileMutex);
   std::error_code error;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-  if (std::filesystem::file_size(path, error) > kEngineLogLimit && !error) {
+  if (!isSymbolicLink(path) && std::filesystem::file_size(path, error) > kEngineLogLimit && !error) {
     std::filesystem::rename(path, path + ".1", error);
   }
-  std::ofstream out(path, std::ios::binary | std::ios::app);
-  out << formatDateTime() << ' ' << line << '\n';
+  appendToOwnFile(path, formatDateTime() + ' ' + line + '\n', 0600);
 }
 
 EngineStartup::EngineStartup(BrowserEngine& engine, ControlModel& controls, Dialogs& dialogs,

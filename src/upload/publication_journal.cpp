@@ -116,11 +116,6 @@ bool endsWithLineBreak(int fd) {
   return ::pread(fd, &last, 1, info.st_size - 1) == 1 && last == '\n';
 }
 
-bool isSymbolicLink(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-}
-
 enum class FilePresence { There, Gone, Unknown };
 
 FilePresence presenceOf(const std::string& path) {

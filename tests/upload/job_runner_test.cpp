@@ -1,6 +1,7 @@
 #include "upload/job_runner.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,9 @@
 #include "common/text_rules.h"
 #include "support/fake_browser_engine.h"
 #include "support/temp_dir.h"
+#include "automation/engine_startup.h"
+#include "log/error_log.h"
+#include "log/run_log.h"
 #include "upload/failure_evidence.h"
 #include "upload/file_ops.h"
 #include "upload/job.h"
@@ -339,6 +343,52 @@ TEST_F(JobRunnerTest, AJournalThatCannotBeWrittenStopsPublishingBeforeTheConfirm
   EXPECT_EQ(controls.statusText(1), "发布记录无法写入：" + journal);
   EXPECT_NE(readFile(dir.file("program/logs/error.log")).find(utf8ToGbk("发布记录无法写入：" + journal)),
             std::string::npos);
+}
+
+TEST_F(JobRunnerTest, FilesLinkedOutOfTheProgramDirectoryAreNeitherWrittenNorEmptied) {
+  const std::string outside = dir.file("outside");
+  const std::vector<std::pair<std::string, std::string>> links{
+      {"data/published.jsonl", "journal.txt"},
+      {"logs/error.log", "error.txt"},
+      {"logs/engine.log", "engine.txt"},
+      {"data/" + runLogPath(localNow()).substr(programPath("\\data\\").size()), "runlog.txt"},
+      {"logs/failures", "folder"}};
+  const std::string someonesFile = dir.write("outside/folder/20261209-101500-123_1.txt", "keep");
+  for (const auto& [link, target] : links) {
+    if (target != "folder") dir.write("outside/" + target, "keep");
+    std::filesystem::create_directories(std::filesystem::path(dir.file("program/" + link)).parent_path());
+    std::filesystem::create_symlink(outside + "/" + target, dir.file("program/" + link));
+  }
+  addAccount("1", 1);
+  runToEnd();
+  writeRunLog("x");
+  appendEngineLog("x");
+  EXPECT_EQ(writeFailureEvidence(programPath("\\logs\\failures"), {"1", "v", "publish"}, "png", 0), "");
+
+  EXPECT_TRUE(engine.publications().empty()) << "a linked journal is no journal";
+  EXPECT_EQ(controls.cell(0, 列_状态), "发布记录无法写入");
+  for (const auto& [link, target] : links) {
+    if (target != "folder") EXPECT_EQ(readFile(outside + "/" + target), "keep") << link;
+  }
+  EXPECT_EQ(readFile(someonesFile), "keep");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outside + "/folder"), {}), 1);
+}
+
+TEST_F(JobRunnerTest, FilesHoldingAccountDataAreReadableByTheirOwnerOnly) {
+  addAccount("1", 1);
+  runToEnd();
+  ASSERT_EQ(engine.publications().size(), 1u);
+  writeRunLog("x");
+  appendErrorLog("x");
+  appendEngineLog("x");
+  const std::string evidence = writeFailureEvidence(programPath("\\logs\\failures"), {"1", "v", "publish"}, "png");
+  for (const std::string& path :
+       {programPath("\\data\\published.jsonl"), runLogPath(localNow()), programPath("\\logs\\error.log"),
+        programPath("\\logs\\engine.log"), evidence, programPath("\\logs\\failures")}) {
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0) << path;
+    EXPECT_EQ(info.st_mode & 077, 0u) << path;
+  }
 }
 
 TEST_F(JobRunnerTest, AnAccountWithoutVideosUsesUpItsRepetitions) {
