@@ -91,7 +91,7 @@ bool Job::workOnAccount(int position, int perTurn) {
   row_ = position - 1;
   context_.jobRow = row_;
   int done = toInteger(controls_.cell(row_, 列_今天已发));
-  if (const std::string refusal = refusalFor(controls_.cell(row_, 列_账号标识)); !refusal.empty()) {
+  if (const std::string refusal = refusalFor(controls_.cell(row_, 列_账号标识), videoFolder()); !refusal.empty()) {
     controls_.setCell(row_, 列_状态, refusal);
     done = perTurn;
   }
@@ -109,18 +109,22 @@ bool Job::workOnAccount(int position, int perTurn) {
   return !stopRequested();
 }
 
-std::string Job::refusalFor(const std::string& accountId) const {
+std::string Job::refusalFor(const std::string& accountId, const std::string& folder) const {
   // An empty id would work under the log-in default's profile, an unsafe one
   // outside the profile folder: either way another account's log-in.
   if (!isSafeAccountId(accountId)) return "账号标识无效，已跳过";
   if (context_.recordUnreadable && context_.recordUnreadable(accountId)) return "记录无法读取，已跳过";
+  if (usedFolderIsAmongVideos(controls_, folder)) return kUsedFolderAmongVideosText;
   return {};
 }
 
+std::string Job::videoFolder() const {
+  const std::string folder = controls_.cell(row_, 列_素材目录);
+  return pathExists(folder) ? folder : controls_.text(ControlId::编辑框_视频素材目录);
+}
+
 bool Job::doVideo(int& done) {
-  std::string folder = controls_.cell(row_, 列_素材目录);
-  if (!pathExists(folder)) folder = controls_.text(ControlId::编辑框_视频素材目录);
-  videoPath_ = pickVideo(controls_, folder, row_);
+  videoPath_ = pickVideo(controls_, videoFolder(), row_);
   if (stopRequested()) return false;
   accountId_ = controls_.cell(row_, 列_账号标识);
   const std::string nickname = controls_.cell(row_, 列_昵称);

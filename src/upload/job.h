@@ -55,7 +55,9 @@ class Job {
   bool workOnAccount(int position, int perTurn);
   // Why the row's account must not be worked on (shown in its status
   // column); empty when it may.
-  std::string refusalFor(const std::string& accountId) const;
+  std::string refusalFor(const std::string& accountId, const std::string& folder) const;
+  // The row's video folder, or the default one when it does not exist.
+  std::string videoFolder() const;
   // Appends the video's state to the journal; false, with the job to end,
   // when it could not be written.
   bool journal(JournalState state, const std::string& title);
@@ -100,6 +102,9 @@ class Job {
 // Column 4, the status bar (with the path) and the error log when the
 // publication journal cannot be written; the job then ends.
 inline constexpr const char* kJournalUnwritableText = "发布记录无法写入";
+
+// Column 4 of an account whose used-video folder is among its videos.
+inline constexpr const char* kUsedFolderAmongVideosText = "已使用视频目录在素材目录内，已跳过";
 
 // "点" + list contains "点" + hour + "点": with "1点2点13点14点" the hours 1, 2,
 // 13 and 14 are forbidden, 3 is not.

@@ -391,6 +391,17 @@ TEST_F(JobRunnerTest, FilesHoldingAccountDataAreReadableByTheirOwnerOnly) {
   }
 }
 
+TEST_F(JobRunnerTest, AnAccountWhoseUsedVideoFolderLiesAmongItsVideosIsPassedOver) {
+  addAccount("1", 1);
+  addAccount("2", 1);
+  controls.setChecked(ControlId::选择框_读取子文件夹, true);
+  controls.setChecked(ControlId::单选框_移动, true);
+  controls.setText(ControlId::编辑框_使用过视频目录, dir.file("acct1/used"));
+  runToEnd();
+  EXPECT_EQ(publishedAccounts(), std::vector<std::string>{"2"});
+  EXPECT_EQ(controls.cell(0, 列_状态), "已使用视频目录在素材目录内，已跳过");
+}
+
 TEST_F(JobRunnerTest, AnAccountWithoutVideosUsesUpItsRepetitions) {
   controls.appendRow({"1", "", dir.file("empty"), "1"});
   addAccount("2", 1);

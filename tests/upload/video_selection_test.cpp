@@ -311,6 +311,19 @@ TEST_F(CoversAndDisposal, AnEntryWhoseFileStaysMissingGoesAfterTheGrace) {
   EXPECT_TRUE(journal.publishedVideos().empty());
 }
 
+TEST_F(VideoSelection, NothingInsideTheUsedVideoFolderIsPicked) {
+  controls.setChecked(ControlId::选择框_读取子文件夹, true);
+  controls.setChecked(ControlId::单选框_移动, true);
+  controls.setText(ControlId::编辑框_使用过视频目录, folder() + "/used/");
+  dir.write("videos/used/a.mp4", "published before");
+  EXPECT_TRUE(usedFolderIsAmongVideos(controls, folder()));
+  EXPECT_EQ(pickVideo(controls, folder(), 0), "");
+  controls.setChecked(ControlId::选择框_读取子文件夹, false);
+  EXPECT_FALSE(usedFolderIsAmongVideos(controls, folder()));
+  controls.setText(ControlId::编辑框_使用过视频目录, folder());
+  EXPECT_TRUE(usedFolderIsAmongVideos(controls, folder())) << "the same folder";
+}
+
 TEST_F(VideoSelection, OnlyNonEmptyRegularFilesArePicked) {
   std::filesystem::create_directories(folder());
   ASSERT_EQ(::mkfifo(dir.file("videos/0.mp4").c_str(), 0600), 0);
