@@ -311,6 +311,7 @@ TEST_F(HeadlessRun, DamagedRecordsAndUnsafeIdsNeverGetABrowserOnAnotherProfile) 
   damaged("532", "坏\xFF", "532");  // one byte that is not UTF-8
   damaged("533", "", "/../../../x");
   damaged("534", "", "");
+  damaged("535", "", R"(53\u00005)");
   CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0"}));
   ASSERT_EQ(run.wait(240s), 0) << run.errors();
 
@@ -319,6 +320,7 @@ TEST_F(HeadlessRun, DamagedRecordsAndUnsafeIdsNeverGetABrowserOnAnotherProfile) 
   const std::string output = run.output();
   EXPECT_NE(output.find("[账号 532] 状态: 记录无法读取，已跳过"), std::string::npos) << output;
   EXPECT_NE(output.find("状态: 账号标识无效，已跳过"), std::string::npos) << output;
+  EXPECT_NE(output.find("[账号 53\\x005] 状态: 账号标识无效，已跳过\n"), std::string::npos) << output;
   std::vector<std::string> profiles;
   for (const auto& entry : std::filesystem::directory_iterator(dir.file("huancun")))
     profiles.push_back(entry.path().filename());

@@ -110,15 +110,22 @@ TEST(FileMoves, NeverReplaceAnExistingTarget) {
   EXPECT_TRUE(fileExists(dir.file("used/b.mp4")));
 }
 
-TEST(FileMoves, WorkAcrossFileSystems) {
-  TempDir dir;
+// A fresh folder in /dev/shm when that is another file system than `dir`'s;
+// empty otherwise.
+std::string folderOnAnotherFileSystem(const TempDir& dir) {
   const std::string other = "/dev/shm/vidralo-move-" + std::to_string(::getpid());
   struct stat here {}, there {};
-  if (::mkdir(other.c_str(), 0700) != 0 || ::stat(dir.path().c_str(), &here) != 0 ||
-      ::stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev) {
-    ::rmdir(other.c_str());
-    GTEST_SKIP() << "no second file system to move to";
-  }
+  if (::mkdir(other.c_str(), 0700) == 0 && ::stat(dir.path().c_str(), &here) == 0 &&
+      ::stat(other.c_str(), &there) == 0 && here.st_dev != there.st_dev)
+    return other;
+  ::rmdir(other.c_str());
+  return {};
+}
+
+TEST(FileMoves, WorkAcrossFileSystems) {
+  TempDir dir;
+  const std::string other = folderOnAnotherFileSystem(dir);
+  if (other.empty()) GTEST_SKIP() << "no second file system to move to";
   const std::string payload(300000, 'v');
   const std::string from = dir.write("big.mp4", payload);
   const std::string to = other + "/big.mp4";
@@ -136,13 +143,8 @@ TEST(FileMoves, WorkAcrossFileSystems) {
 
 TEST(FileMoves, AKillDuringACopyToAnotherFileSystemLeavesNothingUnderTheRealName) {
   TempDir dir;
-  const std::string other = "/dev/shm/vidralo-kill-" + std::to_string(::getpid());
-  struct stat here {}, there {};
-  if (::mkdir(other.c_str(), 0700) != 0 || ::stat(dir.path().c_str(), &here) != 0 ||
-      ::stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev) {
-    ::rmdir(other.c_str());
-    GTEST_SKIP() << "no second file system to move to";
-  }
+  const std::string other = folderOnAnotherFileSystem(dir);
+  if (other.empty()) GTEST_SKIP() << "no second file system to move to";
   // A FIFO as the video: the copy takes what was written and then waits, so
   // the kill comes halfway for sure.
   const std::string from = dir.file("clip.mp4");
