@@ -236,7 +236,7 @@ bool Job::openBrowser() {
   // A profile held by a browser started by hand, say: it will not free
   // itself, and waiting would keep every later account from its turn.
   startFailure_ = context_.engine.lastStartFailure();
-  if (startFailure_.empty()) startFailure_ = "浏览器无法启动";
+  if (startFailure_.empty()) startFailure_ = "原因不明";
   return false;
 }
 
