@@ -79,6 +79,9 @@ class CountingEngine final : public BrowserEngine {
   bool elementExists(SessionId s, const std::string& q) override {
     return timed("elementExists", [&] { return inner_.elementExists(s, q); });
   }
+  bool elementShown(SessionId s, const std::string& q) override {
+    return timed("elementShown", [&] { return inner_.elementShown(s, q); });
+  }
   std::string elementText(SessionId s, const std::string& q) override {
     if (q == ".video-status") ++statusReads;
     return timed("elementText", [&] { return inner_.elementText(s, q); });

@@ -110,7 +110,8 @@ std::string AccountRecord::toJson() const {
 bool AccountRecord::save(const std::string& path) const {
   std::error_code error;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-  return replaceFileContents(path, toJson(), 0644);
+  // A record names the account and its folders: its owner's only.
+  return replaceFileContents(path, toJson(), 0600);
 }
 
 std::string AccountRecord::text(std::string_view key) const {

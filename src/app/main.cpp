@@ -9,12 +9,14 @@
 #include "app/runtime/history_command.h"
 #include "app/headless/add_account_command.h"
 #include "app/headless/check_logins_command.h"
+#include "app/runtime/instance_lock.h"
 #include "app/headless/headless_run.h"
 #include "app/headless/login_command.h"
 #include "app/runtime/program_directory_choice.h"
 #include "app/runtime/settings_listing.h"
 #include "app/window/startup.h"
 #include "online/disclaimer.h"
+#include "common/program_dir.h"
 #include "shell/restart.h"
 
 using namespace vidralo;
@@ -59,6 +61,12 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (line->history) return printHistory(*line->history, stdout, stderr);
+  // Held until the process ends.
+  const InstanceLock instance(programDirectory(), std::chrono::seconds(5));
+  if (!instance.held()) {
+    std::fprintf(stderr, "%s\n", anotherInstanceText(programDirectory(), instance.holder()).c_str());
+    return kExitAnotherInstance;
+  }
   if (line->addAccountFolder) return runAddAccount(*line->addAccountFolder, line->nickname);
   if (line->loginAccount) return runLogin(argc, argv, *line->loginAccount, line->loginWaitSeconds);
   if (line->checkLogins) return runCheckLogins(argc, argv);

@@ -55,6 +55,9 @@ class BrowserEngine {
   // serialised (one at a time in the whole process). Both ids are 0 on
   // failure.
   virtual StartedBrowser startBrowser(const std::string& url, const StartOptions& options) = 0;
+  // Why the latest start failed, in one line (the browser's own complaint
+  // when it gave one); empty when it did not fail or the engine cannot say.
+  virtual std::string lastStartFailure() const { return {}; }
   // The browsers this engine started (or adopted) that still run.
   virtual std::vector<RunningBrowser> connectStarted() = 0;
   virtual void closeBrowser(SessionId session) = 0;
@@ -85,6 +88,9 @@ class BrowserEngine {
 
   // --- elements, by CSS selector, in the page and its frames ---
   virtual bool elementExists(SessionId session, const std::string& selector) = 0;
+  // An element matches that the page shows: rendered, not hidden by CSS, and
+  // holding visible text.
+  virtual bool elementShown(SessionId session, const std::string& selector) = 0;
   // Empty when no element matches.
   virtual std::string elementText(SessionId session, const std::string& selector) = 0;
   // mouseEvents: press and release the mouse over the element, as a person

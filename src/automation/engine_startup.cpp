@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 
 #include "common/json_document.h"
@@ -17,6 +16,7 @@
 #include "log/date_time.h"
 #include "log/error_log.h"
 #include "log/log_rotation.h"
+#include "log/file_replace.h"
 
 namespace vidralo {
 namespace {
@@ -55,9 +55,11 @@ void appendEngineLog(const std::string& line) {
   std::lock_guard lock(fileMutex);
   std::error_code error;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+  // A linked log is neither rotated nor written: it would reach outside the
+  // program directory.
+  if (isSymbolicLink(path)) return;
   rotateWhenLarger(path, kEngineLogLimit, kEngineLogsKept);
-  std::ofstream out(path, std::ios::binary | std::ios::app);
-  out << formatDateTime() << ' ' << line << '\n';
+  appendToOwnFile(path, formatDateTime() + ' ' + line + '\n', 0600);
 }
 
 EngineStartup::EngineStartup(BrowserEngine& engine, ControlModel& controls, Dialogs& dialogs,

@@ -21,7 +21,9 @@ PageReadiness pageReadinessSetting() {
 }
 
 bool signShows(BrowserEngine& engine, SessionId session, const std::string& sign) {
-  return engine.elementExists(session, sign) || engine.elementText(session, "body").find(sign) != std::string::npos;
+  // An element matching it that the page shows, or text the page shows (its
+  // visible text: the page's scripts may well hold the same words).
+  return engine.elementShown(session, sign) || engine.elementText(session, "body").find(sign) != std::string::npos;
 }
 
 PageState awaitUploadPage(BrowserEngine& engine, SessionId session, const PageReadiness& readiness) {

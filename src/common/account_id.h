@@ -7,7 +7,8 @@
 namespace vidralo {
 
 // An id that names an entry inside its folder: not empty, and without a path
-// separator, ".." or a zero byte.
+// separator, ".." or a control character (a zero byte, a line break: texts
+// and lines built from the id would be cut or split).
 bool isSafeAccountId(std::string_view accountId);
 
 }  // namespace vidralo

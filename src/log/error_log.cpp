@@ -1,8 +1,5 @@
 #include "log/error_log.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <string>
 
@@ -16,11 +13,7 @@ void appendErrorLog(std::string_view entry) {
   std::error_code error;
   std::filesystem::create_directories(programPath("\\logs"), error);
 
-  const std::string path = programPath("\\logs\\error.log");
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  writeAllBytes(fd, utf8ToGbk(entry));
-  ::close(fd);
+  appendToOwnFile(programPath("\\logs\\error.log"), utf8ToGbk(entry), 0600);
 }
 
 }  // namespace vidralo

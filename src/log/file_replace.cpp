@@ -56,6 +56,20 @@ bool writeAllBytes(int fd, std::string_view bytes) {
   return true;
 }
 
+bool isSymbolicLink(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool appendToOwnFile(const std::string& path, std::string_view bytes, mode_t mode) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, mode);
+  if (fd < 0) return false;
+  ::fchmod(fd, mode);
+  bool ok = writeAllBytes(fd, bytes);
+  ok = ::close(fd) == 0 && ok;
+  return ok;
+}
+
 bool replaceFileContents(const std::string& path, std::string_view bytes, mode_t newFileMode) {
   if (path.empty()) return false;
   const std::string target = resolvedTarget(path);

@@ -28,4 +28,13 @@ int removeUnlockedFiles(const std::string& folder, const std::function<bool(std:
 // Writes every byte to the open descriptor `fd`; false on any failure.
 bool writeAllBytes(int fd, std::string_view bytes);
 
+// True when `path` itself is a symbolic link.
+bool isSymbolicLink(const std::string& path);
+
+// Appends `bytes` to the program's own file at `path`, created with `mode`
+// and narrowed to it when it already exists. A symbolic link in its place is
+// never followed (false): a log linked to a file elsewhere must not write
+// there.
+bool appendToOwnFile(const std::string& path, std::string_view bytes, mode_t mode);
+
 }  // namespace vidralo

@@ -45,9 +45,11 @@ void writeRunLog(std::string_view message) {
   const std::string path = runLogPath(local);
 
   std::lock_guard lock(runLogMutex);
+  // A link would have the file elsewhere rewritten.
+  if (isSymbolicLink(path)) return;
   std::string previous;
   if (readWholeFile(path, previous) == ReadOutcome::Failed) return;
-  replaceFileContents(path, line + previous, 0644);
+  replaceFileContents(path, line + previous, 0600);
 }
 
 }  // namespace vidralo

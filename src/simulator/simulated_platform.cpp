@@ -74,6 +74,7 @@ constexpr std::pair<const char*, bool PlatformFaults::*> kFaultSwitches[] = {
     {"markerInScript", &PlatformFaults::markerInScript},
     {"inputOnClick", &PlatformFaults::inputOnClick},
     {"refusePublish", &PlatformFaults::refusePublications},
+    {"hiddenSign", &PlatformFaults::hiddenSign},
 };
 
 // A lasting cookie, so that the log-in stays in the browser's profile.
@@ -110,6 +111,7 @@ struct SimulatedPlatform::State {
   int nextLoginCode = kFirstLoginCode;
   // Nicknames whose log-in the platform has ended.
   std::set<std::string> expired;
+  std::function<void()> publicationHook;
 
   LoopbackServer server;
 
@@ -243,7 +245,8 @@ void SimulatedPlatform::State::servePage(const httplib::Request& request, httpli
     pageState.add("hideNickname", faults.hideNickname)
         .add("alertOnLoad", faults.alertOnLoad)
         .add("readyDelayMs", static_cast<std::int64_t>(faults.readyDelayMs))
-        .add("inputOnClick", faults.inputOnClick);
+        .add("inputOnClick", faults.inputOnClick)
+        .add("hiddenSign", faults.hiddenSign);
     if (faults.markerInScript) pageState.add("hint", "将视频拖拽到此处");
     if (nickname.empty()) pageState.add("loginCode", newLoginCode());
     page = replaceAll(uploadPageTemplate(), kPageStatePlaceholder, pageState.text());
@@ -297,6 +300,7 @@ void SimulatedPlatform::State::publish(const httplib::Request& request, httplib:
   if (faults.refusePublications) return replyError(response, 403, "refused by the platform's rules");
   upload.published = true;
   publications.push_back({nickname, upload.fileName, upload.size, request.body});
+  if (publicationHook) publicationHook();
   replyJson(response, JsonObjectText().add("ok", true).text());
 }
 
@@ -407,6 +411,11 @@ void SimulatedPlatform::setHideNickname(bool value) {
 void SimulatedPlatform::setRefusePublications(bool value) {
   std::lock_guard lock(state_->mutex);
   state_->faults.refusePublications = value;
+}
+
+void SimulatedPlatform::setPublicationHook(std::function<void()> hook) {
+  std::lock_guard lock(state_->mutex);
+  state_->publicationHook = std::move(hook);
 }
 
 }  // namespace vidralo::sim

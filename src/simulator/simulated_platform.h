@@ -20,10 +20,11 @@
 //   GET or POST /sim/faults     the fault switches as JSON; query parameters
 //                               readyDelayMs, throttle (bytes per second),
 //                               neverComplete, alertOnLoad, hideNickname,
-//                               markerInScript, inputOnClick, refusePublish
-//                               (1/0) change them first
+//                               markerInScript, inputOnClick, refusePublish,
+//                               hiddenSign (1/0) change them first
 //   POST /sim/upload/begin, /sim/upload/piece, /sim/publish: the page's own
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,6 +63,7 @@ struct PlatformFaults {
   bool markerInScript = false;  // the page's inline data holds the marker text before it shows it
   bool inputOnClick = false;    // no file input until the drop zone is clicked
   bool refusePublications = false;          // every publication is turned down
+  bool hiddenSign = false;  // the page holds a hidden ".publish-success" toast from the start
 };
 
 class SimulatedPlatform {
@@ -90,6 +92,9 @@ class SimulatedPlatform {
   void expireSession(const std::string& nickname);
 
   std::vector<Publication> publications() const;
+  // Runs on the server's thread the moment a publication is taken, before
+  // the page hears of it; empty: none.
+  void setPublicationHook(std::function<void()> hook);
   // How often the upload page has been served (a navigation or a reload).
   int pageLoads() const;
 

@@ -50,9 +50,9 @@ async function post(url, body) {
   return response.json();
 }
 
+// A hidden toast (hiddenSign) stays, as web apps keep theirs.
 function clearPublishedSign() {
-  const sign = document.querySelector(".publish-success");
-  if (sign) sign.remove();
+  for (const sign of document.querySelectorAll(".publish-success:not(.kept-toast)")) sign.remove();
 }
 
 function setStatus(text) {
@@ -190,6 +190,11 @@ function renderHome() {
 
   publishButton.addEventListener("click", () => publishClicked(titleBox));
   app.replaceChildren(header, drop, titleBox, publishButton);
+  if (pageState.hiddenSign) {
+    const toast = element("div", "publish-success kept-toast", "发表成功");
+    toast.style.display = "none";
+    app.append(toast);
+  }
 }
 
 if (pageState.alertOnLoad) alert("欢迎使用创作者平台");

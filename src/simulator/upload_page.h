@@ -5,7 +5,7 @@ namespace vidralo::sim {
 
 // The upload page's HTML. The server replaces kPageStatePlaceholder with a
 // JSON object: {"nickname": text or null, "hideNickname", "alertOnLoad",
-// "inputOnClick", "readyDelayMs"} and, when the marker is to be in the
+// "inputOnClick", "hiddenSign", "readyDelayMs"} and, when the marker is to be in the
 // page's data, "hint".
 std::string_view uploadPageTemplate();
 inline constexpr std::string_view kPageStatePlaceholder = "/*PAGE_STATE*/null";

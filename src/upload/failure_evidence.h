@@ -22,9 +22,11 @@ struct FailureFacts {
 };
 
 // Writes "<time>_<account>.txt" and, when `png` is not empty, a ".png" of
-// the same name into `folder` (created when missing), then removes the
-// oldest pairs beyond `keep`. Returns the text file's path; empty when it
-// could not be written.
+// the same name into `folder` (created when missing, readable by its owner
+// only, as are the files), then removes the oldest pairs beyond `keep`;
+// files of other names stay. Returns the text file's path; empty when it
+// could not be written. A `folder` that is a symbolic link is not used: it
+// is reported in the error log and nothing is written or removed there.
 std::string writeFailureEvidence(const std::string& folder, const FailureFacts& facts, const std::string& png,
                                  std::size_t keep = kFailureEvidenceKept);
 

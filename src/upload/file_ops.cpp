@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <string>
 
 namespace vidralo {
@@ -83,6 +84,17 @@ bool copyContents(int in, int out) {
   }
 }
 
+// Renames without ever replacing `to`; errno tells why it failed.
+bool renameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  // File systems without RENAME_NOREPLACE: a hard link fails on an existing
+  // target just the same.
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
+}
+
 }  // namespace
 
 bool pathExists(const std::string& path) {
@@ -120,6 +132,8 @@ bool isValidFilePath(std::string_view path) {
 }
 
 bool copyFileNoReplace(const std::string& from, const std::string& to) {
+  struct stat existing {};
+  if (::lstat(to.c_str(), &existing) == 0) return false;
   const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   struct stat info {};
@@ -127,31 +141,26 @@ bool copyFileNoReplace(const std::string& from, const std::string& to) {
     ::close(in);
     return false;
   }
-  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777);
+  // The copy grows under a hidden temporary name beside the target and takes
+  // the real name only when whole: a kill halfway leaves no truncated file
+  // under that name (and the temporary one is never listed as a video).
+  std::string temporary = std::string(folderOf(to)) + "." + std::string(fileNameOf(to)) + ".XXXXXX.vidralo-tmp";
+  const int out = ::mkostemps(temporary.data(), static_cast<int>(std::strlen(".vidralo-tmp")), O_CLOEXEC);
   if (out < 0) {
     ::close(in);
     return false;
   }
-  bool ok = copyContents(in, out);
+  bool ok = ::fchmod(out, info.st_mode & 07777) == 0 && copyContents(in, out) && ::fsync(out) == 0;
   ::close(in);
   if (::close(out) != 0) ok = false;
-  if (!ok) ::unlink(to.c_str());
+  ok = ok && renameNoReplace(temporary, to);
+  if (!ok) ::unlink(temporary.c_str());
   return ok;
 }
 
 bool moveFileNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  int error = errno;
-  // File systems without RENAME_NOREPLACE: a hard link fails on an existing
-  // target just the same.
-  if (error == EINVAL || error == ENOSYS) {
-    if (::link(from.c_str(), to.c_str()) == 0) {
-      ::unlink(from.c_str());
-      return true;
-    }
-    error = errno;
-  }
-  if (error != EXDEV) return false;
+  if (renameNoReplace(from, to)) return true;
+  if (errno != EXDEV) return false;
   if (!copyFileNoReplace(from, to)) return false;
   if (::unlink(from.c_str()) != 0) {
     // Keep one copy only: the original stays where it was.

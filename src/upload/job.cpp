@@ -9,6 +9,7 @@
 #include "common/stop.h"
 #include "common/text_rules.h"
 #include "log/date_time.h"
+#include "log/error_log.h"
 #include "upload/failure_evidence.h"
 #include "upload/file_ops.h"
 #include "upload/upload_page.h"
@@ -18,6 +19,8 @@ namespace vidralo {
 namespace {
 
 constexpr double kStepPauseMs = 900;
+// Starts of the account's browser before the video fails.
+constexpr int kBrowserStartTries = 3;
 
 std::string countdownText(int seconds) { return "延时" + numberToText(seconds) + "秒后继续"; }
 
@@ -99,7 +102,7 @@ bool Job::workOnAccount(int position, int perTurn) {
   context_.jobRow = row_;
   int done = toInteger(controls_.cell(row_, 列_今天已发));
   passOver_ = false;
-  if (const std::string refusal = refusalFor(controls_.cell(row_, 列_账号标识)); !refusal.empty()) {
+  if (const std::string refusal = refusalFor(controls_.cell(row_, 列_账号标识), videoFolder()); !refusal.empty()) {
     controls_.setCell(row_, 列_状态, refusal);
     passOver_ = true;
   }
@@ -117,18 +120,22 @@ bool Job::workOnAccount(int position, int perTurn) {
   return !stopRequested();
 }
 
-std::string Job::refusalFor(const std::string& accountId) const {
+std::string Job::refusalFor(const std::string& accountId, const std::string& folder) const {
   // An empty id would work under the log-in default's profile, an unsafe one
   // outside the profile folder: either way another account's log-in.
   if (!isSafeAccountId(accountId)) return "账号标识无效，已跳过";
   if (context_.recordUnreadable && context_.recordUnreadable(accountId)) return "记录无法读取，已跳过";
+  if (usedFolderIsAmongVideos(controls_, folder)) return kUsedFolderAmongVideosText;
   return {};
 }
 
+std::string Job::videoFolder() const {
+  const std::string folder = controls_.cell(row_, 列_素材目录);
+  return pathExists(folder) ? folder : controls_.text(ControlId::编辑框_视频素材目录);
+}
+
 bool Job::doVideo(int& done) {
-  std::string folder = controls_.cell(row_, 列_素材目录);
-  if (!pathExists(folder)) folder = controls_.text(ControlId::编辑框_视频素材目录);
-  videoPath_ = pickVideo(controls_, folder, row_);
+  videoPath_ = pickVideo(controls_, videoFolder(), row_);
   if (stopRequested()) return false;
   accountId_ = controls_.cell(row_, 列_账号标识);
   attemptStartMs_ = appClock().tickMs();
@@ -146,12 +153,18 @@ bool Job::doVideo(int& done) {
   failureReason_.clear();
   evidencePath_.clear();
   publicationRecorded_ = false;
+  unconfirmed_ = false;
+  startFailure_.clear();
   ticker_.start(row_);
   controls_.setCell(row_, 列_正在发布, videoPath_);
   prepareCover(controls_, videoPath_);
   forbiddenHoursGate();
   const VideoOutcome outcome = stopRequested() ? VideoOutcome::Failed : uploadOneVideo();
   ticker_.stop();
+  if (journalFailed_) {
+    stopForJournal();
+    return false;
+  }
   if (stopRequested()) return false;
 
   reportOutcome(outcome);
@@ -164,17 +177,21 @@ bool Job::doVideo(int& done) {
     controls_.setCell(row_, 列_状态, passedOverText(outcome));
     passOver_ = true;
   } else if (outcome != VideoOutcome::Published) {
-    recordFailureOnce("步骤失败");
+    recordFailureOnce(startFailure_.empty() ? "步骤失败" : startFailure_);
     // A publication that ran out of time after the confirm click has its row
     // already; it is not a failure of the platform.
-    if (!publicationRecorded_) recordAttempt(AttemptOutcome::Failed, failureReason_);
+    if (!publicationRecorded_)
+      recordAttempt(unconfirmed_ ? AttemptOutcome::Unknown : AttemptOutcome::Failed, failureReason_);
     // A page that still answers (a publication the platform refused) starts
     // the next attempt afresh: a file input that already holds the same file
     // would not take it again.
     if (const SessionId session = context_.session.sessionId(); session != 0 && context_.engine.isConnected(session))
       context_.engine.refresh(session);
-    // The video stays in its folder and may be picked again.
-    controls_.setCell(row_, 列_状态, "上传失败");
+    // The video stays in its folder; it may be picked again unless its
+    // confirm button was pressed.
+    controls_.setCell(row_, 列_状态, unconfirmed_           ? std::string(kUnconfirmedText)
+                                     : startFailure_.empty() ? std::string("上传失败")
+                                                             : "上传失败（浏览器无法启动：" + startFailure_ + "）");
   } else {
     if (!pauseAfterVideo()) return false;
     ++done;
@@ -207,13 +224,10 @@ bool Job::pauseAfterVideo() {
 
 VideoOutcome Job::uploadOneVideo() {
   step_ = "ensureSession";
-  const PageState shown = context_.session.ensureSession(row_, accountId_);
+  const PageState shown = openBrowser();
   if (shown == PageState::NotLoggedIn) return VideoOutcome::NotLoggedIn;
   if (shown == PageState::NotReady) return VideoOutcome::PageNotReady;
-  while (context_.session.sessionId() == 0) {
-    if (!PumpedWait(2000) || !withinTimeLimit()) return VideoOutcome::Failed;
-  }
-  if (!PumpedWait(1000)) return VideoOutcome::Failed;
+  if (context_.session.sessionId() == 0 || !PumpedWait(1000)) return VideoOutcome::Failed;
   UploadPage page(context_.engine, context_.session.sessionId());
   step_ = "startUpload";
   if (!page.startUpload(videoPath_)) return VideoOutcome::Failed;
@@ -229,21 +243,27 @@ VideoOutcome Job::uploadOneVideo() {
   }
   if (!withinTimeLimit()) return VideoOutcome::Failed;
   step_ = "publish";
-  if (!page.publish()) return VideoOutcome::Failed;
-  recordPublication(page.title());
+  switch (page.publish([&] { return journal(JournalState::Attempt, page.title()); })) {
+    case PublishOutcome::Published:
+      break;
+    case PublishOutcome::Refused:
+      // The page answered: the video was not published and may go again.
+      journal(JournalState::Withdrawn, page.title());
+      return VideoOutcome::Failed;
+    case PublishOutcome::Unknown:
+      unconfirmed_ = true;
+      return VideoOutcome::Failed;
+    case PublishOutcome::NotPressed:
+      return VideoOutcome::Failed;
+  }
+  // Without this line the attempt stays, and the video waits for a look.
+  if (!journal(JournalState::Published, page.title())) return VideoOutcome::Failed;
+  title_ = page.title();
+  publicationRecorded_ = true;
+  recordAttempt(AttemptOutcome::Published);
   // The publication is done and recorded: a stop here only skips the rest.
   page.afterPublish();
   return withinTimeLimit() ? VideoOutcome::Published : VideoOutcome::Failed;
-}
-
-void Job::recordPublication(const std::string& title) {
-  PublicationJournal journal;
-  // Without its entry the video is published again should its disposal fail.
-  if (!journal.record({formatDateTime(), accountId_, {videoPath_, videoIdentity_}, title}))
-    controls_.setStatusText(1, "发布记录无法写入：" + journal.path());
-  title_ = title;
-  publicationRecorded_ = true;
-  recordAttempt(AttemptOutcome::Published);
 }
 
 void Job::recordAttempt(AttemptOutcome outcome, std::string reason) {
@@ -260,6 +280,35 @@ void Job::recordAttempt(AttemptOutcome outcome, std::string reason) {
                    .reason = std::move(reason),
                    .evidencePath = failed ? evidencePath_ : "",
                    .seconds = (appClock().tickMs() - attemptStartMs_) / 1000});
+}
+
+PageState Job::openBrowser() {
+  for (int attempt = 1; attempt <= kBrowserStartTries; ++attempt) {
+    const PageState shown = context_.session.ensureSession(row_, accountId_);
+    if (context_.session.sessionId() != 0) return shown;
+    if (!PumpedWait(2000) || !withinTimeLimit()) return PageState::Gone;
+  }
+  // A profile held by a browser started by hand, say: it will not free
+  // itself, and waiting would keep every later account from its turn.
+  startFailure_ = context_.engine.lastStartFailure();
+  if (startFailure_.empty()) startFailure_ = "原因不明";
+  return PageState::Gone;
+}
+
+bool Job::journal(JournalState state, const std::string& title) {
+  if (PublicationJournal().record(
+          {formatDateTime(), accountId_, {videoPath_, videoIdentity_}, title, state}))
+    return true;
+  journalFailed_ = true;
+  return false;
+}
+
+void Job::stopForJournal() {
+  const std::string message = std::string(kJournalUnwritableText) + "：" + PublicationJournal().path();
+  controls_.setCell(row_, 列_状态, kJournalUnwritableText);
+  controls_.setStatusText(1, message);
+  appendErrorLog(formatDateTime() + " " + message + "\r\n");
+  context_.journalUnwritable = true;
 }
 
 void Job::recordFailureOnce(const std::string& reason) {

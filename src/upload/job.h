@@ -37,6 +37,9 @@ struct JobContext {
   RunSummary& summary;
   // Receives the path of each failure's evidence, before "上传失败" is shown.
   std::function<void(const std::string&)> evidenceWritten;
+  // Set when the run ended because the publication journal could not be
+  // written: without it no publication may happen.
+  std::atomic<bool>& journalUnwritable;
 };
 
 class Job {
@@ -54,14 +57,22 @@ class Job {
   bool workOnAccount(int position, int perTurn);
   // Why the row's account must not be worked on (shown in its status
   // column); empty when it may.
-  std::string refusalFor(const std::string& accountId) const;
-  // Appends the publication to the journal, before anything else happens.
-  void recordPublication(const std::string& title);
+  std::string refusalFor(const std::string& accountId, const std::string& folder) const;
+  // The row's video folder, or the default one when it does not exist.
+  std::string videoFolder() const;
+  // Appends the video's state to the journal; false, with the job to end,
+  // when it could not be written.
+  bool journal(JournalState state, const std::string& title);
+  // The journal failed: says so everywhere and ends the run.
+  void stopForJournal();
   // One repetition of an account's turn; false when stopped.
   bool doVideo(int& done);
   VideoOutcome uploadOneVideo();
   // The one place where every attempt's outcome is told (the run summary).
   void reportOutcome(VideoOutcome outcome);
+  // Opens the account's browser, trying a few times; the page's state, with
+  // startFailure_ set when the starts failed.
+  PageState openBrowser();
   bool withinTimeLimit();
   // Keeps the evidence of the current video's failure, once per video.
   void recordFailureOnce(const std::string& reason);
@@ -96,7 +107,19 @@ class Job {
   std::string failureReason_;
   std::string evidencePath_;
   bool publicationRecorded_ = false;
+  // The current video's confirm button was pressed without a known outcome.
+  bool unconfirmed_ = false;
+  bool journalFailed_ = false;
+  // Why the account's browser could not be started; empty otherwise.
+  std::string startFailure_;
 };
+
+// Column 4, the status bar (with the path) and the error log when the
+// publication journal cannot be written; the job then ends.
+inline constexpr const char* kJournalUnwritableText = "发布记录无法写入";
+
+// Column 4 of an account whose used-video folder is among its videos.
+inline constexpr const char* kUsedFolderAmongVideosText = "已使用视频目录在素材目录内，已跳过";
 
 // "点" + list contains "点" + hour + "点": with "1点2点13点14点" the hours 1, 2,
 // 13 and 14 are forbidden, 3 is not.

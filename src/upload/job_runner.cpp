@@ -46,6 +46,7 @@ void JobRunner::startJob(int abandonLimit) {
   if (runningThreads_ == 0) finished = std::move(retired_);
   ++runningThreads_;
   summary_.begin();
+  journalUnwritable_ = false;
   current_ = std::jthread(
       [this, abandonLimit, changeIp = changeIp_, recordUnreadable = recordUnreadable_](std::stop_token token) {
         jobThread(std::move(token), abandonLimit, changeIp, recordUnreadable);
@@ -68,7 +69,7 @@ void JobRunner::jobThread(std::stop_token token, int abandonLimit, std::function
       lastEvidence_ = path;
     };
     Job job(JobContext{controls_, engine_, session_, titles_, jobRow_, std::move(changeIp), std::move(recordUnreadable),
-                       summary_, evidenceWritten},
+                       summary_, evidenceWritten, journalUnwritable_},
             abandonLimit);
     job.run();
   }

@@ -53,6 +53,8 @@ class JobRunner {
   const RunSummary& summary() const { return summary_; }
   // The evidence file of the latest failure; empty before the first.
   std::string lastFailureEvidence() const;
+  // The latest job ended because the publication journal could not be written.
+  bool journalUnwritable() const { return journalUnwritable_; }
 
  private:
   void startJob(int abandonLimit);
@@ -66,6 +68,7 @@ class JobRunner {
   TitlePool titles_;
   std::atomic<int> jobRow_{-1};
   RunSummary summary_;
+  std::atomic<bool> journalUnwritable_{false};
 
   mutable std::mutex mutex_;
   std::condition_variable idle_;

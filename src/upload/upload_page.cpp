@@ -70,13 +70,13 @@ bool UploadPage::waitUploadComplete(const std::function<bool()>& withinTime) {
   return wait(2);
 }
 
-bool UploadPage::publish() {
+PublishOutcome UploadPage::publish(const std::function<bool()>& beforeConfirm) {
   engine_.setWindowTitle(session_, "开始发布");
   engine_.click(session_, kPublishButton, true);
-  if (!wait(1)) return false;
+  if (!wait(1) || !beforeConfirm()) return PublishOutcome::NotPressed;
   engine_.click(session_, kConfirmButton, false);
   const PublishedSign sign = publishedSignSetting();
-  return sign.sign.empty() || waitForSign(sign);
+  return sign.sign.empty() ? PublishOutcome::Published : waitForSign(sign);
 }
 
 bool UploadPage::afterPublish() {
@@ -86,14 +86,18 @@ bool UploadPage::afterPublish() {
   return wait(1);
 }
 
-bool UploadPage::waitForSign(const PublishedSign& sign) {
+// Pages keep hidden toasts around, so only a sign the page shows counts.
+PublishOutcome UploadPage::waitForSign(const PublishedSign& sign) {
   const std::int64_t deadline = appClock().tickMs() + std::int64_t{sign.waitSeconds} * 1000;
   while (!stopRequested()) {
-    if (signShows(engine_, session_, sign.sign)) return true;
-    if (appClock().tickMs() >= deadline || !wait(kSignPollSeconds)) break;
+    if (signShows(engine_, session_, sign.sign)) return PublishOutcome::Published;
+    if (appClock().tickMs() >= deadline) {
+      engine_.setWindowTitle(session_, "未见发表成功标志");
+      return PublishOutcome::Refused;
+    }
+    if (!wait(kSignPollSeconds)) break;
   }
-  if (!stopRequested()) engine_.setWindowTitle(session_, "未见发表成功标志");
-  return false;
+  return PublishOutcome::Unknown;
 }
 
 }  // namespace vidralo

@@ -25,7 +25,8 @@ inline constexpr const char* kPublishButton = ".operate-btn.confirm.active";
 inline constexpr const char* kUploadCompleteStatus = "上传完成";
 
 // What confirms a publication, from config.ini: [page] published_sign, a CSS
-// selector or a text the page shows once the platform accepted the video,
+// selector of an element the page shows (rendered, not hidden, with text) or
+// a text the page shows once the platform accepted the video,
 // and [page] published_wait, the seconds it may take to appear (15 when
 // missing or not a positive number). Read at the moment of publishing.
 struct PublishedSign {
@@ -33,6 +34,13 @@ struct PublishedSign {
   int waitSeconds = 15;
 };
 PublishedSign publishedSignSetting();
+
+enum class PublishOutcome {
+  Published,
+  NotPressed,  // stopped, browser gone or `beforeConfirm` refused before the confirm click
+  Refused,     // the sign did not show within its wait
+  Unknown,     // confirm pressed, then stopped or the browser went before the sign showed
+};
 
 class UploadPage {
  public:
@@ -49,11 +57,14 @@ class UploadPage {
   // Reads the status every 2 seconds until it is exactly "上传完成"; false as
   // soon as `withinTime` says the video ran out of time.
   bool waitUploadComplete(const std::function<bool()>& withinTime);
-  // Presses publish and confirms. Without a published sign the publication
-  // counts as done once the confirmation was clicked, and the page's answer is
-  // not read; with one it counts only when the sign appears in time (false
-  // otherwise, the page left as it is, so that it shows what went wrong).
-  bool publish();
+  // Presses publish and confirms. `beforeConfirm` runs right before the
+  // confirm click, from which on the platform may have the video; false
+  // from it leaves the button unpressed. Without a published sign the
+  // publication counts as done once the confirmation was clicked, and the
+  // page's answer is not read; with one it counts only when the sign shows
+  // in time (the page left as it is otherwise, so that it shows what went
+  // wrong).
+  PublishOutcome publish(const std::function<bool()>& beforeConfirm);
   // What follows a publication: the title "已发表" and a reload of the page
   // for the next video.
   bool afterPublish();
@@ -61,7 +72,8 @@ class UploadPage {
  private:
   // Waits `seconds`; false when stopped or when the browser is gone.
   bool wait(double seconds);
-  bool waitForSign(const PublishedSign& sign);
+  // Published, Refused or Unknown.
+  PublishOutcome waitForSign(const PublishedSign& sign);
 
   BrowserEngine& engine_;
   SessionId session_;

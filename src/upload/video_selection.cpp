@@ -77,6 +77,21 @@ bool isPickable(const std::string& path, FileIdentity& identity) {
   return regularFileIdentity(path, identity) && identity.size > 0;
 }
 
+bool moveMode(const ControlModel& controls) { return !controls.checked(ControlId::单选框_删除); }
+
+std::filesystem::path canonicalFolder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::path path = std::filesystem::weakly_canonical(folder, error);
+  if (error) path = std::filesystem::path(folder).lexically_normal();
+  return path.has_filename() ? path : path.parent_path();
+}
+
+// `path` is `folder` or lies below it.
+bool isWithin(const std::filesystem::path& path, const std::filesystem::path& folder) {
+  const auto [end, unused] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+  return end == folder.end();
+}
+
 }  // namespace
 
 std::size_t characterCount(std::string_view text) {
@@ -102,6 +117,11 @@ std::string pickVideo(ControlModel& controls, const std::string& folder, int row
   const bool random = controls.checked(ControlId::单选框_选择视频_随机);
   std::vector<PublishedVideo> published;
   if (!files.empty()) published = PublicationJournal().publishedVideos();
+  if (!files.empty() && moveMode(controls)) {
+    const std::filesystem::path used = canonicalFolder(usedVideoFolder(controls));
+    if (isWithin(used, canonicalFolder(folder)))
+      std::erase_if(files, [&](const std::string& file) { return isWithin(canonicalFolder(file), used); });
+  }
   // Listing order is kept for the sequential pick: drawn files are taken out
   // from the front, random ones anywhere.
   std::reverse(files.begin(), files.end());
@@ -113,8 +133,11 @@ std::string pickVideo(ControlModel& controls, const std::string& folder, int row
     files.erase(files.begin() + static_cast<std::ptrdiff_t>(at));
     FileIdentity identity;
     if (!isPickable(candidate, identity)) continue;
-    if (isRecorded(published, candidate, identity)) {
-      if (!disposeVideo(controls, {candidate, identity})) undisposed = true;
+    if (const PublishedVideo* recorded = findRecorded(published, candidate, identity)) {
+      // Confirm pressed, outcome unknown: neither published again nor
+      // disposed of until the operator has looked.
+      if (!recorded->confirmed) controls.setCell(row, 列_状态, kUnconfirmedText);
+      else if (!disposeVideo(controls, {candidate, identity})) undisposed = true;
       continue;
     }
     path = std::move(candidate);
@@ -175,6 +198,13 @@ bool disposeVideo(ControlModel& controls, const PublishedVideo& video) {
     return true;
   }
   return moveInto(usedVideoFolder(controls), video.path, cover);
+}
+
+bool usedFolderIsAmongVideos(ControlModel& controls, const std::string& videoFolder) {
+  if (!moveMode(controls) || videoFolder.empty()) return false;
+  const std::filesystem::path used = canonicalFolder(usedVideoFolder(controls));
+  const std::filesystem::path videos = canonicalFolder(videoFolder);
+  return used == videos || (controls.checked(ControlId::选择框_读取子文件夹) && isWithin(used, videos));
 }
 
 std::string disposalFailedText(const ControlModel& controls) {

@@ -144,7 +144,7 @@ TEST_F(RecordFileTest, FailedSaveInReadOnlyFolderKeepsOldContent) {
 
 TEST(AccountIdTest, OnlyIdsThatStayInsideTheRecordFolderAreSafe) {
   for (const char* id : {"100", "a b", "账号1", ".hidden", "x.y"}) EXPECT_TRUE(isSafeAccountId(id)) << id;
-  for (const char* id : {"", "../100", "..", "a/b", "a\\b", "x..y", "/etc/passwd"})
+  for (const char* id : {"", "../100", "..", "a/b", "a\\b", "x..y", "/etc/passwd", "a\nb", "a\x7f"})
     EXPECT_FALSE(isSafeAccountId(id)) << id;
   EXPECT_FALSE(isSafeAccountId(std::string("10\0/x", 5)));
 }

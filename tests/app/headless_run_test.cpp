@@ -19,6 +19,7 @@
 #include "app/runtime/command_line.h"
 #include "app/runtime/demo_setup.h"
 #include "app/runtime/exit_codes.h"
+#include "app/runtime/instance_lock.h"
 #include "app/headless/headless_run.h"
 #include "automation/browser_session.h"
 #include "automation/cdp/browser_process.h"
@@ -308,27 +309,53 @@ std::vector<std::string> publishedNames(const sim::SimulatedPlatform& platform) 
   return names;
 }
 
-TEST_F(HeadlessRun, AKillRightAfterTheConfirmClickDoesNotPublishTheVideoAgain) {
+class HeadlessEndedAtThePublication : public HeadlessRun, public ::testing::WithParamInterface<int> {};
+
+// The signal comes the moment the platform takes the video, before the page
+// (and so the program) hears of it: the journal holds only the attempt.
+TEST_P(HeadlessEndedAtThePublication, NoVideoIsPublishedTwice) {
+  const int signal = GetParam();
+  dir.write("config.ini", "[hosts]\nplatform = " + platform.origin() + "\n[page]\npublished_sign = .publish-success\n");
   addAccount("521", "五二一", {1500, 2500});
   const std::vector<std::string> sets{"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0",
                                       "编辑框_单账号上传=2", "单选框_选择视频_顺序=真", "单选框_删除=真"};
-  const std::string journal = dir.file("data/published.jsonl");
   {
     CommandRun run(dir, command(sets));
-    test::pollUntil(
-        [&] { return !platform.publications().empty() && test::readFile(journal).find("a.mp4") != std::string::npos; },
-        120s, 5ms);
-    run.signal(SIGKILL);
-    ASSERT_EQ(run.wait(30s), 128 + SIGKILL) << run.output() << run.errors();
+    platform.setPublicationHook([&run, signal] { run.signal(signal); });
+    const int code = run.wait(180s);
+    platform.setPublicationHook(nullptr);
+    ASSERT_EQ(code, signal == SIGKILL ? 128 + SIGKILL : 0) << run.output() << run.errors();
   }
+  if (signal == SIGKILL) endBrowsersBelow(dir.path());
   ASSERT_EQ(publishedNames(platform), std::vector<std::string>{"a.mp4"});
-  ASSERT_TRUE(std::filesystem::exists(dir.file("videos521/a.mp4"))) << "killed before the disposal";
 
   CommandRun again(dir, command(sets));
   EXPECT_EQ(again.wait(240s), 0) << again.errors();
-  endBrowsersBelow(dir.path());
+  EXPECT_NE(again.output().find("[账号 521] 状态: 已点发表，结果未知"), std::string::npos) << again.output();
   EXPECT_EQ(publishedNames(platform), (std::vector<std::string>{"a.mp4", "b.mp4"}));
-  EXPECT_FALSE(std::filesystem::exists(dir.file("videos521/a.mp4"))) << "disposed of by the next run";
+  EXPECT_TRUE(std::filesystem::exists(dir.file("videos521/a.mp4"))) << "kept until the operator has looked";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, HeadlessEndedAtThePublication, ::testing::Values(SIGTERM, SIGKILL),
+                         [](const auto& info) { return std::string(info.param == SIGKILL ? "Kill" : "Term"); });
+
+TEST_F(HeadlessRun, ASecondInstanceOnTheSameDirectoryIsRefusedAndNamesTheHolder) {
+  const InstanceLock first(dir.path(), std::chrono::milliseconds(0));
+  ASSERT_TRUE(first.held());
+  CommandRun second(dir, command({}));
+  EXPECT_EQ(second.wait(60s), kExitAnotherInstance);
+  EXPECT_NE(second.errors().find("进程号 " + std::to_string(::getpid())), std::string::npos) << second.errors();
+  EXPECT_EQ(second.output().find("无窗口运行"), std::string::npos) << "nothing started";
+}
+
+TEST_F(HeadlessRun, AnUnwritableJournalStopsPublishingAndExits15) {
+  addAccount("522", "五二二", {1500});
+  std::filesystem::create_directories(dir.file("data/published.jsonl"));
+  CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0"}));
+  EXPECT_EQ(run.wait(180s), kExitJournalUnwritable) << run.errors();
+  EXPECT_TRUE(platform.publications().empty());
+  EXPECT_NE(run.output().find("[账号 522] 状态: 发布记录无法写入"), std::string::npos) << run.output();
+  EXPECT_NE(run.errors().find("发布记录无法写入：" + dir.file("data/published.jsonl")), std::string::npos);
 }
 
 TEST_F(HeadlessRun, AfterARestartTodaysPublicationsCountAndNewOnesAreRecorded) {
@@ -368,6 +395,7 @@ TEST_F(HeadlessRun, DamagedRecordsAndUnsafeIdsNeverGetABrowserOnAnotherProfile) 
   damaged("532", "坏\xFF", "532");  // one byte that is not UTF-8
   damaged("533", "", "/../../x");  // the profile would be the test's own <dir>/x
   damaged("534", "", "");
+  damaged("535", "", R"(53\u00005)");
   CommandRun run(dir, command({"选择框_自动循环=假", "编辑框_视频间隔=0", "编辑框_视频间隔1=0"}));
   ASSERT_EQ(run.wait(240s), 0) << run.errors();
 
@@ -376,6 +404,7 @@ TEST_F(HeadlessRun, DamagedRecordsAndUnsafeIdsNeverGetABrowserOnAnotherProfile) 
   const std::string output = run.output();
   EXPECT_NE(output.find("[账号 532] 状态: 记录无法读取，已跳过"), std::string::npos) << output;
   EXPECT_NE(output.find("状态: 账号标识无效，已跳过"), std::string::npos) << output;
+  EXPECT_NE(output.find("[账号 53\\x005] 状态: 账号标识无效，已跳过\n"), std::string::npos) << output;
   std::vector<std::string> profiles;
   for (const auto& entry : std::filesystem::directory_iterator(dir.file("huancun")))
     profiles.push_back(entry.path().filename());

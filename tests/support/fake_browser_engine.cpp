@@ -190,6 +190,7 @@ void FakeBrowserEngine::refresh(SessionId session) {
     page->statusReads = 0;
     page->complete = false;
     page->typedTitle.clear();
+    page->askingToPublish = false;
     page->publishedShown = false;
   }
   record({FakeEvent::Kind::Refresh, session});
@@ -248,6 +249,9 @@ bool FakeBrowserEngine::click(SessionId session, const std::string& selector, bo
     Page* page = livePage(session);
     clicked = page && hasElement(*page, selector);
     if (clicked && selector == ".operate-btn.confirm.active") {
+      page->askingToPublish = true;
+    } else if (clicked && page->askingToPublish && selector == ".btn.confirm-btn.ant-btn.ant-btn-primary") {
+      page->askingToPublish = false;
       if (!page->script.refusesPublication)
         publications_.push_back({session, page->profileDirectory, page->uploadedPath, page->uploadedSize,
                                  page->typedTitle});

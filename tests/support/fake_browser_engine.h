@@ -30,7 +30,7 @@ struct FakePageScript {
   std::vector<std::string> statusSequence;
   int completesAfterReads = 1;
   // The platform turns every publication down: no ".publish-success" after
-  // the publish button, and nothing is recorded as published.
+  // the publish button's confirmation, and nothing is recorded as published.
   bool refusesPublication = false;
 };
 
@@ -101,6 +101,10 @@ class FakeBrowserEngine : public BrowserEngine {
   // A few bytes that start like a PNG, while the page runs.
   std::string captureScreenshot(SessionId session) override;
   bool elementExists(SessionId session, const std::string& selector) override;
+  // The fake page hides nothing: an element there is shown.
+  bool elementShown(SessionId session, const std::string& selector) override {
+    return elementExists(session, selector);
+  }
   std::string elementText(SessionId session, const std::string& selector) override;
   bool click(SessionId session, const std::string& selector, bool mouseEvents) override;
   bool input(SessionId session, const std::string& selector, const std::string& text) override;
@@ -120,6 +124,8 @@ class FakeBrowserEngine : public BrowserEngine {
     int statusReads = 0;
     bool complete = false;
     std::string typedTitle;
+    // The publish button opened its question; its confirm button publishes.
+    bool askingToPublish = false;
     // ".publish-success" shows until the next reload.
     bool publishedShown = false;
   };

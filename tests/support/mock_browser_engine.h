@@ -32,6 +32,7 @@ class MockBrowserEngine : public BrowserEngine {
   MOCK_METHOD(std::string, captureScreenshot, (SessionId session), (override));
 
   MOCK_METHOD(bool, elementExists, (SessionId session, const std::string& selector), (override));
+  MOCK_METHOD(bool, elementShown, (SessionId session, const std::string& selector), (override));
   MOCK_METHOD(std::string, elementText, (SessionId session, const std::string& selector), (override));
   MOCK_METHOD(bool, click, (SessionId session, const std::string& selector, bool mouseEvents), (override));
   MOCK_METHOD(bool, input, (SessionId session, const std::string& selector, const std::string& text), (override));

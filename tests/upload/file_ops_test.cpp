@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
+
+#include "support/poll.h"
 #include "support/temp_dir.h"
 
 namespace vidralo {
@@ -106,15 +110,22 @@ TEST(FileMoves, NeverReplaceAnExistingTarget) {
   EXPECT_TRUE(fileExists(dir.file("used/b.mp4")));
 }
 
-TEST(FileMoves, WorkAcrossFileSystems) {
-  TempDir dir;
+// A fresh folder in /dev/shm when that is another file system than `dir`'s;
+// empty otherwise.
+std::string folderOnAnotherFileSystem(const TempDir& dir) {
   const std::string other = "/dev/shm/vidralo-move-" + std::to_string(::getpid());
   struct stat here {}, there {};
-  if (::mkdir(other.c_str(), 0700) != 0 || ::stat(dir.path().c_str(), &here) != 0 ||
-      ::stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev) {
-    ::rmdir(other.c_str());
-    GTEST_SKIP() << "no second file system to move to";
-  }
+  if (::mkdir(other.c_str(), 0700) == 0 && ::stat(dir.path().c_str(), &here) == 0 &&
+      ::stat(other.c_str(), &there) == 0 && here.st_dev != there.st_dev)
+    return other;
+  ::rmdir(other.c_str());
+  return {};
+}
+
+TEST(FileMoves, WorkAcrossFileSystems) {
+  TempDir dir;
+  const std::string other = folderOnAnotherFileSystem(dir);
+  if (other.empty()) GTEST_SKIP() << "no second file system to move to";
   const std::string payload(300000, 'v');
   const std::string from = dir.write("big.mp4", payload);
   const std::string to = other + "/big.mp4";
@@ -128,6 +139,33 @@ TEST(FileMoves, WorkAcrossFileSystems) {
   EXPECT_EQ(readFile(again), "second");
   ::unlink(to.c_str());
   ::rmdir(other.c_str());
+}
+
+TEST(FileMoves, AKillDuringACopyToAnotherFileSystemLeavesNothingUnderTheRealName) {
+  TempDir dir;
+  const std::string other = folderOnAnotherFileSystem(dir);
+  if (other.empty()) GTEST_SKIP() << "no second file system to move to";
+  // A FIFO as the video: the copy takes what was written and then waits, so
+  // the kill comes halfway for sure.
+  const std::string from = dir.file("clip.mp4");
+  ASSERT_EQ(::mkfifo(from.c_str(), 0600), 0);
+  const std::string to = other + "/clip.mp4";
+  const pid_t mover = ::fork();
+  if (mover == 0) _exit(moveFileNoReplace(from, to) ? 0 : 1);
+  const int writer = ::open(from.c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(::write(writer, "half a video", 12), 12);
+  const auto copied = [&] {
+    for (const auto& entry : std::filesystem::directory_iterator(other))
+      if (entry.file_size() == 12) return true;
+    return false;
+  };
+  EXPECT_TRUE(test::pollUntil(copied, std::chrono::seconds(10)));
+  ::kill(mover, SIGKILL);
+  ::waitpid(mover, nullptr, 0);
+  ::close(writer);
+  EXPECT_FALSE(std::filesystem::exists(to));
+  std::filesystem::remove_all(other);
 }
 
 }  // namespace

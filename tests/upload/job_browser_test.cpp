@@ -4,6 +4,8 @@
 // that never completes, a browser killed from outside).
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <httplib.h>
 
@@ -17,9 +19,12 @@
 #include "common/program_dir.h"
 #include "common/text_rules.h"
 #include "simulator/loopback_server.h"
+#include "support/poll.h"
 #include "support/processes.h"
 #include "upload/file_ops.h"
 #include "upload/job_runner.h"
+
+extern char** environ;
 
 namespace vidralo {
 namespace {
@@ -206,6 +211,31 @@ TEST_F(JobBrowserTest, BrowserKilledDuringUploadFailsTheVideoAndTheNextOneStarts
   EXPECT_EQ(controls.cell(0, 列_今天已发), "1");
   EXPECT_FALSE(fileExists(video));
   EXPECT_TRUE(test::noProcessLeftOn(profile));
+}
+
+TEST_F(JobBrowserTest, AProfileHeldByABrowserStartedByHandFailsItsVideoAndTheJobMovesOn) {
+  addAccount("331", "卯号", {{"a.mp4", 1500}});
+  addAccount("332", "辰号", {{"b.mp4", 1600}});
+  const std::string held = programPath("\\huancun\\vesko331");
+  // The operator opened the profile by hand, without a debugging port.
+  std::vector<std::string> arguments{"chromium", "--headless", "--user-data-dir=" + held, "about:blank"};
+  if (::geteuid() == 0) arguments.insert(arguments.begin() + 1, "--no-sandbox");
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  pid_t byHand = 0;
+  ASSERT_EQ(::posix_spawnp(&byHand, "chromium", nullptr, nullptr, argv.data(), environ), 0);
+  ASSERT_TRUE(test::pollUntil([&] { return std::filesystem::is_symlink(held + "/SingletonLock"); }, std::chrono::seconds(20)));
+  publishOnceThrough(1);
+  controls.setChecked(ControlId::选择框_自动放弃, false);
+
+  runJob();
+
+  for (const pid_t pid : test::processesOnProfile(held)) ::kill(pid, SIGKILL);
+  ::waitpid(byHand, nullptr, 0);
+  EXPECT_EQ(platform.publications(), (std::vector<sim::Publication>{{"辰号", "b.mp4", 1600, "b"}}));
+  EXPECT_EQ(controls.cell(0, 列_状态), "上传失败（浏览器无法启动：Failed to create a ProcessSingleton for your profile directory）");
+  EXPECT_TRUE(test::noProcessLeftOn(held));
 }
 
 TEST_F(JobBrowserTest, AFormInAFrameOfAnotherOriginIsPublishedFromEndToEnd) {

@@ -123,5 +123,22 @@ TEST_F(PublishOnceTest, ATakenOverBrowserShowingTheLastPublicationPublishesTheNe
   EXPECT_EQ(controls.cell(0, 列_今天已发), "1");
 }
 
+TEST_F(PublishOnceTest, AHiddenSuccessToastOnARefusingPageKeepsTheVideo) {
+  dir.write("program/config.ini", "[hosts]\nplatform = " + platform.origin() +
+                                      "\n[page]\npublished_sign = .publish-success\npublished_wait = 2\n");
+  sim::PlatformFaults faults = platform.faults();
+  faults.refusePublications = true;
+  faults.hiddenSign = true;
+  platform.setFaults(faults);
+  addAccount("431", "丑号", {{"a.mp4", 1500}});
+  publishOnceThrough(1);
+  controls.setChecked(ControlId::单选框_删除, true);
+  runJob();
+  EXPECT_TRUE(platform.publications().empty());
+  EXPECT_TRUE(fileExists(videoFolder("431") + "/a.mp4")) << "a refused video is kept";
+  EXPECT_EQ(controls.cell(0, 列_状态), "上传失败");
+  EXPECT_EQ(controls.cell(0, 列_今天已发), "");
+}
+
 }  // namespace
 }  // namespace vidralo

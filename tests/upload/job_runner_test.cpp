@@ -1,6 +1,7 @@
 #include "upload/job_runner.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <filesystem>
 
 #include "common/clock.h"
+#include "common/gbk.h"
 #include "common/program_dir.h"
 #include "common/text_rules.h"
 #include "support/fake_browser_engine.h"
@@ -18,6 +20,9 @@
 #include "history/history_store.h"
 #include "log/date_time.h"
 #include "upload/attempt_history.h"
+#include "automation/engine_startup.h"
+#include "log/error_log.h"
+#include "log/run_log.h"
 #include "upload/failure_evidence.h"
 #include "upload/file_ops.h"
 #include "upload/job.h"
@@ -30,6 +35,7 @@ using test::FakeBrowserEngine;
 using test::FakeEvent;
 using test::FakePageScript;
 using test::FakePublication;
+using test::readFile;
 
 constexpr const char* kUploadPage = "https://creator.test/cgibin/recwxamanager/userclientjump?tag=uploadindex#/home";
 
@@ -329,12 +335,76 @@ TEST_F(SlowerJobRunnerTest, AVideoRemovedBeforeUploadIsAFailedAttempt) {
   EXPECT_EQ(controls.cell(0, 列_今天已发), "1");
 }
 
-TEST_F(JobRunnerTest, AJournalThatCannotBeWrittenIsReported) {
-  std::filesystem::create_directories(dir.file("program/data/published.jsonl"));
+TEST_F(JobRunnerTest, AJournalThatCannotBeWrittenStopsPublishingBeforeTheConfirmClick) {
+  const std::string journal = dir.file("program/data/published.jsonl");
+  std::filesystem::create_directories(journal);
+  addAccount("1", 2);
+  addAccount("2", 1);
+  runToEnd();
+  EXPECT_TRUE(engine.publications().empty());
+  EXPECT_TRUE(runner->journalUnwritable());
+  EXPECT_EQ(controls.cell(0, 列_状态), "发布记录无法写入");
+  EXPECT_EQ(controls.cell(1, 列_状态), "") << "the job ended with the first account";
+  EXPECT_EQ(controls.statusText(1), "发布记录无法写入：" + journal);
+  EXPECT_NE(readFile(dir.file("program/logs/error.log")).find(utf8ToGbk("发布记录无法写入：" + journal)),
+            std::string::npos);
+}
+
+TEST_F(JobRunnerTest, FilesLinkedOutOfTheProgramDirectoryAreNeitherWrittenNorEmptied) {
+  const std::string outside = dir.file("outside");
+  const std::vector<std::pair<std::string, std::string>> links{
+      {"data/published.jsonl", "journal.txt"},
+      {"logs/error.log", "error.txt"},
+      {"logs/engine.log", "engine.txt"},
+      {"data/" + runLogPath(localNow()).substr(programPath("\\data\\").size()), "runlog.txt"},
+      {"logs/failures", "folder"}};
+  const std::string someonesFile = dir.write("outside/folder/20261209-101500-123_1.txt", "keep");
+  for (const auto& [link, target] : links) {
+    if (target != "folder") dir.write("outside/" + target, "keep");
+    std::filesystem::create_directories(std::filesystem::path(dir.file("program/" + link)).parent_path());
+    std::filesystem::create_symlink(outside + "/" + target, dir.file("program/" + link));
+  }
   addAccount("1", 1);
   runToEnd();
-  EXPECT_EQ(engine.publications().size(), 1u);
-  EXPECT_EQ(controls.statusText(1), "发布记录无法写入：" + dir.file("program/data/published.jsonl"));
+  writeRunLog("x");
+  appendEngineLog("x");
+  EXPECT_EQ(writeFailureEvidence(programPath("\\logs\\failures"), {"1", "v", "publish"}, "png", 0), "");
+
+  EXPECT_TRUE(engine.publications().empty()) << "a linked journal is no journal";
+  EXPECT_EQ(controls.cell(0, 列_状态), "发布记录无法写入");
+  for (const auto& [link, target] : links) {
+    if (target != "folder") EXPECT_EQ(readFile(outside + "/" + target), "keep") << link;
+  }
+  EXPECT_EQ(readFile(someonesFile), "keep");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outside + "/folder"), {}), 1);
+}
+
+TEST_F(JobRunnerTest, FilesHoldingAccountDataAreReadableByTheirOwnerOnly) {
+  addAccount("1", 1);
+  runToEnd();
+  ASSERT_EQ(engine.publications().size(), 1u);
+  writeRunLog("x");
+  appendErrorLog("x");
+  appendEngineLog("x");
+  const std::string evidence = writeFailureEvidence(programPath("\\logs\\failures"), {"1", "v", "publish"}, "png");
+  for (const std::string& path :
+       {programPath("\\data\\published.jsonl"), runLogPath(localNow()), programPath("\\logs\\error.log"),
+        programPath("\\logs\\engine.log"), evidence, programPath("\\logs\\failures")}) {
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0) << path;
+    EXPECT_EQ(info.st_mode & 077, 0u) << path;
+  }
+}
+
+TEST_F(JobRunnerTest, AnAccountWhoseUsedVideoFolderLiesAmongItsVideosIsPassedOver) {
+  addAccount("1", 1);
+  addAccount("2", 1);
+  controls.setChecked(ControlId::选择框_读取子文件夹, true);
+  controls.setChecked(ControlId::单选框_移动, true);
+  controls.setText(ControlId::编辑框_使用过视频目录, dir.file("acct1/used"));
+  runToEnd();
+  EXPECT_EQ(publishedAccounts(), std::vector<std::string>{"2"});
+  EXPECT_EQ(controls.cell(0, 列_状态), "已使用视频目录在素材目录内，已跳过");
 }
 
 TEST_F(JobRunnerTest, AnAccountWithoutVideosUsesUpItsRepetitions) {
@@ -446,7 +516,7 @@ TEST_F(JobRunnerTest, StopDuringAnUploadPublishesAndDisposesOfNothing) {
 
 TEST_F(JobRunnerTest, ARestartedJobResumesTheInterruptedAccount) {
   addAccount("1", 1);
-  addAccount("2", 2);
+  addAccount("2", 3);
   controls.setChecked(ControlId::选择框_切换账号, true);
   controls.setText(ControlId::编辑框_单账号上传, "2");
   stopAfterPublications(2);

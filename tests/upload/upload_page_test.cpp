@@ -46,8 +46,14 @@ TEST_F(UploadPageSteps, PublishAVideoShowingEachStageInTheWindowTitle) {
   ASSERT_TRUE(page.startUpload(video));
   ASSERT_TRUE(page.fillDetails(controls, pool, 0, video));
   ASSERT_TRUE(page.waitUploadComplete([&] { return ++timeChecks > 0; }));
-  ASSERT_TRUE(page.publish());
+  std::size_t publishedBeforeConfirm = 9;
+  ASSERT_EQ(page.publish([&] {
+    publishedBeforeConfirm = engine.publications().size();
+    return true;
+  }),
+            PublishOutcome::Published);
   ASSERT_TRUE(page.afterPublish());
+  EXPECT_EQ(publishedBeforeConfirm, 0u) << "the hook runs before the confirm click";
 
   EXPECT_EQ(engine.windowTitles(),
             (std::vector<std::string>{"开始上传", "设置标题", "标题结束", "当前进度：上传中 10%", "当前进度： 上传完成 ",
@@ -123,7 +129,7 @@ TEST_F(UploadPageSteps, MissingElementsDoNotStopTheSteps) {
   const std::string video = dir.write("clip.mp4", "v");
   EXPECT_TRUE(page.startUpload(video));
   EXPECT_TRUE(page.fillDetails(controls, pool, 0, video));
-  EXPECT_TRUE(page.publish());
+  EXPECT_EQ(page.publish([] { return true; }), PublishOutcome::Published);
   EXPECT_TRUE(engine.publications().empty());
 }
 

@@ -4,7 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "common/program_dir.h"
@@ -245,6 +247,81 @@ TEST_F(CoversAndDisposal, JournalEntriesWhoseFileIsGoneAreDropped) {
   const std::string journal = readFile(dir.file("program/data/published.jsonl"));
   EXPECT_EQ(journal.find("a.mp4"), std::string::npos) << journal;
   EXPECT_NE(journal.find(R"("path":")" + b + R"(","size":1)"), std::string::npos) << journal;
+}
+
+TEST_F(CoversAndDisposal, AnUnconfirmedAttemptIsNeitherPickedNorDisposedOfUntilItsLineIsDeleted) {
+  controls.setChecked(ControlId::单选框_删除, true);
+  const std::string a = dir.write("videos/a.mp4", "pressed");
+  const std::string b = dir.write("videos/b.mp4", "refused");
+  const std::string c = dir.write("videos/c.mp4", "older version");
+  PublicationJournal journal;
+  ASSERT_TRUE(journal.record({"2026-12-09 10:00:00", "7", published(a), "t", JournalState::Attempt}));
+  ASSERT_TRUE(journal.record({"2026-12-09 10:01:00", "7", published(b), "t", JournalState::Attempt}));
+  ASSERT_TRUE(journal.record({"2026-12-09 10:01:05", "7", published(b), "t", JournalState::Withdrawn}));
+  // A line of an older version: no state, published.
+  const FileIdentity old = published(c).identity;
+  std::ofstream(journal.path(), std::ios::app)
+      << R"({"time":"x","account":"7","path":")" << c << R"(","size":)" << old.size << R"(,"mtime_ns":)"
+      << old.modifiedNs << R"(,"title":"t"})" << "\n";
+
+  EXPECT_EQ(pickVideo(controls, folder(), 0), b) << "a withdrawn attempt may go again";
+  EXPECT_TRUE(fileExists(a));
+  EXPECT_EQ(controls.cell(0, 列_状态), "已点发表，结果未知");
+  std::filesystem::remove(b);
+  EXPECT_EQ(pickVideo(controls, folder(), 0), "");
+  EXPECT_TRUE(fileExists(a));
+  EXPECT_FALSE(fileExists(c)) << "disposed of as published";
+
+  // The operator found that the platform does not have it and deleted its line.
+  std::string lines = readFile(journal.path());
+  lines.erase(lines.find(R"({"time":"2026-12-09 10:00:00")"), lines.find('\n') + 1);
+  dir.write("program/data/published.jsonl", lines);
+  EXPECT_EQ(pickVideo(controls, folder(), 0), a);
+}
+
+TEST_F(CoversAndDisposal, AnEntryStaysWhileItsFolderIsAwayAndGoesOnceItsFolderShowsTheFileGone) {
+  const std::string a = dir.write("videos/a.mp4", "a");
+  const std::string b = dir.write("videos/b.mp4", "b");
+  recordPublished(a);
+  recordPublished(b);
+  std::filesystem::rename(folder(), dir.file("away"));  // an unmounted drive, a share that is away
+  EXPECT_EQ(PublicationJournal().publishedVideos().size(), 2u);
+  std::filesystem::create_directories(folder());  // its empty mount point
+  EXPECT_EQ(PublicationJournal().publishedVideos().size(), 2u);
+  std::filesystem::remove(folder());
+  std::filesystem::rename(dir.file("away"), folder());
+  EXPECT_EQ(PublicationJournal().publishedVideos().size(), 2u) << "back again";
+
+  std::filesystem::remove(a);
+  const std::vector<PublishedVideo> left = PublicationJournal().publishedVideos();
+  ASSERT_EQ(left.size(), 1u) << "its folder is there and holds b";
+  EXPECT_EQ(left[0].path, b);
+}
+
+TEST_F(CoversAndDisposal, AnEntryWhoseFileStaysMissingGoesAfterTheGrace) {
+  const std::string a = dir.write("videos/a.mp4", "a");
+  const PublishedVideo video = published(a);
+  std::filesystem::remove_all(folder());
+  const std::int64_t now =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  PublicationJournal journal;
+  ASSERT_TRUE(journal.record({"t", "7", video, "t", JournalState::Published, now - kMissingFileGraceSeconds + 60}));
+  EXPECT_EQ(journal.publishedVideos().size(), 1u);
+  ASSERT_TRUE(journal.record({"t", "7", video, "t", JournalState::Published, now - kMissingFileGraceSeconds - 60}));
+  EXPECT_TRUE(journal.publishedVideos().empty());
+}
+
+TEST_F(VideoSelection, NothingInsideTheUsedVideoFolderIsPicked) {
+  controls.setChecked(ControlId::选择框_读取子文件夹, true);
+  controls.setChecked(ControlId::单选框_移动, true);
+  controls.setText(ControlId::编辑框_使用过视频目录, folder() + "/used/");
+  dir.write("videos/used/a.mp4", "published before");
+  EXPECT_TRUE(usedFolderIsAmongVideos(controls, folder()));
+  EXPECT_EQ(pickVideo(controls, folder(), 0), "");
+  controls.setChecked(ControlId::选择框_读取子文件夹, false);
+  EXPECT_FALSE(usedFolderIsAmongVideos(controls, folder()));
+  controls.setText(ControlId::编辑框_使用过视频目录, folder());
+  EXPECT_TRUE(usedFolderIsAmongVideos(controls, folder())) << "the same folder";
 }
 
 TEST_F(VideoSelection, OnlyNonEmptyRegularFilesArePicked) {

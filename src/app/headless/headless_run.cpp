@@ -133,9 +133,13 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
   }
   printSummary(runtime.job().summary().lines());
   // Accounts found logged out at their latest look make the run's end say so.
-  const int exitCode = options.afterJob                                          ? options.afterJob(runtime)
-                       : runtime.job().summary().loggedOutAccounts().empty() ? kExitOk
-                                                                               : kExitNotLoggedIn;
+  int exitCode = options.afterJob                                          ? options.afterJob(runtime)
+                 : runtime.job().summary().loggedOutAccounts().empty() ? kExitOk
+                                                                         : kExitNotLoggedIn;
+  if (runtime.job().journalUnwritable()) {
+    std::fprintf(stderr, "%s\n", controls.statusText(1).c_str());
+    exitCode = kExitJournalUnwritable;
+  }
   saveAndEnd(controls, setup.settingsPath, exitCode);
 }
 

@@ -5,9 +5,12 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "common/pumped_wait.h"
 
@@ -163,6 +166,42 @@ ProcessHandle holdBrowserProcess(const std::string& profileDirectory) {
   // process itself must still be that browser.
   if (!held || !isBrowserOn(pid, profileDirectory)) return {};
   return held;
+}
+
+namespace {
+
+// The inodes of the sockets listening on `port` in one /proc/net/tcp table
+// ("sl local_address rem_address st ... inode", addresses as HEX:HEXPORT).
+void listeningInodes(const char* table, int port, std::vector<std::string>& inodes) {
+  constexpr const char* kListen = "0A";
+  std::ifstream in(table);
+  std::string line;
+  std::getline(in, line);  // the heading
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+    if (!(fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode))
+      continue;
+    const std::size_t colon = local.rfind(':');
+    if (state != kListen || colon == std::string::npos) continue;
+    if (std::strtol(local.c_str() + colon + 1, nullptr, 16) == port) inodes.push_back("socket:[" + inode + "]");
+  }
+}
+
+}  // namespace
+
+bool listensOnPort(pid_t pid, int port) {
+  std::vector<std::string> sockets;
+  listeningInodes("/proc/net/tcp", port, sockets);
+  listeningInodes("/proc/net/tcp6", port, sockets);
+  if (sockets.empty()) return false;
+  std::error_code error;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+    std::error_code linkError;
+    const std::string target = std::filesystem::read_symlink(fd.path(), linkError).string();
+    if (std::find(sockets.begin(), sockets.end(), target) != sockets.end()) return true;
+  }
+  return false;
 }
 
 bool endProcess(const ProcessHandle& process, std::chrono::milliseconds grace) {

@@ -60,6 +60,11 @@ pid_t findBrowserProcess(const std::string& profileDirectory);
 // pinned it, so an id that changed hands in between is never taken.
 ProcessHandle holdBrowserProcess(const std::string& profileDirectory);
 
+// True when process `pid` holds a socket listening on TCP `port` (IPv4 or
+// IPv6): the browser that wrote a DevToolsActivePort file is the one that
+// answers on its port.
+bool listensOnPort(pid_t pid, int port);
+
 // Waits up to `grace` for the process to end by itself, then kills it
 // (SIGKILL) and waits briefly for the kernel to take it down. True when it
 // is gone (or no process is held).

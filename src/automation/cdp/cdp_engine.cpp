@@ -182,7 +182,7 @@ bool CdpEngine::navigate(SessionId session, const std::string& url) {
 }
 
 void CdpEngine::refresh(SessionId session) {
-  if (std::shared_ptr<Page> page = livePage(session)) page->page->reload();
+  if (std::shared_ptr<Page> page = livePage(session)) page->page->reload(config_.loadTimeLimit);
 }
 
 void CdpEngine::rememberMarker(const std::string& marker) {
@@ -214,6 +214,11 @@ void CdpEngine::setWindowTitle(SessionId session, const std::string& title) {
 bool CdpEngine::elementExists(SessionId session, const std::string& selector) {
   std::shared_ptr<Page> page = livePage(session);
   return page && page->page->elementExists(selector);
+}
+
+bool CdpEngine::elementShown(SessionId session, const std::string& selector) {
+  std::shared_ptr<Page> page = livePage(session);
+  return page && page->page->elementShown(selector);
 }
 
 std::string CdpEngine::elementText(SessionId session, const std::string& selector) {

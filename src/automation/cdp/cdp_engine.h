@@ -62,6 +62,7 @@ class CdpEngine final : public BrowserEngine {
   bool globalInit(const std::string& browserPath) override;
 
   StartedBrowser startBrowser(const std::string& url, const StartOptions& options) override;
+  std::string lastStartFailure() const override;
   std::vector<RunningBrowser> connectStarted() override;
   void closeBrowser(SessionId session) override;
   void closeBrowsers() override;
@@ -79,6 +80,7 @@ class CdpEngine final : public BrowserEngine {
   std::string captureScreenshot(SessionId session) override;
 
   bool elementExists(SessionId session, const std::string& selector) override;
+  bool elementShown(SessionId session, const std::string& selector) override;
   std::string elementText(SessionId session, const std::string& selector) override;
   bool click(SessionId session, const std::string& selector, bool mouseEvents) override;
   bool input(SessionId session, const std::string& selector, const std::string& text) override;
@@ -99,6 +101,8 @@ class CdpEngine final : public BrowserEngine {
   struct Page;
 
   void log(const std::string& line) const;
+  // Logs the failure of the start in progress and keeps its reason.
+  void startFailed(const std::string& reason, const std::string& browserOutput = {});
   void rememberMarker(const std::string& marker);
   std::string absoluteProfile(const std::string& directory) const;
 
@@ -128,6 +132,7 @@ class CdpEngine final : public BrowserEngine {
   std::string executable_;
   LogCallback logCallback_;
   std::string marker_;  // the last marker pages were awaited with
+  std::string lastStartFailure_;
   BrowserId nextBrowserId_ = 1;
   SessionId nextSessionId_ = 1;
   std::map<BrowserId, std::shared_ptr<Browser>> browsers_;

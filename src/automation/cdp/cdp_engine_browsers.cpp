@@ -30,7 +30,38 @@ std::vector<std::string> pageTargets(const CdpReply& targets) {
   return pages;
 }
 
+// The browser's own complaint: the first sentence of its last error line
+// ("[pid:tid:time:ERROR:file(line)] Failed to create a ProcessSingleton for
+// your profile directory. This means ...").
+std::string browserComplaint(const std::string& output) {
+  std::size_t end = output.size();
+  while (end > 0) {
+    const std::size_t start = output.rfind('\n', end - 1);
+    const std::size_t from = start == std::string::npos ? 0 : start + 1;
+    const std::string line = output.substr(from, end - from);
+    end = start == std::string::npos ? 0 : start;
+    const std::size_t tag = line.find(":ERROR:");
+    const std::size_t text = line.find("] ", tag);
+    if (tag == std::string::npos || text == std::string::npos) continue;
+    const std::string complaint = line.substr(text + 2);
+    return complaint.substr(0, complaint.find(". "));
+  }
+  return {};
+}
+
 }  // namespace
+
+void CdpEngine::startFailed(const std::string& reason, const std::string& browserOutput) {
+  log("start failed: " + reason + (browserOutput.empty() ? "" : "; browser output:\n" + browserOutput));
+  const std::string complaint = browserComplaint(browserOutput);
+  std::lock_guard lock(mutex_);
+  lastStartFailure_ = complaint.empty() ? reason : complaint;
+}
+
+std::string CdpEngine::lastStartFailure() const {
+  std::lock_guard lock(mutex_);
+  return lastStartFailure_;
+}
 
 StartedBrowser CdpEngine::startBrowser(const std::string& url, const StartOptions& options) {
   const StartLockHeld start;
@@ -40,11 +71,11 @@ StartedBrowser CdpEngine::startBrowser(const std::string& url, const StartOption
   if (options.profileDirectory.empty()) {
     // The default profile would be shared with the user's own browsing, and
     // recent browsers refuse remote debugging on it.
-    log("start failed: no profile directory");
+    startFailed("no profile directory");
     return {};
   }
   if (browserExecutable().empty()) {
-    log("start failed: the engine has no browser (globalInit)");
+    startFailed("the engine has no browser (globalInit)");
     return {};
   }
   std::error_code error;
@@ -64,7 +95,7 @@ StartedBrowser CdpEngine::startBrowser(const std::string& url, const StartOption
   if (!browser) return {};
   std::shared_ptr<Page> page = pageOf(browser);
   if (!page) {
-    log("start failed: no page to attach to in browser " + std::to_string(browser->id));
+    startFailed("no page to attach to in browser " + std::to_string(browser->id));
     return {};
   }
   if (!url.empty()) goTo(page, url);
@@ -72,6 +103,10 @@ StartedBrowser CdpEngine::startBrowser(const std::string& url, const StartOption
   // go; an adopted browser's other tabs are someone's.
   if (launched) closeOtherPages(page->id);
   log("started: browser " + std::to_string(browser->id) + ", session " + std::to_string(page->id));
+  {
+    std::lock_guard lock(mutex_);
+    lastStartFailure_.clear();
+  }
   return {browser->id, page->id};
 }
 
@@ -98,8 +133,16 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::adopt(const std::string& profile)
   version.Parse(answer.data(), answer.size());
   if (version.HasParseError() || !stringMember(version, "webSocketDebuggerUrl").ends_with(endpoint->browserPath))
     return nullptr;
+  // A port file copied from another profile leads to that profile's browser,
+  // logged in as another account: only a browser started on this profile
+  // and listening on the port itself is taken over.
+  ProcessHandle process = holdBrowserProcess(profile);
+  if (!process || !listensOnPort(process.pid(), endpoint->port)) {
+    log("not adopting the browser on port " + std::to_string(endpoint->port) + ": it does not run on " + profile);
+    return nullptr;
+  }
   log("adopting the browser already running on " + profile);
-  return connect(endpoint->webSocketUrl(), endpoint->port, profile, holdBrowserProcess(profile));
+  return connect(endpoint->webSocketUrl(), endpoint->port, profile, std::move(process));
 }
 
 std::shared_ptr<CdpEngine::Browser> CdpEngine::launch(const std::string& profile, const StartOptions& options) {
@@ -118,7 +161,7 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::launch(const std::string& profile
   const std::string logPath = browserLogPath(profile);
   Spawned spawned = spawnDetached(browserExecutable(), browserArguments(settings), logPath);
   if (!spawned.process) {
-    log("start failed: " + spawned.error);
+    startFailed(spawned.error);
     return nullptr;
   }
   log("launched " + browserExecutable() + " as process " + std::to_string(spawned.process.pid()) +
@@ -134,7 +177,7 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::launch(const std::string& profile
     if (!failure.empty()) break;
   }
   if (!endpoint) {
-    log("start failed: " + failure + "; browser output:\n" + fileTail(logPath, kLogTailBytes));
+    startFailed(failure, fileTail(logPath, kLogTailBytes));
     endProcess(spawned.process, std::chrono::milliseconds(0));
     return nullptr;
   }

@@ -7,6 +7,8 @@
 
 #include "automation/cdp/cdp_json.h"
 #include "automation/cdp/page_scripts.h"
+#include "common/clock.h"
+#include "common/pumped_wait.h"
 #include "common/stop.h"
 
 namespace vidralo::cdp {
@@ -255,10 +257,31 @@ bool CdpPage::navigate(const std::string& url, std::chrono::milliseconds timeLim
     if (log_) log_("navigation to " + url + " failed: " + failed);
     return false;
   }
+  if (stringMember(reply.result(), "loaderId").empty()) return reload(timeLimit);
   return true;
 }
 
-bool CdpPage::reload() { return command("Page.reload").ok; }
+std::string CdpPage::documentOrigin() {
+  const Evaluated origin = evaluate({sessionId_, 0}, "String(performance.timeOrigin)");
+  const rapidjson::Value* value = origin.value();
+  return value && value->IsString() ? std::string(value->GetString(), value->GetStringLength()) : std::string();
+}
+
+bool CdpPage::reload(std::chrono::milliseconds timeLimit) {
+  constexpr double kPollMs = 20;
+  const std::string before = documentOrigin();
+  if (!command("Page.reload").ok) return false;
+  // Until the new document commits, the old one still answers every
+  // question (the marker included).
+  const std::int64_t deadline = appClock().tickMs() + timeLimit.count();
+  while (true) {
+    const std::string now = documentOrigin();
+    if (!now.empty() && now != before) return true;
+    if (appClock().tickMs() >= deadline || !PumpedWait(kPollMs)) break;
+  }
+  if (log_) log_("reload: no fresh document in time");
+  return false;
+}
 
 void CdpPage::overrideDialogs() {
   std::call_once(dialogsOverridden_, [this] {
@@ -282,6 +305,10 @@ void CdpPage::setTitle(std::string_view title) {
 
 bool CdpPage::elementExists(std::string_view selector) {
   return locate(scripts::elementExists(selector), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
+}
+
+bool CdpPage::elementShown(std::string_view selector) {
+  return locate(scripts::elementShown(selector), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
 }
 
 std::string CdpPage::elementText(std::string_view selector) {

@@ -44,14 +44,18 @@ class CdpPage {
   bool answers();
 
   bool bringToFront();
+  // An address equal to the current one up to its fragment only moves
+  // within the document, which keeps its last state: the page is reloaded.
   bool navigate(const std::string& url, std::chrono::milliseconds timeLimit);
-  bool reload();
+  // True once a fresh document has replaced the old one within `timeLimit`.
+  bool reload(std::chrono::milliseconds timeLimit);
   // Also replaces alert/confirm/prompt in this and every later document.
   void overrideDialogs();
   bool markerPresent(std::string_view marker);
   void setTitle(std::string_view title);
 
   bool elementExists(std::string_view selector);
+  bool elementShown(std::string_view selector);
   std::string elementText(std::string_view selector);
   bool click(std::string_view selector, bool mouseEvents);
   bool input(std::string_view selector, const std::string& text);
@@ -82,6 +86,9 @@ class CdpPage {
   };
   using Found = std::function<bool(const Evaluated&)>;
 
+  // When the page's current document began (performance.timeOrigin); empty
+  // when the page does not answer.
+  std::string documentOrigin();
   Evaluated evaluate(const Document& document, const std::string& expression, bool byValue = true,
                      bool userGesture = false);
   // The first document, in search order, where `expression` gives a result

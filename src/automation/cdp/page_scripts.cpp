@@ -50,6 +50,12 @@ constexpr std::string_view kRaiseInputEvents = R"(
 
 std::string elementExists(std::string_view selector) { return withElement(selector, "return el !== null;"); }
 
+std::string elementShown(std::string_view selector) {
+  return withElement(selector, R"(if (!el || el.getClientRects().length === 0) return false;
+if (!el.checkVisibility({checkOpacity: true, checkVisibilityCSS: true})) return false;
+return String(el.innerText || '').trim() !== '';)");
+}
+
 std::string elementText(std::string_view selector) {
   return withElement(selector, R"(if (!el) return null;
 if (el.tagName === 'INPUT' || el.tagName === 'TEXTAREA' || el.tagName === 'SELECT') return String(el.value);

@@ -14,6 +14,9 @@ namespace vidralo::cdp::scripts {
 
 // true / false: an element matches `selector`.
 std::string elementExists(std::string_view selector);
+// true / false: the first element matching `selector` is rendered (it has a
+// box), not hidden by visibility or opacity, and shows some text.
+std::string elementShown(std::string_view selector);
 // The element's text (the value for form fields); null when none matches.
 std::string elementText(std::string_view selector);
 // Scrolls the element into view; {x, y} of its centre in the top page's

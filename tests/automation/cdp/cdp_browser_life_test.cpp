@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -210,6 +211,34 @@ TEST_F(BrowserLifeTest, StartsAreSerialisedAndARunningBrowserIsAdoptedNotStarted
   EXPECT_FALSE(first.isConnected(a.sessionId));
   EXPECT_FALSE(later.isConnected(adopted.sessionId));
   EXPECT_TRUE(first.connectStarted().empty());
+}
+
+TEST_F(BrowserLifeTest, APortFileCopiedFromAnotherProfileNeverAdoptsThatProfilesBrowser) {
+  CdpEngine first;
+  test::BrowsersClosedAtEnd closingFirst(first);
+  ASSERT_TRUE(first.globalInit(""));
+  ASSERT_NE(first.startBrowser(site_.url("/marker"), options("other")).sessionId, 0u);
+  const pid_t other = findBrowserProcess(dir_.file("other"));
+  ASSERT_GT(other, 0);
+  // An operator copied the other account's logged-in profile, port file and all.
+  std::filesystem::create_directories(dir_.file("own"));
+  std::filesystem::copy_file(activePortFile(dir_.file("other")), activePortFile(dir_.file("own")));
+
+  LogLines log;
+  CdpEngine later;
+  test::BrowsersClosedAtEnd closingLater(later);
+  later.setLogCallback(log.callback());
+  ASSERT_TRUE(later.globalInit(""));
+  const StartedBrowser own = later.startBrowser(site_.url("/form"), options("own"));
+  ASSERT_NE(own.sessionId, 0u);
+  EXPECT_TRUE(log.starting("adopting").empty());
+  EXPECT_EQ(log.starting("launched").size(), 1u);
+  const pid_t ownProcess = findBrowserProcess(dir_.file("own"));
+  EXPECT_GT(ownProcess, 0);
+  EXPECT_NE(ownProcess, other);
+  later.closeBrowsers();
+  EXPECT_TRUE(processAlive(other)) << "the other account's browser is left alone";
+  first.closeBrowsers();
 }
 
 TEST_F(BrowserLifeTest, AFailedStartReportsTheBrowsersOwnOutput) {

@@ -262,6 +262,27 @@ TEST_F(SessionBrowserTest, TheUploadPageIsReloadedOnlyWhenItsAddressDiffers) {
   EXPECT_TRUE(engine.pageIsLoaded(session, "视频拖拽"));
 }
 
+TEST_F(SessionBrowserTest, ABrowserLeftByAnEarlierRunShowsAFreshUploadPage) {
+  logIn("201", "甲");
+  const StartedBrowser earlier = openAccountBrowser(engine, controls, settings, 0, "201");
+  ASSERT_NE(earlier.sessionId, 0u);
+  // The earlier run left a file in the page's input: its status shows.
+  ASSERT_TRUE(engine.uploadFile(earlier.sessionId, dir.write("a.mp4", std::string(1000, 'a'))));
+  ASSERT_TRUE(eventually([&] { return engine.elementExists(earlier.sessionId, ".video-status"); }));
+  const int loads = platform.pageLoads();
+
+  cdp::CdpEngine later{engineConfig()};  // the next run of the program
+  later.setRunDirectory(dir.path());
+  ASSERT_TRUE(later.globalInit(""));
+  BrowserSession job(later, controls, settings);
+  job.ensureSession(0, "201");
+  ASSERT_NE(job.sessionId(), 0u);
+  EXPECT_EQ(platform.pageLoads(), loads + 1);
+  EXPECT_TRUE(later.pageIsLoaded(job.sessionId(), "视频拖拽"));
+  EXPECT_FALSE(later.elementExists(job.sessionId(), ".video-status")) << "the old document is gone";
+  later.closeBrowsers();
+}
+
 TEST_F(SessionBrowserTest, ALogInBrowserOfAnotherAccountIsNeverTakenOver) {
   logIn("201", "甲");
   logIn("202", "乙");
