@@ -8,6 +8,7 @@
 #include "app/runtime/exit_codes.h"
 #include "app/headless/headless_run.h"
 #include "app/runtime/program_directory_choice.h"
+#include "app/status/status_start.h"
 #include "app/window/startup.h"
 #include "shell/restart.h"
 
@@ -38,12 +39,17 @@ int main(int argc, char** argv) {
   // pipe may have lost its reader.
   if (line->faultFile) return runFaultReporter(*line->faultFile);
   if (const int code = chooseProgramDirectory(line->directory); code != kExitOk) return code;
-  if (line->headless) return runHeadless(argc, argv, {line->settings, {}});
-  if (!displayAvailable()) {
+  if (!line->headless && !displayAvailable()) {
     std::fprintf(stderr,
                  "没有可用的显示器（DISPLAY/WAYLAND_DISPLAY 未设置或无法打开），无法打开窗口："
                  "请用 --headless 无窗口运行，或用 --demo 试运行演示。\n");
     return kExitNoDisplay;
   }
-  return startProgram(argc, argv, {line->screenshot, line->settings, {}});
+  // The status page watches whichever front end runs the job; it is bound
+  // first, so an address it may not use ends the start before anything runs.
+  std::unique_ptr<StatusServer> status;
+  if (const int code = bindStatusPage(line->statusPort, status); code != kExitOk) return code;
+  const StartWatching watch = watchRunWith(status.get());
+  if (line->headless) return runHeadless(argc, argv, {line->settings, {}, watch});
+  return startProgram(argc, argv, {line->screenshot, line->settings, {}, watch});
 }

@@ -25,11 +25,13 @@ struct Options {
   QCommandLineOption demo{"demo", qt("演示：内置模拟平台、两个账号、六个视频，运行一次发布任务")};
   QCommandLineOption screenshot{"screenshot", qt("把启动后的主窗口保存为 PNG 文件后退出"), "FILE"};
   QCommandLineOption reportFault{"report-fault", qt("发送故障报告文件后退出"), "FILE"};
+  QCommandLineOption statusPort{"status-port", qt("在 127.0.0.1 的这个端口上提供只读的状态页和指标"), "N"};
 
   void addTo(QCommandLineParser& parser) const {
     parser.setApplicationDescription(qt("Vidralo：通过创作者平台的上传网页批量发布视频"));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const QCommandLineOption* option : {&help, &version, &dir, &headless, &set, &demo, &screenshot, &reportFault})
+    for (const QCommandLineOption* option : {&help, &version, &dir, &headless, &set, &demo, &screenshot, &reportFault,
+                                               &statusPort})
       parser.addOption(*option);
   }
 };
@@ -106,6 +108,15 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& argu
   if (parser.isSet(options.dir)) line.directory = utf8(parser.value(options.dir));
   if (parser.isSet(options.screenshot)) line.screenshot = utf8(parser.value(options.screenshot));
   if (parser.isSet(options.reportFault)) line.faultFile = utf8(parser.value(options.reportFault));
+  if (parser.isSet(options.statusPort)) {
+    bool number = false;
+    const int port = parser.value(options.statusPort).toInt(&number);
+    if (!number || port < 1 || port > 65535) {
+      error = "--status-port 须为 1 到 65535 的端口号：" + utf8(parser.value(options.statusPort));
+      return std::nullopt;
+    }
+    line.statusPort = port;
+  }
   for (const QString& assignment : parser.values(options.set)) {
     std::optional<ControlSetting> setting = parseSetting(utf8(assignment), error);
     if (!setting) return std::nullopt;

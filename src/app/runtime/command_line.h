@@ -22,6 +22,7 @@ struct CommandLine {
   std::optional<std::string> directory;   // --dir
   std::optional<std::string> screenshot;  // --screenshot
   std::optional<std::string> faultFile;   // --report-fault
+  std::optional<int> statusPort;          // --status-port
   std::vector<ControlSetting> settings;   // --set, in order
 };
 

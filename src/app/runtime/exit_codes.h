@@ -11,5 +11,6 @@ inline constexpr int kExitNoDisplay = 5;     // the window was asked for where t
 inline constexpr int kExitBadDirectory = 6;  // --dir names a missing folder or a file
 inline constexpr int kExitDemoFailed = 7;    // the demo could not prepare its folder or its platform
 inline constexpr int kExitSettingsNotSaved = 8;  // the control values could not be saved at the end
+inline constexpr int kExitStatusRefused = 14;    // the status page cannot listen where config.ini says
 
 }  // namespace vidralo

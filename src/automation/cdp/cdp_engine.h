@@ -91,6 +91,8 @@ class CdpEngine final : public BrowserEngine {
 
   // The browser executable that globalInit settled on.
   std::string browserExecutable() const;
+  // Browsers this engine started or took over and still holds.
+  int browserCount() const;
 
  private:
   struct Browser;

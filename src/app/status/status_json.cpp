@@ -1,0 +1,115 @@
+#include "app/status/status_json.h"
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <filesystem>
+
+namespace vidralo {
+namespace {
+
+using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
+
+void field(Writer& out, const char* name, const std::string& value) {
+  out.Key(name);
+  out.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
+}
+
+void field(Writer& out, const char* name, std::int64_t value) {
+  out.Key(name);
+  out.Int64(value);
+}
+
+void field(Writer& out, const char* name, bool value) {
+  out.Key(name);
+  out.Bool(value);
+}
+
+void writeRow(Writer& out, const HistoryRow& row) {
+  out.StartObject();
+  field(out, "time", row.time);
+  field(out, "account", row.accountId);
+  field(out, "nickname", row.nickname);
+  field(out, "video", row.videoPath);
+  field(out, "size", row.videoSize);
+  field(out, "title", row.title);
+  field(out, "outcome", row.outcome);
+  field(out, "step", row.step);
+  field(out, "reason", row.reason);
+  field(out, "evidence", evidenceLink(row.evidencePath));
+  field(out, "seconds", row.seconds);
+  out.EndObject();
+}
+
+void writeOptionalRow(Writer& out, const char* name, const std::optional<HistoryRow>& row) {
+  out.Key(name);
+  if (row)
+    writeRow(out, *row);
+  else
+    out.Null();
+}
+
+void writeJob(Writer& out, const JobView& job) {
+  out.Key("job");
+  out.StartObject();
+  field(out, "running", job.running);
+  field(out, "forbiddenUntil", job.forbiddenUntil);
+  field(out, "nextRoundAt", job.nextRoundAt);
+  field(out, "account", job.accountId);
+  field(out, "video", job.video);
+  field(out, "elapsedSeconds", static_cast<std::int64_t>(job.elapsedSeconds));
+  out.EndObject();
+}
+
+void writeAccount(Writer& out, const AccountView& account) {
+  out.StartObject();
+  field(out, "id", account.id);
+  field(out, "nickname", account.nickname);
+  field(out, "loggedIn", account.loggedIn);
+  field(out, "status", account.status);
+  field(out, "publishing", account.publishing);
+  field(out, "publishedToday", account.publishedToday);
+  field(out, "loginPicture", account.waitingForLogin ? "/login-picture/" + account.id : std::string());
+  writeOptionalRow(out, "lastPublished", account.lastPublished);
+  writeOptionalRow(out, "lastFailed", account.lastFailed);
+  out.EndObject();
+}
+
+void writeRows(Writer& out, const std::vector<HistoryRow>& rows) {
+  out.StartArray();
+  for (const HistoryRow& row : rows) writeRow(out, row);
+  out.EndArray();
+}
+
+}  // namespace
+
+std::string evidenceLink(const std::string& evidencePath) {
+  if (evidencePath.empty()) return {};
+  return "/evidence/" + std::filesystem::path(evidencePath).filename().string();
+}
+
+std::string statusJson(const StatusSnapshot& snapshot) {
+  rapidjson::StringBuffer buffer;
+  Writer out(buffer);
+  out.StartObject();
+  field(out, "time", snapshot.takenAt);
+  writeJob(out, snapshot.job);
+  field(out, "browsersRunning", static_cast<std::int64_t>(snapshot.browsersRunning));
+  out.Key("accounts");
+  out.StartArray();
+  for (const AccountView& account : snapshot.accounts) writeAccount(out, account);
+  out.EndArray();
+  out.Key("history");
+  writeRows(out, snapshot.history.latest);
+  out.EndObject();
+  return {buffer.GetString(), buffer.GetSize()};
+}
+
+std::string historyJson(const std::vector<HistoryRow>& rows) {
+  rapidjson::StringBuffer buffer;
+  Writer out(buffer);
+  writeRows(out, rows);
+  return {buffer.GetString(), buffer.GetSize()};
+}
+
+}  // namespace vidralo
