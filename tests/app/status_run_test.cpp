@@ -135,7 +135,7 @@ TEST_F(StatusPageRun, RefusesAnOpenListenWithoutAToken) {
   CommandRun run(dir, command({}));
   EXPECT_EQ(run.wait(30s), kExitStatusRefused);
   EXPECT_NE(run.errors().find("[status] token"), std::string::npos) << run.errors();
-  EXPECT_TRUE(run.output().empty()) << "nothing started";
+  EXPECT_EQ(run.output().find("无窗口运行"), std::string::npos) << "the job never started";
 }
 
 }  // namespace
