@@ -112,7 +112,7 @@ TEST_F(StatusPageRun, ShowsTheRunInABrowserAndCountsItInMetrics) {
   EXPECT_TRUE(shows("#job", {"运行中", "下一轮"})) << engine.elementText(page.sessionId, "#job");
   EXPECT_TRUE(shows("#accounts tbody", {"601", "六零一", "602", "六零二", "已登录"}))
       << engine.elementText(page.sessionId, "#accounts tbody");
-  EXPECT_TRUE(shows("#history tbody", {"published", "第一", "第三"}));
+  EXPECT_TRUE(shows("#history tbody", {"已发布", "第一", "第三"}));
   engine.closeBrowsers();
 
   const httplib::Result metrics = client.Get("/metrics");

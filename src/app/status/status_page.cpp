@@ -37,6 +37,7 @@ tr.out td{background:#fde8e8}
 <div class="scroll"><table id="history"><thead><tr><th>时间</th><th>账号</th><th>昵称</th><th>结果</th><th>标题</th><th>视频</th><th>步骤</th><th>原因</th><th>证据</th></tr></thead><tbody></tbody></table></div>
 <script>
 "use strict";
+var OUTCOMES={published:"已发布",failed:"上传失败",not_logged_in:"未登录",page_not_ready:"页面未就绪",skipped:"跳过",unknown:"结果未知"};
 function when(seconds){return new Date(seconds*1000).toLocaleString("zh-CN",{hour12:false});}
 function cell(row,text){var td=document.createElement("td");td.textContent=text==null?"":String(text);row.appendChild(td);return td;}
 function link(td,href,text){if(!href)return;var a=document.createElement("a");a.href=href;a.textContent=text;td.appendChild(document.createTextNode(" "));td.appendChild(a);}
@@ -78,7 +79,7 @@ function draw(status){
   if(!logins.firstChild)logins.textContent="无";
   fill(document.getElementById("history"),status.history,function(tr,h){
     tr.className="history";
-    cell(tr,h.time);cell(tr,h.account);cell(tr,h.nickname);cell(tr,h.outcome);cell(tr,h.title);cell(tr,h.video);
+    cell(tr,h.time);cell(tr,h.account);cell(tr,h.nickname);cell(tr,OUTCOMES[h.outcome]||h.outcome);cell(tr,h.title);cell(tr,h.video);
     cell(tr,h.step);cell(tr,h.reason);link(cell(tr,""),h.evidence,"证据");
   });
 }
