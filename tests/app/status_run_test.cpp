@@ -15,7 +15,7 @@
 #include "app/runtime/exit_codes.h"
 #include "common/program_dir.h"
 #include "headless_fixture.h"
-#include "history_seed.h"
+#include "support/history_seed.h"
 #include "log/date_time.h"
 
 namespace vidralo {

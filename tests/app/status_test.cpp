@@ -13,7 +13,7 @@
 #include "app/status/status_listen.h"
 #include "app/status/status_server.h"
 #include "app/status/status_snapshot.h"
-#include "history_seed.h"
+#include "support/history_seed.h"
 #include "support/program_directory.h"
 #include "support/temp_dir.h"
 
@@ -223,6 +223,13 @@ TEST_F(StatusPage, ChangesNothingAndCreatesNoDatabase) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("data/history.sqlite3")));
   EXPECT_EQ(controls.cell(0, 列_状态), "耗时：12/300");
+}
+
+TEST_F(StatusPage, ASecondServerOnTheSamePortIsRefused) {
+  start();
+  std::string error;
+  EXPECT_FALSE(StatusServer::bind({"127.0.0.1", server->port()}, error));
+  EXPECT_NE(error.find(std::to_string(server->port())), std::string::npos) << error;
 }
 
 TEST_F(StatusPage, AnOpenListenWantsTheTokenOnEveryRequest) {

@@ -1,6 +1,7 @@
 #include "app/status/status_server.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <chrono>
 
@@ -17,7 +18,11 @@ namespace {
 // A phone or fifty scrapers never hold a thread between requests: every
 // answer closes its connection, so four threads go round quickly.
 constexpr std::size_t kThreads = 4;
+constexpr int kBacklog = 128;
 constexpr auto kSnapshotAge = std::chrono::seconds(1);
+// No snapshots are taken once nobody asked for this long.
+constexpr auto kIdleAfter = std::chrono::seconds(10);
+constexpr auto kFirstSnapshotWait = std::chrono::seconds(5);
 constexpr int kHistoryLimit = 1000;
 constexpr const char* kPlainText = "text/plain; charset=utf-8";
 
@@ -53,12 +58,25 @@ class StatusServer::Watch final : public WatchHandle {
 
 std::unique_ptr<StatusServer> StatusServer::bind(const StatusListen& listen, std::string& error) {
   auto server = std::make_unique<httplib::Server>();
+  // SO_REUSEADDR only: httplib's default adds SO_REUSEPORT, with which a
+  // second instance configured on the same port would share it silently
+  // instead of being refused.
+  int listening = -1;
+  server->set_socket_options([&listening](int socket) {
+    const int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    listening = socket;
+  });
   const int port = listen.port == 0 ? server->bind_to_any_port(listen.host) :
                    server->bind_to_port(listen.host, listen.port) ? listen.port : -1;
   if (port <= 0) {
     error = "状态页无法在 " + listen.host + ":" + std::to_string(listen.port) + " 上监听（地址不属于本机，或端口已被占用）";
     return nullptr;
   }
+  // httplib listens with a backlog of 5; fifty clients connecting at once
+  // would see dropped SYNs and a second's retry. Listening again only
+  // enlarges the queue.
+  ::listen(listening, kBacklog);
   return std::unique_ptr<StatusServer>(new StatusServer(std::move(server), listen.token, port));
 }
 
@@ -73,8 +91,19 @@ StatusServer::StatusServer(std::unique_ptr<httplib::Server> server, std::string 
 }
 
 StatusServer::~StatusServer() {
-  server_->stop();
-  if (listening_.joinable()) listening_.join();
+  if (listening_.joinable()) {
+    // httplib's stop() does nothing before its loop runs, and the loop would
+    // then never end: wait until it runs (or gave up at once).
+    while (!server_->is_running() && !listenEnded_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    server_->stop();
+    listening_.join();
+  }
+  {
+    std::lock_guard lock(cacheMutex_);
+    stopping_ = true;
+  }
+  wanted_.notify_all();
+  if (refreshing_.joinable()) refreshing_.join();
 }
 
 std::unique_ptr<WatchHandle> StatusServer::watch(const ControlModel& controls, RunProbe probe) {
@@ -83,7 +112,13 @@ std::unique_ptr<WatchHandle> StatusServer::watch(const ControlModel& controls, R
     controls_ = &controls;
     probe_ = std::move(probe);
   }
-  if (!listening_.joinable()) listening_ = std::thread([this] { server_->listen_after_bind(); });
+  wanted_.notify_all();
+  if (!refreshing_.joinable()) refreshing_ = std::thread([this] { refresh(); });
+  if (!listening_.joinable())
+    listening_ = std::thread([this] {
+      server_->listen_after_bind();
+      listenEnded_ = true;
+    });
   return std::make_unique<Watch>(*this);
 }
 
@@ -98,30 +133,48 @@ bool StatusServer::authorized(const httplib::Request& request) const {
 }
 
 std::shared_ptr<const StatusServer::Cached> StatusServer::snapshot() {
-  std::shared_ptr<const Cached> last;
-  {
-    std::lock_guard lock(cacheMutex_);
-    last = cached_;
+  std::unique_lock lock(cacheMutex_);
+  lastAsked_ = std::chrono::steady_clock::now();
+  wanted_.notify_one();
+  taken_.wait_for(lock, kFirstSnapshotWait, [this] { return cached_ || stopping_; });
+  return cached_;
+}
+
+void StatusServer::refresh() {
+  std::unique_lock lock(cacheMutex_);
+  while (!stopping_) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastAsked_ >= kIdleAfter) {
+      wanted_.wait(lock);
+      continue;
+    }
+    if (cached_ && now - cached_->takenAt < kSnapshotAge) {
+      wanted_.wait_until(lock, cached_->takenAt + kSnapshotAge);
+      continue;
+    }
+    lock.unlock();
+    std::shared_ptr<const Cached> fresh = take();
+    lock.lock();
+    if (!fresh) {
+      wanted_.wait(lock);  // nothing is watched; watch() wakes it
+      continue;
+    }
+    cached_ = std::move(fresh);
+    taken_.notify_all();
   }
-  const auto now = std::chrono::steady_clock::now();
-  if (last && now - last->takenAt < kSnapshotAge) return last;
-  std::unique_lock taking(takingMutex_, std::defer_lock);
-  if (last) {
-    if (!taking.try_lock()) return last;  // another thread is taking it
-  } else {
-    taking.lock();
-  }
-  std::shared_lock sources(sourcesMutex_);
-  if (!controls_) return nullptr;
+}
+
+std::shared_ptr<const StatusServer::Cached> StatusServer::take() {
   auto fresh = std::make_shared<Cached>();
-  fresh->snapshot = takeSnapshot({*controls_, probe_.jobRunning(), probe_.browsersRunning(), historyDatabasePath(),
-                                  programPath("\\logs")},
-                                 std::chrono::system_clock::to_time_t(appClock().wallNow()));
-  sources.unlock();
+  {
+    std::shared_lock sources(sourcesMutex_);
+    if (!controls_) return nullptr;
+    fresh->snapshot = takeSnapshot({*controls_, probe_.jobRunning(), probe_.browsersRunning(), historyDatabasePath(),
+                                    programPath("\\logs")},
+                                   std::chrono::system_clock::to_time_t(appClock().wallNow()));
+  }
   fresh->json = statusJson(fresh->snapshot);
-  fresh->takenAt = now;
-  std::lock_guard lock(cacheMutex_);
-  cached_ = fresh;
+  fresh->takenAt = std::chrono::steady_clock::now();
   return fresh;
 }
 
@@ -155,9 +208,15 @@ void StatusServer::route() {
 }
 
 void StatusServer::serveStatus(httplib::Response& response) {
-  const std::shared_ptr<const Cached> cached = snapshot();
+  std::shared_ptr<const Cached> cached = snapshot();
   if (!cached) return unavailable(response);
-  response.set_content(cached->json, "application/json");
+  // Sent from the shared snapshot itself: fifty clients cost no copies.
+  const std::size_t size = cached->json.size();
+  response.set_content_provider(
+      size, "application/json",
+      [cached = std::move(cached)](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        return sink.write(cached->json.data() + offset, length);
+      });
 }
 
 void StatusServer::serveMetrics(httplib::Response& response) {

@@ -1,8 +1,11 @@
 #pragma once
 // The status page's HTTP server (cpp-httplib) on threads of its own. It only
-// reads: the controls through a snapshot taken at most once a second, the
-// history database read-only, and files inside logs/failures. It never waits
-// on the job, the engine or the window.
+// reads: the controls through a snapshot that one thread of its own takes
+// once a second while someone asks, the history database read-only, and files
+// inside logs/failures. It never waits on the job, the engine or the window.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -51,9 +54,13 @@ class StatusServer {
   void route();
   bool authorized(const httplib::Request& request) const;
   void unwatch();
-  // The newest snapshot, taken afresh when the last is a second old; null
-  // while nothing is watched.
+  // The newest snapshot; the first request waits for it. Null while nothing
+  // is watched.
   std::shared_ptr<const Cached> snapshot();
+  // The refresher: takes a snapshot a second after the last while requests
+  // come, and sleeps when none came for a while.
+  void refresh();
+  std::shared_ptr<const Cached> take();
   void serveStatus(httplib::Response& response);
   void serveMetrics(httplib::Response& response);
   void serveHistory(const httplib::Request& request, httplib::Response& response);
@@ -63,13 +70,18 @@ class StatusServer {
   const std::string token_;
   const int port_;
   std::thread listening_;
+  std::atomic<bool> listenEnded_{false};
+  std::thread refreshing_;
 
   mutable std::shared_mutex sourcesMutex_;
   const ControlModel* controls_ = nullptr;
   RunProbe probe_;
 
   std::mutex cacheMutex_;
-  std::mutex takingMutex_;  // one snapshot taken at a time; the others answer from the last
+  std::condition_variable wanted_;  // a request came, or the server stops
+  std::condition_variable taken_;   // a snapshot was taken
+  std::chrono::steady_clock::time_point lastAsked_{};
+  bool stopping_ = false;
   std::shared_ptr<const Cached> cached_;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 // Writes rows into a history database of the shared layout, as the job's
-// history writer does, so the status page can be tested on its own.
+// history writer does, so the status page can be tested and measured on its
+// own.
 #include <SQLiteCpp/SQLiteCpp.h>
 
 #include <filesystem>
@@ -27,6 +28,7 @@ inline void seedHistory(const std::string& path, const std::vector<SeedRow>& row
     video_path TEXT NOT NULL, video_size INTEGER NOT NULL, video_mtime INTEGER NOT NULL, title TEXT NOT NULL,
     outcome TEXT NOT NULL, step TEXT NOT NULL, reason TEXT NOT NULL, evidence_path TEXT NOT NULL,
     seconds INTEGER NOT NULL))");
+  SQLite::Transaction transaction(database);
   for (const SeedRow& row : rows) {
     SQLite::Statement insert(database,
                              "INSERT INTO history(time, account_id, nickname, video_path, video_size, video_mtime, title,"
@@ -41,6 +43,7 @@ inline void seedHistory(const std::string& path, const std::vector<SeedRow>& row
     insert.bind(7, row.evidencePath);
     insert.exec();
   }
+  transaction.commit();
 }
 
 }  // namespace vidralo::test
