@@ -16,12 +16,16 @@ constexpr const char* kColumns =
 // A reader never waits long for the writer: the page shows the rows of the
 // next refresh instead.
 constexpr int kBusyTimeoutMs = 100;
+// The reads scan the table once a second; SQLite's default 2 MB page cache
+// would only add to the page's memory.
+constexpr const char* kSmallCache = "PRAGMA cache_size = -256";
 
 std::unique_ptr<SQLite::Database> openReadOnly(const std::string& path) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return nullptr;
   auto database = std::make_unique<SQLite::Database>(path, SQLite::OPEN_READONLY);
   database->setBusyTimeout(kBusyTimeoutMs);
+  database->exec(kSmallCache);
   return database;
 }
 
@@ -38,12 +42,16 @@ std::vector<HistoryRow> rows(SQLite::Statement& query) {
   return result;
 }
 
-std::vector<HistoryRow> lastPerAccount(SQLite::Database& database, const char* outcome) {
-  SQLite::Statement query(database, std::string("SELECT ") + kColumns +
-                                        " FROM history WHERE id IN (SELECT MAX(id) FROM history WHERE outcome = ?1"
-                                        " GROUP BY account_id)");
+std::vector<LastEvent> lastPerAccount(SQLite::Database& database, const char* outcome) {
+  SQLite::Statement query(database,
+                          "SELECT account_id, time, title, step, reason, evidence_path FROM history WHERE id IN"
+                          " (SELECT MAX(id) FROM history WHERE outcome = ?1 GROUP BY account_id)");
   query.bind(1, outcome);
-  return rows(query);
+  std::vector<LastEvent> events;
+  while (query.executeStep())
+    events.push_back({query.getColumn(0).getString(), query.getColumn(1).getString(), query.getColumn(2).getString(),
+                      query.getColumn(3).getString(), query.getColumn(4).getString(), query.getColumn(5).getString()});
+  return events;
 }
 
 }  // namespace

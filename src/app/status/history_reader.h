@@ -22,6 +22,16 @@ struct HistoryRow {
   std::int64_t seconds = 0;
 };
 
+// An account's last publication or failure: what its row on the page shows.
+struct LastEvent {
+  std::string accountId;
+  std::string time;
+  std::string title;
+  std::string step;
+  std::string reason;
+  std::string evidencePath;
+};
+
 struct OutcomeCount {
   std::string accountId;
   std::string outcome;
@@ -31,8 +41,8 @@ struct OutcomeCount {
 
 struct HistoryFacts {
   std::vector<HistoryRow> latest;          // newest first
-  std::vector<HistoryRow> lastPublished;   // one per account
-  std::vector<HistoryRow> lastFailed;      // one per account
+  std::vector<LastEvent> lastPublished;    // one per account (a snapshot moves them to its accounts)
+  std::vector<LastEvent> lastFailed;       // one per account (likewise)
   std::vector<OutcomeCount> counts;        // per account, outcome and step
 };
 

@@ -1,6 +1,5 @@
 #include "app/status/status_json.h"
 
-#include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
 #include <filesystem>
@@ -8,7 +7,16 @@
 namespace vidralo {
 namespace {
 
-using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
+// Writes straight into the answer's string: no buffer that doubles and is
+// then copied.
+struct StringOutput {
+  using Ch = char;
+  std::string& text;
+  void Put(char c) { text.push_back(c); }
+  void Flush() {}
+};
+
+using Writer = rapidjson::Writer<StringOutput>;
 
 void field(Writer& out, const char* name, const std::string& value) {
   out.Key(name);
@@ -43,7 +51,7 @@ void writeRow(Writer& out, const HistoryRow& row) {
 
 // An account's last publication or failure: only what its row shows, since
 // a list of thousands of accounts is sent every two seconds.
-void writeLast(Writer& out, const char* name, const std::optional<HistoryRow>& row) {
+void writeLast(Writer& out, const char* name, const std::optional<LastEvent>& row, bool failure) {
   out.Key(name);
   if (!row) {
     out.Null();
@@ -52,7 +60,7 @@ void writeLast(Writer& out, const char* name, const std::optional<HistoryRow>& r
   out.StartObject();
   field(out, "time", row->time);
   field(out, "title", row->title);
-  if (row->outcome != "published") {
+  if (failure) {
     field(out, "step", row->step);
     field(out, "reason", row->reason);
     field(out, "evidence", evidenceLink(row->evidencePath));
@@ -81,8 +89,8 @@ void writeAccount(Writer& out, const AccountView& account) {
   field(out, "publishing", account.publishing);
   field(out, "publishedToday", account.publishedToday);
   field(out, "loginPicture", account.waitingForLogin ? "/login-picture/" + account.id : std::string());
-  writeLast(out, "lastPublished", account.lastPublished);
-  writeLast(out, "lastFailed", account.lastFailed);
+  writeLast(out, "lastPublished", account.lastPublished, false);
+  writeLast(out, "lastFailed", account.lastFailed, true);
   out.EndObject();
 }
 
@@ -100,8 +108,11 @@ std::string evidenceLink(const std::string& evidencePath) {
 }
 
 std::string statusJson(const StatusSnapshot& snapshot) {
-  rapidjson::StringBuffer buffer;
-  Writer out(buffer);
+  std::string text;
+  // About what an account takes, so the string grows a few times at most.
+  text.reserve(512 + 320 * snapshot.accounts.size() + 320 * snapshot.history.latest.size());
+  StringOutput output{text};
+  Writer out(output);
   out.StartObject();
   field(out, "time", snapshot.takenAt);
   writeJob(out, snapshot.job);
@@ -113,14 +124,15 @@ std::string statusJson(const StatusSnapshot& snapshot) {
   out.Key("history");
   writeRows(out, snapshot.history.latest);
   out.EndObject();
-  return {buffer.GetString(), buffer.GetSize()};
+  return text;
 }
 
 std::string historyJson(const std::vector<HistoryRow>& rows) {
-  rapidjson::StringBuffer buffer;
-  Writer out(buffer);
+  std::string text;
+  StringOutput output{text};
+  Writer out(output);
   writeRows(out, rows);
-  return {buffer.GetString(), buffer.GetSize()};
+  return text;
 }
 
 }  // namespace vidralo

@@ -23,7 +23,19 @@ double epochSeconds(const std::string& localTime) {
 
 }  // namespace
 
-std::string metricsText(const StatusSnapshot& snapshot) {
+MetricsFacts metricsFacts(StatusSnapshot& snapshot) {
+  MetricsFacts facts;
+  facts.accounts.reserve(snapshot.accounts.size());
+  for (const AccountView& account : snapshot.accounts)
+    facts.accounts.push_back(
+        {account.id, account.loggedIn, account.lastPublished ? epochSeconds(account.lastPublished->time) : 0});
+  facts.counts = std::move(snapshot.history.counts);
+  facts.jobRunning = snapshot.job.running;
+  facts.browsersRunning = snapshot.browsersRunning;
+  return facts;
+}
+
+std::string metricsText(const MetricsFacts& facts) {
   prometheus::Registry registry;
   auto& published = prometheus::BuildCounter()
                         .Name("vidralo_publications_total")
@@ -50,20 +62,19 @@ std::string metricsText(const StatusSnapshot& snapshot) {
 
   // Every listed account has its series from the start, so an alert on a
   // rate sees zero rather than nothing.
-  for (const AccountView& account : snapshot.accounts) {
+  for (const MetricsFacts::Account& account : facts.accounts) {
     published.Add({{"account", account.id}});
     loggedIn.Add({{"account", account.id}}).Set(account.loggedIn ? 1 : 0);
+    if (account.lastPublished > 0) lastPublication.Add({{"account", account.id}}).Set(account.lastPublished);
   }
-  for (const OutcomeCount& count : snapshot.history.counts) {
+  for (const OutcomeCount& count : facts.counts) {
     if (count.outcome == "published")
       published.Add({{"account", count.accountId}}).Increment(static_cast<double>(count.count));
     else if (count.outcome == "failed")
       failed.Add({{"account", count.accountId}, {"step", count.step}}).Increment(static_cast<double>(count.count));
   }
-  for (const HistoryRow& row : snapshot.history.lastPublished)
-    lastPublication.Add({{"account", row.accountId}}).Set(epochSeconds(row.time));
-  jobRunning.Add({}).Set(snapshot.job.running ? 1 : 0);
-  browsers.Add({}).Set(snapshot.browsersRunning);
+  jobRunning.Add({}).Set(facts.jobRunning ? 1 : 0);
+  browsers.Add({}).Set(facts.browsersRunning);
   return prometheus::TextSerializer().Serialize(registry.Collect());
 }
 

@@ -1,6 +1,7 @@
 #include "app/status/status_server.h"
 
 #include <httplib.h>
+#include <malloc.h>
 #include <sys/socket.h>
 
 #include <chrono>
@@ -10,6 +11,7 @@
 #include "app/status/status_page.h"
 #include "app/status/served_file.h"
 #include "common/clock.h"
+#include "common/gzip.h"
 #include "common/program_dir.h"
 
 namespace vidralo {
@@ -42,8 +44,9 @@ void unavailable(httplib::Response& response) {
 }  // namespace
 
 struct StatusServer::Cached {
-  StatusSnapshot snapshot;
+  MetricsFacts metrics;
   std::string json;
+  std::string gzippedJson;  // packed once here, not per request
   std::chrono::steady_clock::time_point takenAt;
 };
 
@@ -161,19 +164,27 @@ void StatusServer::refresh() {
     }
     cached_ = std::move(fresh);
     taken_.notify_all();
+    // The last snapshot's buffers went back to this thread's heap; hand
+    // them to the system, or the page keeps a few megabytes it no longer uses.
+    lock.unlock();
+    malloc_trim(0);
+    lock.lock();
   }
 }
 
 std::shared_ptr<const StatusServer::Cached> StatusServer::take() {
   auto fresh = std::make_shared<Cached>();
+  StatusSnapshot snapshot;
   {
     std::shared_lock sources(sourcesMutex_);
     if (!controls_) return nullptr;
-    fresh->snapshot = takeSnapshot({*controls_, probe_.jobRunning(), probe_.browsersRunning(), historyDatabasePath(),
+    snapshot = takeSnapshot({*controls_, probe_.jobRunning(), probe_.browsersRunning(), historyDatabasePath(),
                                     programPath("\\logs")},
                                    std::chrono::system_clock::to_time_t(appClock().wallNow()));
   }
-  fresh->json = statusJson(fresh->snapshot);
+  fresh->json = statusJson(snapshot);
+  fresh->metrics = metricsFacts(snapshot);
+  fresh->gzippedJson = gzipped(fresh->json);
   fresh->takenAt = std::chrono::steady_clock::now();
   return fresh;
 }
@@ -194,7 +205,8 @@ void StatusServer::route() {
                         "default-src 'self'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; img-src 'self'");
     response.set_content(page.data(), page.size(), "text/html; charset=utf-8");
   });
-  server_->Get("/api/status", [this](const httplib::Request&, httplib::Response& response) { serveStatus(response); });
+  server_->Get("/api/status",
+               [this](const httplib::Request& request, httplib::Response& response) { serveStatus(request, response); });
   server_->Get("/api/history", [this](const httplib::Request& request, httplib::Response& response) {
     serveHistory(request, response);
   });
@@ -207,22 +219,25 @@ void StatusServer::route() {
   });
 }
 
-void StatusServer::serveStatus(httplib::Response& response) {
+void StatusServer::serveStatus(const httplib::Request& request, httplib::Response& response) {
   std::shared_ptr<const Cached> cached = snapshot();
   if (!cached) return unavailable(response);
+  const bool packed = request.get_header_value("Accept-Encoding").find("gzip") != std::string::npos;
+  const std::string& body = packed ? cached->gzippedJson : cached->json;
+  if (packed) response.set_header("Content-Encoding", "gzip");
+  response.set_header("Vary", "Accept-Encoding");
   // Sent from the shared snapshot itself: fifty clients cost no copies.
-  const std::size_t size = cached->json.size();
   response.set_content_provider(
-      size, "application/json",
-      [cached = std::move(cached)](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-        return sink.write(cached->json.data() + offset, length);
+      body.size(), "application/json",
+      [cached = std::move(cached), &body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        return sink.write(body.data() + offset, length);
       });
 }
 
 void StatusServer::serveMetrics(httplib::Response& response) {
   const std::shared_ptr<const Cached> cached = snapshot();
   if (!cached) return unavailable(response);
-  response.set_content(metricsText(cached->snapshot), "text/plain; version=0.0.4; charset=utf-8");
+  response.set_content(metricsText(cached->metrics), "text/plain; version=0.0.4; charset=utf-8");
 }
 
 void StatusServer::serveHistory(const httplib::Request& request, httplib::Response& response) {

@@ -61,7 +61,7 @@ class StatusServer {
   // come, and sleeps when none came for a while.
   void refresh();
   std::shared_ptr<const Cached> take();
-  void serveStatus(httplib::Response& response);
+  void serveStatus(const httplib::Request& request, httplib::Response& response);
   void serveMetrics(httplib::Response& response);
   void serveHistory(const httplib::Request& request, httplib::Response& response);
   void serveFile(const std::string& folder, const std::string& name, httplib::Response& response);

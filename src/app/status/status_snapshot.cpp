@@ -13,13 +13,16 @@ constexpr std::string_view kNotLoggedIn = "未登录";
 constexpr std::string_view kRoundWait = "本轮结束，等待";
 constexpr std::string_view kElapsed = "耗时：";
 
-std::map<std::string, HistoryRow> byAccount(const std::vector<HistoryRow>& rows) {
-  std::map<std::string, HistoryRow> result;
-  for (const HistoryRow& row : rows) result[row.accountId] = row;
+// Moves the rows out, so a snapshot keeps one copy of each.
+std::map<std::string, LastEvent> byAccount(std::vector<LastEvent>& rows) {
+  std::map<std::string, LastEvent> result;
+  for (LastEvent& row : rows) result[row.accountId] = std::move(row);
+  rows.clear();
+  rows.shrink_to_fit();
   return result;
 }
 
-std::optional<HistoryRow> find(const std::map<std::string, HistoryRow>& rows, const std::string& id) {
+std::optional<LastEvent> find(const std::map<std::string, LastEvent>& rows, const std::string& id) {
   const auto it = rows.find(id);
   return it == rows.end() ? std::nullopt : std::optional(it->second);
 }

@@ -20,8 +20,8 @@ struct AccountView {
   std::string publishedToday;  // 今天已发
   bool loggedIn = true;        // false once the job passed it over for want of a log-in
   bool waitingForLogin = false;  // its log-in picture logs/login-ID.png is there
-  std::optional<HistoryRow> lastPublished;
-  std::optional<HistoryRow> lastFailed;
+  std::optional<LastEvent> lastPublished;
+  std::optional<LastEvent> lastFailed;
 };
 
 struct JobView {
