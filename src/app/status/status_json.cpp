@@ -51,7 +51,7 @@ void writeRow(Writer& out, const HistoryRow& row) {
 
 // An account's last publication or failure: only what its row shows, since
 // a list of thousands of accounts is sent every two seconds.
-void writeLast(Writer& out, const char* name, const std::optional<LastEvent>& row, bool failure) {
+void writeLast(Writer& out, const char* name, const LastEvent* row, bool failure) {
   out.Key(name);
   if (!row) {
     out.Null();

@@ -22,9 +22,9 @@ std::map<std::string, LastEvent> byAccount(std::vector<LastEvent>& rows) {
   return result;
 }
 
-std::optional<LastEvent> find(const std::map<std::string, LastEvent>& rows, const std::string& id) {
+const LastEvent* find(const std::map<std::string, LastEvent>& rows, const std::string& id) {
   const auto it = rows.find(id);
-  return it == rows.end() ? std::nullopt : std::optional(it->second);
+  return it == rows.end() ? nullptr : &it->second;
 }
 
 JobView jobView(const ControlModel& controls, bool running, std::time_t now) {
@@ -69,8 +69,8 @@ StatusSnapshot takeSnapshot(const SnapshotSources& sources, std::time_t now) {
   snapshot.browsersRunning = sources.browsersRunning;
   snapshot.job = jobView(sources.controls, sources.jobRunning, now);
   snapshot.history = readHistoryFacts(sources.historyPath, kLatestHistoryRows);
-  const auto published = byAccount(snapshot.history.lastPublished);
-  const auto failed = byAccount(snapshot.history.lastFailed);
+  snapshot.lastPublished = byAccount(snapshot.history.lastPublished);
+  snapshot.lastFailed = byAccount(snapshot.history.lastFailed);
   const int count = sources.controls.rowCount();
   snapshot.accounts.reserve(count);
   for (int row = 0; row < count; ++row) {
@@ -87,8 +87,8 @@ StatusSnapshot takeSnapshot(const SnapshotSources& sources, std::time_t now) {
         !account.id.empty() &&
         std::filesystem::exists(sources.loginPictureFolder + "/login-" + account.id + ".png", error);
     account.loggedIn = !startsWith(account.status, kNotLoggedIn) && !account.waitingForLogin;
-    account.lastPublished = find(published, account.id);
-    account.lastFailed = find(failed, account.id);
+    account.lastPublished = find(snapshot.lastPublished, account.id);
+    account.lastFailed = find(snapshot.lastFailed, account.id);
     snapshot.accounts.push_back(std::move(account));
   }
   return snapshot;

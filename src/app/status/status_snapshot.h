@@ -3,6 +3,7 @@
 // job writes everything it does there) and the history database.
 #include <cstdint>
 #include <ctime>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,8 +21,9 @@ struct AccountView {
   std::string publishedToday;  // 今天已发
   bool loggedIn = true;        // false once the job passed it over for want of a log-in
   bool waitingForLogin = false;  // its log-in picture logs/login-ID.png is there
-  std::optional<LastEvent> lastPublished;
-  std::optional<LastEvent> lastFailed;
+  // Into the snapshot's maps below; null when there is none.
+  const LastEvent* lastPublished = nullptr;
+  const LastEvent* lastFailed = nullptr;
 };
 
 struct JobView {
@@ -33,12 +35,19 @@ struct JobView {
   int elapsedSeconds = -1;          // -1: no video on the clock
 };
 
+// Movable, not copyable: the accounts point into the maps of last events.
 struct StatusSnapshot {
+  StatusSnapshot() = default;
+  StatusSnapshot(StatusSnapshot&&) = default;
+  StatusSnapshot& operator=(StatusSnapshot&&) = default;
+
   std::int64_t takenAt = 0;  // seconds since the epoch
   JobView job;
   int browsersRunning = 0;
   std::vector<AccountView> accounts;
-  HistoryFacts history;
+  HistoryFacts history;  // its last events moved into the maps
+  std::map<std::string, LastEvent> lastPublished;  // by account id
+  std::map<std::string, LastEvent> lastFailed;
 };
 
 struct SnapshotSources {
