@@ -70,8 +70,11 @@ std::unique_ptr<StatusServer> StatusServer::bind(const StatusListen& listen, std
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     listening = socket;
   });
-  const int port = listen.port == 0 ? server->bind_to_any_port(listen.host) :
-                   server->bind_to_port(listen.host, listen.port) ? listen.port : -1;
+  int port = listen.port;
+  if (port == 0)
+    port = server->bind_to_any_port(listen.host);
+  else if (!server->bind_to_port(listen.host, port))
+    port = -1;
   if (port <= 0) {
     error = "状态页无法在 " + listen.host + ":" + std::to_string(listen.port) + " 上监听（地址不属于本机，或端口已被占用）";
     return nullptr;
@@ -179,8 +182,8 @@ std::shared_ptr<const StatusServer::Cached> StatusServer::take() {
     std::shared_lock sources(sourcesMutex_);
     if (!controls_) return nullptr;
     snapshot = takeSnapshot({*controls_, probe_.jobRunning(), probe_.browsersRunning(), historyDatabasePath(),
-                                    programPath("\\logs")},
-                                   std::chrono::system_clock::to_time_t(appClock().wallNow()));
+                             programPath("\\logs")},
+                            std::chrono::system_clock::to_time_t(appClock().wallNow()));
   }
   fresh->json = statusJson(snapshot);
   fresh->metrics = metricsFacts(snapshot);

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <ctime>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
