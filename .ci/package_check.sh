@@ -23,10 +23,11 @@ grep -q "模拟平台记录了 6 个发表" /tmp/vidralo-package-demo.txt
 [ -d "$home/.local/share/vidralo-demo/data" ] || { echo "the demo's folder is not in the user's data folder"; exit 1; }
 
 /usr/bin/vidralo --version
+systemd-analyze verify /usr/lib/systemd/user/vidralo-headless@.service
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get remove -y vidralo
 trap - EXIT
 for f in /usr/bin/vidralo /usr/bin/vidralo-platform-sim /usr/share/applications/vidralo.desktop \
-  /usr/share/icons/hicolor/scalable/apps/vidralo.svg; do
+  /usr/share/icons/hicolor/scalable/apps/vidralo.svg /usr/lib/systemd/user/vidralo-headless@.service; do
   [ ! -e "$f" ] || { echo "left behind after removal: $f"; exit 1; }
 done
 echo "package: built, installed, demo published as $USER_NAME, removed"

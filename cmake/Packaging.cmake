@@ -1,11 +1,15 @@
 # Installation under /usr and the Debian package: `cpack -G DEB` in build/
 # makes vidralo_<version>_amd64.deb with the program, the simulated platform,
-# the desktop entry and the icon in their freedesktop places. Library
-# dependencies are read from the binaries (dpkg-shlibdeps).
+# the desktop entry and the icon in their freedesktop places, and the systemd
+# user unit template for headless instances. Library dependencies (the
+# prometheus-cpp and SQLite libraries among them) are read from the binaries
+# (dpkg-shlibdeps).
 include(GNUInstallDirs)
 
 install(TARGETS vidralo vidralo-platform-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/vidralo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/vidralo-headless@.service
+        DESTINATION lib/systemd/user)
 install(FILES ${PROJECT_SOURCE_DIR}/src/app/vidralo.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 

@@ -10,6 +10,7 @@
 #include "app/runtime/exit_codes.h"
 #include "app/headless/headless_run.h"
 #include "app/runtime/runtime.h"
+#include "app/status/status_start.h"
 #include "app/window/startup.h"
 #include "common/program_dir.h"
 
@@ -47,6 +48,9 @@ int runDemo(int argc, char** argv, const CommandLine& line) {
   setProgramDirectory(folder);
   std::printf("演示目录：%s\n", programDirectory().c_str());
   std::fflush(stdout);
+  std::unique_ptr<StatusServer> status;
+  if (const int code = bindStatusPage(line.statusPort, status); code != kExitOk) return code;
+  const StartWatching watch = watchRunWith(status.get());
 
   const bool inWindow = !line.headless && displayAvailable();
   Demo demo;
@@ -57,13 +61,15 @@ int runDemo(int argc, char** argv, const CommandLine& line) {
   std::vector<ControlSetting> settings = Demo::settings();
   settings.insert(settings.end(), line.settings.begin(), line.settings.end());
 
-  if (inWindow) return startProgram(argc, argv, {std::nullopt, settings, [&demo](Program& p) { startDemoJob(p, demo); }});
+  if (inWindow)
+    return startProgram(argc, argv, {std::nullopt, settings, [&demo](Program& p) { startDemoJob(p, demo); }, watch});
   return runHeadless(argc, argv, {settings, [&demo](Runtime& runtime) {
                                     for (const std::string& text : demo.publicationLines()) std::printf("%s\n", text.c_str());
                                     std::fflush(stdout);
                                     runtime.closeAllBrowsers();
                                     return demo.publishedEverything() ? kExitOk : kExitDemoFailed;
-                                  }});
+                                  },
+                                  watch});
 }
 
 }  // namespace vidralo

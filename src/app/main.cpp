@@ -14,6 +14,7 @@
 #include "app/headless/login_command.h"
 #include "app/runtime/program_directory_choice.h"
 #include "app/runtime/settings_listing.h"
+#include "app/status/status_start.h"
 #include "app/window/startup.h"
 #include "online/disclaimer.h"
 #include "common/program_dir.h"
@@ -70,12 +71,17 @@ int main(int argc, char** argv) {
   if (line->addAccountFolder) return runAddAccount(*line->addAccountFolder, line->nickname);
   if (line->loginAccount) return runLogin(argc, argv, *line->loginAccount, line->loginWaitSeconds);
   if (line->checkLogins) return runCheckLogins(argc, argv);
-  if (line->headless) return runHeadless(argc, argv, {line->settings, {}});
-  if (!displayAvailable()) {
+  if (!line->headless && !displayAvailable()) {
     std::fprintf(stderr,
                  "没有可用的显示器（DISPLAY/WAYLAND_DISPLAY 未设置或无法打开），无法打开窗口："
                  "请用 --headless 无窗口运行，或用 --demo 试运行演示。\n");
     return kExitNoDisplay;
   }
-  return startProgram(argc, argv, {line->screenshot, line->settings, {}});
+  // The status page watches whichever front end runs the job; it is bound
+  // first, so an address it may not use ends the start before anything runs.
+  std::unique_ptr<StatusServer> status;
+  if (const int code = bindStatusPage(line->statusPort, status); code != kExitOk) return code;
+  const StartWatching watch = watchRunWith(status.get());
+  if (line->headless) return runHeadless(argc, argv, {line->settings, {}, watch});
+  return startProgram(argc, argv, {line->screenshot, line->settings, {}, watch});
 }

@@ -1,13 +1,12 @@
 #include "services_sim/download_answer.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <thread>
 
+#include "common/gzip.h"
 #include "common/text_rules.h"
 
 namespace vidralo::sim {
@@ -45,21 +44,6 @@ std::optional<ByteRange> requestedRange(std::string_view header, std::int64_t si
   if (!first) return ByteRange{std::max<std::int64_t>(0, size - *last), size - 1};
   if (last && *last < *first) return std::nullopt;
   return ByteRange{*first, std::min(last.value_or(size - 1), size - 1)};
-}
-
-std::string gzipped(std::string_view bytes) {
-  z_stream stream{};
-  // 16 + 15: a gzip wrapper around a full-window deflate stream.
-  deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 16 + 15, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&stream, bytes.size()) + 32, '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  stream.avail_in = static_cast<uInt>(bytes.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
 }
 
 // Sends `body` (a view into `owner`) in pieces, paced when throttled; stops

@@ -124,6 +124,7 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
   startupStop.reset();
 
   RunEnd& end = termination.end;
+  const std::unique_ptr<WatchHandle> watching = options.watch ? options.watch(controls, runtime) : nullptr;
   ProgressPrinter printer(controls, stdout, [&runtime] { return runtime.job().lastFailureEvidence(); });
   runtime.job().setJobEndedCallback([&end] { end.jobEnded(); });
   runtime.toggleJob();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/runtime/command_line.h"
+#include "app/runtime/watcher.h"
 #include "controls/control_model.h"
 
 namespace vidralo {
@@ -24,6 +25,8 @@ struct HeadlessOptions {
   // Runs once the job has ended and its summary is printed, before the
   // program ends; returns the exit code.
   std::function<int(Runtime&)> afterJob;
+  // Started once the engine is ready, before the job.
+  StartWatching watch;
 };
 
 // The program directory is chosen already.

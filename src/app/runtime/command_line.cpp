@@ -40,13 +40,15 @@ struct Options {
   QCommandLineOption checkLogins{"check-logins", qt("检查每个账号是否已登录；全部已登录时退出码为 0")};
   QCommandLineOption addAccount{"add-account", qt("添加账号，以 FOLDER 为素材目录，打印新账号标识"), "FOLDER"};
   QCommandLineOption nickname{"nickname", qt("--add-account 的账号昵称"), "NAME"};
+  QCommandLineOption statusPort{"status-port", qt("在 127.0.0.1 的这个端口上提供只读的状态页和指标"), "N"};
 
   void addTo(QCommandLineParser& parser) const {
     parser.setApplicationDescription(qt("Vidralo：通过创作者平台的上传网页批量发布视频"));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const QCommandLineOption* option : {&help, &version, &dir, &headless, &set, &demo, &screenshot, &reportFault,
                                              &listSettings, &acceptDisclaimer, &history, &account, &since, &csv,
-                                             &login, &loginWait, &checkLogins, &addAccount, &nickname})
+                                             &login, &loginWait, &checkLogins, &addAccount, &nickname,
+                                             &statusPort})
       parser.addOption(*option);
   }
 };
@@ -175,6 +177,15 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& argu
       return std::nullopt;
     }
     line.nickname = utf8(parser.value(options.nickname));
+  }
+  if (parser.isSet(options.statusPort)) {
+    bool number = false;
+    const int port = parser.value(options.statusPort).toInt(&number);
+    if (!number || port < 1 || port > 65535) {
+      error = "--status-port 须为 1 到 65535 的端口号：" + utf8(parser.value(options.statusPort));
+      return std::nullopt;
+    }
+    line.statusPort = port;
   }
   for (const QString& assignment : parser.values(options.set)) {
     std::optional<ControlSetting> setting = parseSetting(utf8(assignment), error);

@@ -31,6 +31,7 @@ struct CommandLine {
   std::optional<std::string> directory;   // --dir
   std::optional<std::string> screenshot;  // --screenshot
   std::optional<std::string> faultFile;   // --report-fault
+  std::optional<int> statusPort;          // --status-port
   std::vector<ControlSetting> settings;   // --set, in order
   std::optional<HistoryRequest> history;  // --history and its filters
   std::optional<std::string> loginAccount;  // --login ID

@@ -16,6 +16,7 @@ inline constexpr int kExitNotLoggedIn = 10;      // a run or --check-logins ende
 inline constexpr int kExitLoginTimedOut = 11;    // --login: no log-in within --login-wait seconds
 inline constexpr int kExitLoginStopped = 12;     // --login: stopped by Ctrl+C or SIGTERM, or its browser closed
 inline constexpr int kExitCommandFailed = 13;  // --add-account, --login or --history: bad input, or it could not read or write
+inline constexpr int kExitStatusRefused = 14;    // the status page cannot listen where config.ini says
 inline constexpr int kExitJournalUnwritable = 15;  // the job ended: the publication journal cannot be written
 inline constexpr int kExitDisclaimerNotSaved = 16;  // --accept-disclaimer could not write its marker
 

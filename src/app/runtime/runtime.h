@@ -47,6 +47,10 @@ class Runtime {
   // job's session.
   OpenedBrowser openAccountBrowser(int row, const std::string& accountId);
   void toggleJob() { job_.toggleJob(); }
+  // For watchers such as the status page; neither waits on the job or the
+  // browsers.
+  bool jobRunning() const { return job_.isRunning(); }
+  int browsersRunning() const { return engine_.browserCount(); }
   // 按钮23: hangs up and redials now, unless an IP change is running.
   void testRedial();
 

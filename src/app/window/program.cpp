@@ -40,6 +40,7 @@ Program::Program(Options options)
 Program::~Program() {
   // The threads work on the controls and the window, so they end first.
   threads_.clear();
+  watching_.reset();
   updateFlow_.reset();
   startWindow_.reset();
   runtime_.reset();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "accounts/account_context.h"
+#include "app/runtime/watcher.h"
 #include "controls/control_model.h"
 #include "controls/dialogs.h"
 
@@ -56,6 +57,9 @@ class Program {
   void adoptStartWindow(std::unique_ptr<StartWindow> window, std::unique_ptr<UpdateFlow> flow);
   StartWindow* startWindow() { return startWindow_.get(); }
 
+  // A watcher of the run (the status page), kept until the program goes.
+  void adoptWatch(std::unique_ptr<WatchHandle> watching) { watching_ = std::move(watching); }
+
   // Both close paths: the window's close and the button 按钮26.
   void close(bool hideWindowFirst);
   // From here on the controls hold the saved values, and a close saves
@@ -80,6 +84,7 @@ class Program {
   std::atomic<bool> valuesRestored_{false};
   std::unique_ptr<StartWindow> startWindow_;
   std::unique_ptr<UpdateFlow> updateFlow_;
+  std::unique_ptr<WatchHandle> watching_;
   std::vector<std::jthread> threads_;
 };
 

@@ -44,6 +44,7 @@ int startProgram(int argc, char** argv, const WindowStart& start) {
   onMainWindowCreated(program);
   applyControlSettings(program.controls(), start.settings);
   showSummaryWhenJobEnds(program);
+  if (start.watch) program.adoptWatch(start.watch(program.controls(), program.runtime()));
   if (start.started) start.started(program);
   if (start.screenshot) return saveScreenshot(program.window(), *start.screenshot);
   program.window().show();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/runtime/command_line.h"
+#include "app/runtime/watcher.h"
 
 namespace vidralo {
 
@@ -20,6 +21,8 @@ struct WindowStart {
   std::vector<ControlSetting> settings;
   // Runs once the main window is created, before it is shown.
   std::function<void(Program&)> started;
+  // Started once the engine is ready.
+  StartWatching watch;
 };
 
 // The window's start, with the program directory chosen already. Returns

@@ -90,6 +90,11 @@ std::string CdpEngine::browserExecutable() const {
   return executable_;
 }
 
+int CdpEngine::browserCount() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(browsers_.size());
+}
+
 bool CdpEngine::headless() const {
   switch (config_.headless) {
     case Headless::On: return true;

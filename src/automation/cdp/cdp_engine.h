@@ -95,6 +95,8 @@ class CdpEngine final : public BrowserEngine {
   std::string browserExecutable() const;
   // Browsers start headless: configured so, or Auto without a display.
   bool headless() const;
+  // Browsers this engine started or took over and still holds.
+  int browserCount() const;
 
  private:
   struct Browser;
