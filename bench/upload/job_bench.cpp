@@ -24,6 +24,7 @@
 #include "common/clock.h"
 #include "common/program_dir.h"
 #include "simulator/simulated_platform.h"
+#include "support/logged_in_account.h"
 #include "upload/job_runner.h"
 
 extern char** environ;
@@ -119,32 +120,6 @@ class CountingEngine final : public BrowserEngine {
   std::map<std::string, double> totals_;
 };
 
-// A program directory with one logged-in account and `videos` videos.
-std::string prepareAccount(const std::string& root, sim::SimulatedPlatform& platform, const std::string& id,
-                           int videos) {
-  std::filesystem::remove_all(root);
-  const std::string folder = root + "/videos";
-  std::filesystem::create_directories(folder);
-  std::filesystem::create_directories(root + "/data/list");
-  for (int i = 0; i < videos; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/v%02d.mp4", i);
-    std::ofstream(folder + name, std::ios::binary) << std::string(200000, 'v');
-  }
-  std::ofstream(root + "/data/list/" + id + ".json")
-      << R"({"昵称":"","素材目录":")" << folder << R"(","缓存id":")" << id << R"("})";
-  std::ofstream(root + "/config.ini") << "[hosts]\nplatform = " << platform.origin() << "\n";
-
-  setProgramDirectory(root);
-  cdp::CdpEngine engine{cdp::CdpEngine::Config{cdp::CdpEngine::Headless::On}};
-  engine.setRunDirectory(root);
-  engine.globalInit("");
-  const StartedBrowser login = engine.startBrowser(platform.loginUrl("测速号"), {profileDirectory(id), "960,1038", "1,1"});
-  engine.waitPageLoaded(login.sessionId, "视频拖拽");
-  engine.closeBrowsers();
-  return folder;
-}
-
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
@@ -152,7 +127,7 @@ double median(std::vector<double> values) {
 
 void perVideoOverhead(sim::SimulatedPlatform& platform) {
   const std::string root = (std::filesystem::temp_directory_path() / "vidralo-bench-job").string();
-  const std::string folder = prepareAccount(root, platform, "901", kVideos + 1);
+  const std::string folder = bench::prepareLoggedInAccount(root, platform, "901", kVideos + 1);
   auto previous = setClock(std::make_shared<ScaledClock>(kTimeFactor, std::chrono::system_clock::now()));
 
   cdp::CdpEngine real{cdp::CdpEngine::Config{cdp::CdpEngine::Headless::On}};
@@ -209,7 +184,7 @@ long residentKb(pid_t pid, const char* field) {
 
 void headlessMemory(sim::SimulatedPlatform& platform) {
   const std::string root = (std::filesystem::temp_directory_path() / "vidralo-bench-memory").string();
-  prepareAccount(root, platform, "902", kVideos);
+  bench::prepareLoggedInAccount(root, platform, "902", kVideos);
   setProgramDirectory("");
   std::vector<std::string> arguments{VIDRALO_EXECUTABLE, "--headless", "--dir", root,
                                      "--set", "编辑框_单账号上传=" + std::to_string(kVideos),
