@@ -3,12 +3,8 @@
 // that never answers and a closed port.
 #include "http/http_client.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <QByteArray>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <functional>
@@ -16,38 +12,13 @@
 
 #include "simulator/loopback_server.h"
 #include "support/program_directory.h"
+#include "support/silent_listener.h"
 #include "support/temp_dir.h"
 
 namespace vidralo {
 namespace {
 
-// A socket that listens on 127.0.0.1 but never accepts: connections complete
-// and then wait for an answer that never comes. Closed early, its port
-// refuses connections.
-class SilentListener {
- public:
-  SilentListener() {
-    socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(socket_, 8);
-    socklen_t length = sizeof address;
-    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-  }
-  ~SilentListener() { close(); }
-  void close() {
-    if (socket_ >= 0) ::close(socket_);
-    socket_ = -1;
-  }
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
-
- private:
-  int socket_ = -1;
-  int port_ = 0;
-};
+using test::SilentListener;
 
 // Method and request headers, one "Name: value" line each.
 void echo(const httplib::Request& request, httplib::Response& response) {
