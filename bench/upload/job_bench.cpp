@@ -85,7 +85,7 @@ class CountingEngine final : public BrowserEngine {
     return timed("elementText", [&] { return inner_.elementText(s, q); });
   }
   bool click(SessionId s, const std::string& q, bool m) override {
-    return timed("click", [&] { return inner_.click(s, q, m); });
+    return timed(m ? "click with mouse events" : "click", [&] { return inner_.click(s, q, m); });
   }
   bool input(SessionId s, const std::string& q, const std::string& t) override {
     return timed("input", [&] { return inner_.input(s, q, t); });
