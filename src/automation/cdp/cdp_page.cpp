@@ -295,8 +295,10 @@ bool CdpPage::click(std::string_view selector, bool mouseEvents) {
   // An element without a box (hidden, zero size) cannot be hit by a mouse;
   // its own click() still reaches its handlers.
   if (mouseEvents && clickWithMouse(selector)) return true;
-  // Most elements are in the page's own document: one round trip.
-  if (evaluate({sessionId_, 0}, scripts::clickElement(selector), true).isTrue()) return true;
+  // Most elements are in the page's own document: one round trip. A page
+  // that does not answer is not searched any further.
+  const Evaluated own = evaluate({sessionId_, 0}, scripts::clickElement(selector), true);
+  if (own.isTrue() || !own.reply.ok) return own.isTrue();
   const auto [document, found] =
       locate(scripts::elementExists(selector), [](const Evaluated& e) { return e.isTrue(); });
   if (!found.isTrue()) return false;
