@@ -139,6 +139,7 @@ int main() {
       const auto end = Clock::now();
       if (!loaded || bare < 0) {
         std::printf("start %d did not reach the marker (%s)\n", run, loaded ? "bare launch" : "engine");
+        engine.closeBrowser(started.sessionId);
         status = 1;
         break;
       }
