@@ -23,6 +23,7 @@
 #include "app/status/status_server.h"
 #include "automation/cdp/cdp_engine.h"
 #include "job_timing.h"
+#include "support/logged_in_account.h"
 #include "support/history_seed.h"
 
 namespace vidralo {
@@ -213,7 +214,7 @@ int main(int argc, char** argv) {
   sim::SimulatedPlatform platform;
   if (!platform.start()) return 1;
   const std::string root = (std::filesystem::temp_directory_path() / "vidralo-bench-status").string();
-  const std::string folder = prepareAccount(root, platform, "999", 3 * (kVideosPerPhase + 1));
+  const std::string folder = prepareLoggedInAccount(root, platform, "999", 3 * (kVideosPerPhase + 1));
   ControlModel controls;
   seedAccounts(controls, folder);
   controls.setText(ControlId::编辑框_单账号上传, std::to_string(kVideosPerPhase + 1));

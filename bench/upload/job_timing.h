@@ -1,6 +1,6 @@
 #pragma once
 // What the benchmarks of the job share: an engine wrapper that counts and
-// times, a logged-in account on the simulated platform, and the per-video
+// times, and the per-video
 // overhead of a job run (its time minus the waits it prescribes).
 #include <sys/types.h>
 
@@ -73,7 +73,7 @@ class CountingEngine final : public BrowserEngine {
     return timed("elementText", [&] { return inner_.elementText(s, q); });
   }
   bool click(SessionId s, const std::string& q, bool m) override {
-    return timed("click", [&] { return inner_.click(s, q, m); });
+    return timed(m ? "click with mouse events" : "click", [&] { return inner_.click(s, q, m); });
   }
   bool input(SessionId s, const std::string& q, const std::string& t) override {
     return timed("input", [&] { return inner_.input(s, q, t); });
@@ -109,10 +109,6 @@ class CountingEngine final : public BrowserEngine {
   mutable std::mutex mutex_;
   std::map<std::string, double> totals_;
 };
-
-// A program directory with one logged-in account and `videos` videos;
-// returns the video folder. Leaves the program directory at `root`.
-std::string prepareAccount(const std::string& root, sim::SimulatedPlatform& platform, const std::string& id, int videos);
 
 double median(std::vector<double> values);
 

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -25,6 +26,7 @@ namespace {
 
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 constexpr int kBacktraceDepth = 64;
+constexpr unsigned kHandlingSeconds = 2;  // then the process ends, record or not
 constexpr std::string_view kRecordHead = "vidralo crash record\n";
 
 // Prepared at installation, so that the handler needs no allocation.
@@ -37,7 +39,11 @@ struct Prepared {
 // Replaced whole by a later installation; the old one is never freed, since
 // a handler may be reading it.
 std::atomic<Prepared*> prepared{nullptr};
-std::atomic<bool> handling{false};
+// The first fatal signal and the thread handling it; 0 while there is none.
+std::atomic<int> crashSignal{0};
+std::atomic<long> crashThread{0};
+// The copy buffer of the memory map; only the one handling thread uses it.
+char mapsBuffer[4096];
 
 const char* signalName(int signal) {
   switch (signal) {
@@ -50,9 +56,12 @@ const char* signalName(int signal) {
   }
 }
 
+long currentThread() { return syscall(SYS_gettid); }
+
 void writeAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
     const ssize_t written = write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return;
     data += written;
     size -= static_cast<std::size_t>(written);
@@ -75,6 +84,37 @@ void writeNumber(int fd, long long value) {
   writeAll(fd, digits + at, sizeof digits - static_cast<std::size_t>(at));
 }
 
+void writeAddress(int fd, const void* address) {
+  char digits[2 + 2 * sizeof(std::uintptr_t) + 1];
+  int at = sizeof digits;
+  digits[--at] = '\n';
+  auto value = reinterpret_cast<std::uintptr_t>(address);
+  do {
+    digits[--at] = "0123456789abcdef"[value & 0xf];
+    value >>= 4;
+  } while (value != 0);
+  digits[--at] = 'x';
+  digits[--at] = '0';
+  writeAll(fd, digits + at, sizeof digits - static_cast<std::size_t>(at));
+}
+
+void copyMemoryMap(int fd) {
+  const int maps = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+  if (maps < 0) return;
+  for (;;) {
+    const ssize_t got = read(maps, mapsBuffer, sizeof mapsBuffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    writeAll(fd, mapsBuffer, static_cast<std::size_t>(got));
+  }
+  close(maps);
+}
+
+// The frames are written as bare addresses with the memory map beside them
+// ("addr2line -e FILE" with the address minus the mapping's start plus its
+// offset names the function): turning them into names here would take the
+// dynamic loader's lock (backtrace_symbols_fd does), which the thread that
+// crashed or another one blocked on it may hold.
 void writeRecord(const Prepared& ready, int number, const char* text) {
   const int fd = open(ready.recordPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return;
@@ -87,36 +127,82 @@ void writeRecord(const Prepared& ready, int number, const char* text) {
   writeText(fd, text);
   writeText(fd, "\nbacktrace:\n");
   void* frames[kBacktraceDepth];
-  backtrace_symbols_fd(frames, backtrace(frames, kBacktraceDepth), fd);
+  const int depth = backtrace(frames, kBacktraceDepth);
+  for (int i = 0; i < depth; ++i) writeAddress(fd, frames[i]);
+  writeText(fd, "memory map:\n");
+  copyMemoryMap(fd);
   close(fd);
 }
 
 // A plain clone: unlike fork() it runs no at-fork handlers, which could wait
-// for a lock that the crashed thread holds (the allocator's, say).
+// for a lock that the crashed thread holds (the allocator's, say). The
+// crashed process never waits for the reporter.
 void startReporter(const Prepared& ready) {
   const long child = syscall(SYS_clone, SIGCHLD, nullptr, nullptr, nullptr, nullptr);
   if (child != 0) return;
+  // Nothing of the crashed program stays open in the reporter (its locks,
+  // its browsers' pipes, its listening sockets) apart from the standard
+  // streams, and no signal the crashed thread had blocked stays blocked.
+  syscall(SYS_close_range, 3U, ~0U, 0U);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
   setsid();  // the reporter outlives the crashed program and its terminal group
   execve(ready.argv[0], ready.argv.data(), environ);
   _exit(127);
 }
 
-// Once per process: a second fault while handling ends the process plainly.
-void handleFatal(int number, const char* text) {
-  const Prepared* ready = prepared.load();
-  if (!ready || handling.exchange(true)) return;
-  writeRecord(*ready, number, text);
-  startReporter(*ready);
+// Ends the process now as `signal`'s default action does, from any thread.
+[[noreturn]] void endWith(int signal) {
+  struct sigaction defaultAction {};
+  defaultAction.sa_handler = SIG_DFL;
+  sigemptyset(&defaultAction.sa_mask);
+  sigaction(signal, &defaultAction, nullptr);
+  syscall(SYS_tgkill, getpid(), currentThread(), signal);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signal);
+  sigprocmask(SIG_UNBLOCK, &only, nullptr);  // the pending signal ends the process here
+  _exit(128 + signal);
 }
 
-void onCrashSignal(int signal, siginfo_t*, void*) {
-  const int savedErrno = errno;
-  handleFatal(signal, signalName(signal));
-  errno = savedErrno;
-  // The default action is back (SA_RESETHAND); the signal raised again is
-  // delivered when the handler returns and ends the process as it would have.
-  raise(signal);
+void onHandlingTimeUp(int) { endWith(crashSignal.load()); }
+
+// Whatever the handling gets stuck on (a lock, a full disk, a slow clone),
+// the timer ends the process with the crash's own signal.
+void limitHandlingTime() {
+  struct sigaction action {};
+  action.sa_handler = onHandlingTimeUp;
+  action.sa_flags = SA_ONSTACK;
+  sigfillset(&action.sa_mask);
+  sigaction(SIGALRM, &action, nullptr);
+  sigset_t alarmOnly;
+  sigemptyset(&alarmOnly);
+  sigaddset(&alarmOnly, SIGALRM);
+  sigprocmask(SIG_UNBLOCK, &alarmOnly, nullptr);
+  alarm(kHandlingSeconds);
 }
+
+// Records and reports the first fatal error of the process, then ends it
+// with `signal`. A fault while doing so ends it at once with the first
+// signal; a fault of another thread meanwhile waits for the first one to end
+// the process.
+[[noreturn]] void handleFatal(int signal, const char* text) {
+  int first = 0;
+  if (!crashSignal.compare_exchange_strong(first, signal)) {
+    if (crashThread.load() == currentThread()) endWith(first);
+    for (;;) pause();
+  }
+  crashThread = currentThread();
+  limitHandlingTime();
+  if (const Prepared* ready = prepared.load()) {
+    writeRecord(*ready, signal, text);
+    startReporter(*ready);
+  }
+  endWith(signal);
+}
+
+void onCrashSignal(int signal, siginfo_t*, void*) { handleFatal(signal, signalName(signal)); }
 
 std::string currentExceptionText() {
   try {
@@ -132,7 +218,6 @@ std::string currentExceptionText() {
 [[noreturn]] void onTerminate() {
   const std::string text = currentExceptionText();
   handleFatal(SIGABRT, text.c_str());
-  std::abort();
 }
 
 std::string recordFileName() {
@@ -153,7 +238,7 @@ void installAlternateStack() {
 
 }  // namespace
 
-void installFaultReporter(std::vector<std::string> reporterCommand) {
+std::string installFaultReporter(std::vector<std::string> reporterCommand) {
   if (reporterCommand.empty()) reporterCommand = {executablePath(), "--report-fault"};
   std::error_code error;
   std::filesystem::create_directories(programPath("\\logs"), error);
@@ -167,17 +252,19 @@ void installFaultReporter(std::vector<std::string> reporterCommand) {
   next->argv.push_back(nullptr);
   prepared = next;
 
-  // The first backtrace loads the unwinder; in the handler it must not.
+  // The first backtrace loads the unwinder (dlopen, malloc); in the handler
+  // it must not.
   void* frames[1];
   backtrace(frames, 1);
   installAlternateStack();
 
   struct sigaction action {};
   action.sa_sigaction = onCrashSignal;
-  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigemptyset(&action.sa_mask);
   for (const int signal : kCrashSignals) sigaction(signal, &action, nullptr);
   std::set_terminate(onTerminate);
+  return next->recordPath;
 }
 
 std::optional<CrashRecord> readCrashRecord(const std::string& path) {

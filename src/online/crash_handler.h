@@ -1,10 +1,12 @@
 #pragma once
 // The fatal-error hook of the program. A crashed process can neither show a
 // window nor speak HTTP safely, so the hook only does what is safe inside a
-// signal handler: it writes a crash record under "\logs" (error number, text
-// and a backtrace) and starts a reporter process, which tells the operator
-// and sends the fault report. The crashed process then ends as the signal's
-// default action would (with a core dump where enabled).
+// signal handler: it writes a crash record under "\logs" (error number, text,
+// the frames' addresses and the memory map) and starts a reporter process,
+// which tells the operator and sends the fault report; it never waits for
+// it. The crashed process then ends as the signal's default action would
+// (with a core dump where enabled); should the handling get stuck, a timer
+// ends it that way after 2 seconds.
 //
 // Fatal errors are the crash signals SIGSEGV, SIGBUS, SIGFPE, SIGILL and
 // SIGABRT (error number: the signal number, text: its name) and
@@ -18,7 +20,8 @@ namespace vidralo {
 // `reporterCommand`: the reporter's command line, to which the record's path
 // is appended; empty: the own executable with "--report-fault". Installing
 // again replaces the earlier installation's record path and command.
-void installFaultReporter(std::vector<std::string> reporterCommand = {});
+// Returns the path a crash record would be written to.
+std::string installFaultReporter(std::vector<std::string> reporterCommand = {});
 
 struct CrashRecord {
   std::string programDirectory;

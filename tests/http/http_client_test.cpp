@@ -17,10 +17,13 @@
 #include "support/poll.h"
 #include "support/program_directory.h"
 #include "support/self_signed_certificate.h"
+#include "support/silent_listener.h"
 #include "support/temp_dir.h"
 
 namespace vidralo {
 namespace {
+
+using test::SilentListener;
 
 // Method and request headers, one "Name: value" line each.
 void echo(const httplib::Request& request, httplib::Response& response) {

@@ -1,7 +1,11 @@
 // The fault report's texts, encoding and signature, and the crash hook's
 // record of a real crash in a child process.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -113,9 +117,11 @@ TEST(NotificationTest, WithoutAConfiguredServiceNothingIsSent) {
 // record where the test reads it.
 class CrashHookTest : public ::testing::Test {
  protected:
-  void install() {
+  std::string install(const std::string& beforeCopy = "true") {
     setProgramDirectory(folder.path());
-    installFaultReporter({"/bin/sh", "-c", "cp \"$0\" \"" + copy + ".part\" && mv \"" + copy + ".part\" \"" + copy + "\""});
+    return installFaultReporter({"/bin/sh", "-c",
+                                 beforeCopy + " && cp \"$0\" \"" + copy + ".part\" && mv \"" + copy + ".part\" \"" +
+                                     copy + "\""});
   }
   std::optional<CrashRecord> reportedRecord() {
     pollUntil([&] { return std::filesystem::exists(copy); }, 10s, 10ms);
@@ -154,6 +160,40 @@ TEST_F(CrashHookTest, AnUncaughtExceptionIsReportedOnceWithItsMessage) {
   ASSERT_TRUE(record);
   EXPECT_EQ(record->errorNumber, SIGABRT);
   EXPECT_EQ(record->errorText, "坏了\r\n第二行");
+}
+
+// Handling that gets stuck (here the record's path is a pipe nobody reads)
+// still ends the process in time, by the crash's own signal.
+TEST_F(CrashHookTest, StuckHandlingEndsTheProcessByTheCrashSignalInTime) {
+  const pid_t child = fork();
+  if (child == 0) {
+    mkfifo(install().c_str(), 0600);
+    raise(SIGBUS);
+    _exit(0);
+  }
+  int status = 0;
+  const bool ended = pollUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, 10s, 10ms);
+  if (!ended) {
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+  }
+  ASSERT_TRUE(ended);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << status;
+}
+
+// The reporter keeps nothing the crashed program had open: a lock it held
+// is free once the program is gone, while the reporter still runs.
+TEST_F(CrashHookTest, TheReporterHoldsNoneOfTheCrashedProgramsFiles) {
+  const std::string held = folder.file("held");
+  EXPECT_EXIT(
+      {
+        const int fd = open(held.c_str(), O_WRONLY | O_CREAT, 0600);
+        flock(fd, LOCK_EX);
+        install("flock -w 5 \"" + held + "\" true");
+        raise(SIGSEGV);
+      },
+      ::testing::KilledBySignal(SIGSEGV), "");
+  EXPECT_TRUE(reportedRecord());
 }
 
 }  // namespace

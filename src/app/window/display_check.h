@@ -5,7 +5,7 @@ namespace vidralo {
 
 // True when Qt was told to use a platform that needs no display (offscreen,
 // minimal, vnc), when a Wayland display is named, or when the X display in
-// DISPLAY can be opened.
+// DISPLAY can be opened within 2 seconds.
 bool displayAvailable();
 
 // Someone can see a window: DISPLAY or WAYLAND_DISPLAY is set, Qt was not

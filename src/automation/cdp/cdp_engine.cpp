@@ -14,7 +14,9 @@
 namespace vidralo::cdp {
 namespace {
 
-constexpr double kLoadPollMs = 50;
+// Half the interval is lost on average between the marker's appearance and
+// its reading; a reading is one evaluation in the page.
+constexpr double kLoadPollMs = 20;
 constexpr std::chrono::milliseconds kVersionTimeLimit{5000};
 constexpr int kNavigationRetries = 3;
 constexpr double kNavigationRetryPauseMs = 500;

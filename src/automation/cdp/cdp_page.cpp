@@ -322,6 +322,10 @@ bool CdpPage::click(std::string_view selector, bool mouseEvents) {
   // An element without a box (hidden, zero size) cannot be hit by a mouse;
   // its own click() still reaches its handlers.
   if (mouseEvents && clickWithMouse(selector)) return true;
+  // Most elements are in the page's own document: one round trip. A page
+  // that does not answer is not searched any further.
+  const Evaluated own = evaluate({sessionId_, 0}, scripts::clickElement(selector), true);
+  if (own.isTrue() || !own.reply.ok) return own.isTrue();
   const auto [document, found] =
       locate(scripts::elementExists(selector), [](const Evaluated& e) { return e.isTrue(); });
   if (!found.isTrue()) return false;
@@ -342,9 +346,15 @@ bool CdpPage::clickWithMouse(std::string_view selector) {
     JsonObject params;
     params.text("type", type).number("x", x->GetDouble()).number("y", y->GetDouble());
     if (std::string_view(type) != "mouseMoved") params.text("button", "left").integer("buttons", buttons).integer("clickCount", 1);
-    return command("Input.dispatchMouseEvent", params.str()).ok;
+    return params.str();
   };
-  return mouse("mouseMoved", 0) && mouse("mousePressed", 1) && mouse("mouseReleased", 0);
+  // A move reaches the page only with its next frame, and the browser
+  // answers it then (about 17 ms); presses and releases go at once, after
+  // any move still queued. So the move is sent without waiting for its
+  // answer, and the release's answer tells that the page saw all three.
+  connection_.post("Input.dispatchMouseEvent", mouse("mouseMoved", 0), sessionId_);
+  connection_.post("Input.dispatchMouseEvent", mouse("mousePressed", 1), sessionId_);
+  return command("Input.dispatchMouseEvent", mouse("mouseReleased", 0)).ok;
 }
 
 bool CdpPage::input(std::string_view selector, const std::string& text) {
