@@ -19,7 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/status/history_reader.h"
+#include "history/history_facts.h"
+#include "history/history_store.h"
 #include "app/status/status_server.h"
 #include "automation/cdp/cdp_engine.h"
 #include "job_timing.h"

@@ -41,7 +41,7 @@ void writeRow(Writer& out, const HistoryRow& row) {
   field(out, "video", row.videoPath);
   field(out, "size", row.videoSize);
   field(out, "title", row.title);
-  field(out, "outcome", row.outcome);
+  field(out, "outcome", std::string(outcomeKey(row.outcome)));
   field(out, "step", row.step);
   field(out, "reason", row.reason);
   field(out, "evidence", evidenceLink(row.evidencePath));

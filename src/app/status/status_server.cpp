@@ -10,6 +10,8 @@
 #include "app/status/status_metrics.h"
 #include "app/status/status_page.h"
 #include "app/status/served_file.h"
+#include "history/history_facts.h"
+#include "history/history_store.h"
 #include "common/clock.h"
 #include "common/gzip.h"
 #include "common/program_dir.h"
@@ -245,7 +247,7 @@ void StatusServer::serveMetrics(httplib::Response& response) {
 
 void StatusServer::serveHistory(const httplib::Request& request, httplib::Response& response) {
   const std::vector<HistoryRow> rows =
-      readHistory(historyDatabasePath(), request.get_param_value("account"), request.get_param_value("since"),
+      readNewestHistory(historyDatabasePath(), request.get_param_value("account"), request.get_param_value("since"),
                   kHistoryLimit);
   response.set_content(historyJson(rows), "application/json");
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/status/history_reader.h"
+#include "history/history_facts.h"
 #include "controls/control_model.h"
 
 namespace vidralo {

@@ -1,26 +1,15 @@
 #pragma once
-// Reads the publication history (data/history.sqlite3) read-only. The file
-// belongs to the job's writer; a missing or unreadable file reads as no rows,
-// and WAL mode lets these reads run beside the writer without blocking it.
+// What a status page reads of the history, read-only and newest first. The
+// file belongs to the job's writer; a missing or unreadable file reads as no
+// rows, and WAL mode lets these reads run beside the writer without blocking
+// it.
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace vidralo {
+#include "history/history_row.h"
 
-struct HistoryRow {
-  std::string time;  // local "yyyy-MM-dd HH:mm:ss"
-  std::string accountId;
-  std::string nickname;
-  std::string videoPath;
-  std::int64_t videoSize = 0;
-  std::string title;
-  std::string outcome;  // published, failed, not_logged_in, page_not_ready, skipped, unknown
-  std::string step;
-  std::string reason;
-  std::string evidencePath;
-  std::int64_t seconds = 0;
-};
+namespace vidralo {
 
 // An account's last publication or failure: what its row on the page shows.
 struct LastEvent {
@@ -46,15 +35,12 @@ struct HistoryFacts {
   std::vector<OutcomeCount> counts;        // per account, outcome and step
 };
 
-// programPath("\\data\\history.sqlite3")
-std::string historyDatabasePath();
-
 // What the status page shows; `latestCount` rows of the newest.
 HistoryFacts readHistoryFacts(const std::string& databasePath, int latestCount);
 
 // Rows newest first, of one account (empty: all) from `since` on (a time text
 // as stored; empty: from the start), at most `limit`.
-std::vector<HistoryRow> readHistory(const std::string& databasePath, const std::string& account,
-                                    const std::string& since, int limit);
+std::vector<HistoryRow> readNewestHistory(const std::string& databasePath, const std::string& account,
+                                          const std::string& since, int limit);
 
 }  // namespace vidralo

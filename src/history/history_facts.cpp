@@ -1,17 +1,16 @@
-#include "app/status/history_reader.h"
+#include "history/history_facts.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 
 #include <filesystem>
 #include <memory>
 
-#include "common/program_dir.h"
 
 namespace vidralo {
 namespace {
 
 constexpr const char* kColumns =
-    "time, account_id, nickname, video_path, video_size, title, outcome, step, reason, evidence_path, seconds";
+    "time, account_id, nickname, video_path, video_size, video_mtime, title, outcome, step, reason, evidence_path, seconds";
 
 // A reader never waits long for the writer: the page shows the rows of the
 // next refresh instead.
@@ -30,10 +29,18 @@ std::unique_ptr<SQLite::Database> openReadOnly(const std::string& path) {
 }
 
 HistoryRow rowOf(SQLite::Statement& query) {
-  return HistoryRow{query.getColumn(0).getString(),  query.getColumn(1).getString(), query.getColumn(2).getString(),
-                    query.getColumn(3).getString(),  query.getColumn(4).getInt64(),  query.getColumn(5).getString(),
-                    query.getColumn(6).getString(),  query.getColumn(7).getString(), query.getColumn(8).getString(),
-                    query.getColumn(9).getString(),  query.getColumn(10).getInt64()};
+  return HistoryRow{.time = query.getColumn(0).getString(),
+                    .accountId = query.getColumn(1).getString(),
+                    .nickname = query.getColumn(2).getString(),
+                    .videoPath = query.getColumn(3).getString(),
+                    .videoSize = query.getColumn(4).getInt64(),
+                    .videoMtime = query.getColumn(5).getInt64(),
+                    .title = query.getColumn(6).getString(),
+                    .outcome = outcomeFromKey(query.getColumn(7).getString()).value_or(AttemptOutcome::Unknown),
+                    .step = query.getColumn(8).getString(),
+                    .reason = query.getColumn(9).getString(),
+                    .evidencePath = query.getColumn(10).getString(),
+                    .seconds = query.getColumn(11).getInt64()};
 }
 
 std::vector<HistoryRow> rows(SQLite::Statement& query) {
@@ -55,8 +62,6 @@ std::vector<LastEvent> lastPerAccount(SQLite::Database& database, const char* ou
 }
 
 }  // namespace
-
-std::string historyDatabasePath() { return programPath("\\data\\history.sqlite3"); }
 
 HistoryFacts readHistoryFacts(const std::string& databasePath, int latestCount) {
   HistoryFacts facts;
@@ -82,8 +87,8 @@ HistoryFacts readHistoryFacts(const std::string& databasePath, int latestCount) 
   return facts;
 }
 
-std::vector<HistoryRow> readHistory(const std::string& databasePath, const std::string& account,
-                                    const std::string& since, int limit) {
+std::vector<HistoryRow> readNewestHistory(const std::string& databasePath, const std::string& account,
+                                          const std::string& since, int limit) {
   try {
     const std::unique_ptr<SQLite::Database> database = openReadOnly(databasePath);
     if (!database) return {};
