@@ -18,6 +18,8 @@ namespace vidralo {
 namespace {
 
 constexpr double kStepPauseMs = 900;
+// The status of the row whose video a Stop interrupted.
+constexpr const char* kStoppedText = "已停止";
 
 std::string countdownText(int seconds) { return "延时" + numberToText(seconds) + "秒后继续"; }
 
@@ -135,7 +137,11 @@ bool Job::doVideo(int& done) {
   forbiddenHoursGate();
   const bool published = !stopRequested() && uploadOneVideo();
   ticker_.stop();
-  if (stopRequested()) return false;
+  if (stopRequested()) {
+    // The ticker has ended: nothing overwrites this after the job is gone.
+    controls_.setCell(row_, 列_状态, kStoppedText);
+    return false;
+  }
 
   context_.summary.count(accountId_, controls_.cell(row_, 列_昵称),
                          published ? VideoOutcome::Published : VideoOutcome::Failed);
@@ -167,7 +173,10 @@ bool Job::pauseAfterVideo() {
   for (int k = 1; k <= pause; ++k) {
     controls_.setCell(row_, 列_状态, countdownText(pause - k));
     showInBrowserTitle(countdownText(pause - k));
-    if (!PumpedWait(1, 1)) return false;
+    if (!PumpedWait(1, 1)) {
+      controls_.setCell(row_, 列_状态, disposed ? kStoppedText : disposalFailedText(controls_));
+      return false;
+    }
     pumpPendingMessages();
   }
   controls_.setCell(row_, 列_状态, disposed ? "" : disposalFailedText(controls_));

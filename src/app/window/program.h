@@ -57,6 +57,9 @@ class Program {
 
   // Both close paths: the window's close and the button 按钮26.
   void close(bool hideWindowFirst);
+  // The browsers the engine runs are closed with the program (the demo's);
+  // otherwise they keep running after it, with their log-ins.
+  void closeBrowsersWithProgram() { closeBrowsersWithProgram_ = true; }
 
  private:
   void runCloseSequence(bool hideWindowFirst);
@@ -72,6 +75,7 @@ class Program {
   std::unique_ptr<GlobalHotKey> hotKey_;
   std::string settingsPath_;
   std::function<void(bool)> close_;
+  bool closeBrowsersWithProgram_ = false;
   std::unique_ptr<StartWindow> startWindow_;
   std::unique_ptr<UpdateFlow> updateFlow_;
   std::vector<std::jthread> threads_;

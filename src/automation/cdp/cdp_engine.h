@@ -63,6 +63,7 @@ class CdpEngine final : public BrowserEngine {
 
   StartedBrowser startBrowser(const std::string& url, const StartOptions& options) override;
   std::vector<RunningBrowser> connectStarted() override;
+  int runningBrowserCount() const override;
   void closeBrowser(SessionId session) override;
   void closeBrowsers() override;
 
