@@ -20,6 +20,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The browser it drives; any of the Chromium family will do.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "chromium | google-chrome-stable | microsoft-edge-stable")
+# qt6-translations-l10n: Qt's own buttons and dialogs in Chinese.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "chromium | google-chrome-stable | microsoft-edge-stable, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei")
 include(CPack)

@@ -2,14 +2,18 @@
 // account editor must be true at every moment: the button, the rows, the
 // status bar.
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
+#include <algorithm>
 #include <thread>
 
 #include "app/runtime/runtime.h"
 #include "app_fixture.h"
 #include "controls/control_info.h"
 #include "simulator/simulated_platform.h"
+#include "support/isolated_home.h"
+#include "support/processes.h"
 
 namespace vidralo::test {
 namespace {
@@ -71,7 +75,7 @@ TEST_F(WindowStatesTest, AJobThatEndsByItselfFreesTheButtonAndKeepsItsWholeSumma
   EXPECT_LE(part->fontMetrics().horizontalAdvance(part->text()), part->contentsRect().width())
       << "the bar's part shows what fits";
   QTest::mouseClick(part, Qt::LeftButton);
-  ASSERT_FALSE(dialogs.messages.empty());
+  ASSERT_TRUE(eventually([&] { return !dialogs.messages.empty(); }));
   EXPECT_EQ(dialogs.messages.back(), program->controls().statusText(1));
   EXPECT_NE(dialogs.messages.back().find("账号 502"), std::string::npos);
 
@@ -120,6 +124,29 @@ TEST_F(WindowStatesTest, SavingAnAccountSaysSoInTheStatusBar) {
   controls.setText(ControlId::编辑框_视频素材目录, directory.path());
   QTest::mouseClick(find<QPushButton>("按钮_修改账号信息"), Qt::LeftButton);
   EXPECT_EQ(controls.statusText(1), "账号已保存：100");
+}
+
+TEST(WindowDemoTest, TheDemoClosesItsBrowsersWhenItsJobEnds) {
+  IsolatedHome home;
+  home.folder().write(".config/vidralo/vsbq.dll", "accepted");
+  TempDir folder;
+  QProcess demo;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  demo.setProcessEnvironment(environment);
+  demo.start(VIDRALO_EXECUTABLE, {"--demo", "--dir", QString::fromStdString(folder.path())});
+  auto publications = [&] {
+    const std::string journal = readFile(folder.file("data/published.jsonl"));
+    return std::count(journal.begin(), journal.end(), '\n');
+  };
+  const bool allPublished = QTest::qWaitFor([&] { return publications() == 6; }, 400000);
+  // The window stays open with the demo's result; its browsers do not.
+  const bool browsersGone =
+      QTest::qWaitFor([&] { return processesMentioning(folder.file("huancun")).empty(); }, 30000);
+  demo.kill();
+  demo.waitForFinished();
+  ASSERT_TRUE(allPublished) << publications();
+  EXPECT_TRUE(browsersGone);
 }
 
 }  // namespace

@@ -321,11 +321,11 @@ void MainWindow::buildAccountList(QTableView* list) {
   header->setStretchLastSection(true);
   header->setTextElideMode(Qt::ElideNone);
   const auto columns = accountColumns();
+  const int titlePadding = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin) + 8;
   for (std::size_t column = 0; column < columns.size(); ++column) {
     // A title is never cut, whatever the form's width for its column.
-    const QString title = QString::fromUtf8(columns[column].title);
-    const int titleWidth = header->fontMetrics().horizontalAdvance(title) + 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin) + 8;
-    header->resizeSection(static_cast<int>(column), std::max(columns[column].width, titleWidth));
+    const int titleWidth = header->fontMetrics().horizontalAdvance(QString::fromUtf8(columns[column].title));
+    header->resizeSection(static_cast<int>(column), std::max(columns[column].width, titleWidth + titlePadding));
   }
   list->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list, &QWidget::customContextMenuRequested, this, &MainWindow::showAccountMenu);
@@ -387,8 +387,10 @@ void MainWindow::showStatusPart(int part) {
   label->setToolTip(full);
   QString line = full;
   line.replace(u'\n', QStringLiteral("；"));
-  if (part < static_cast<int>(kStatusPartWidths.size()))
-    line = label->fontMetrics().elidedText(line, Qt::ElideRight, label->contentsRect().width() - 2 * label->margin() - 4);
+  if (part < static_cast<int>(kStatusPartWidths.size())) {
+    const int room = label->contentsRect().width() - 2 * label->margin() - 4;
+    line = label->fontMetrics().elidedText(line, Qt::ElideRight, room);
+  }
   label->setText(line);
 }
 
@@ -449,11 +451,16 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     const QVariant id = watched->property(kControlIdProperty);
     if (id.isValid()) run(clickHandlers_, static_cast<ControlId>(id.toInt()));
-    const QVariant part = watched->property(kStatusPartProperty);
-    if (part.isValid()) {
-      auto found = statusClickHandlers_.find(part.toInt());
+  }
+  const QVariant part = watched->property(kStatusPartProperty);
+  if (part.isValid() && event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    // After the click has been handled: a dialog opened inside it would
+    // start its own event loop in the middle of the mouse event.
+    QMetaObject::invokeMethod(this, [this, part = part.toInt()] {
+      auto found = statusClickHandlers_.find(part);
       if (found != statusClickHandlers_.end() && found->second) found->second();
-    }
+    }, Qt::QueuedConnection);
   }
   return QMainWindow::eventFilter(watched, event);
 }

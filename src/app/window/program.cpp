@@ -78,7 +78,8 @@ void Program::runCloseSequence(bool hideWindowFirst) {
     window_->hide();
     runtime_->closeAllBrowsers();
   } else if (const int running = runtime_->engine().runningBrowserCount(); running > 0) {
-    const std::string note = "关闭软件后仍在运行的浏览器：" + numberToText(running) + "个（保留登录，可用“关闭所有浏览器”关闭）";
+    const std::string note =
+        "关闭软件后仍在运行的浏览器：" + numberToText(running) + "个（保留登录，可用“关闭所有浏览器”关闭）";
     controls_.setStatusText(1, note);
     QApplication::processEvents();
     std::fprintf(stderr, "%s\n", note.c_str());
