@@ -57,7 +57,8 @@ int runDemo(int argc, char** argv, const CommandLine& line) {
 
   const bool inWindow = !line.headless && displayAvailable();
   Demo demo;
-  if (!demo.prepare(inWindow, error)) {
+  // Visible browsers need a desktop; on the offscreen platform they run headless.
+  if (!demo.prepare(inWindow && windowsSeen(), error)) {
     std::fprintf(stderr, "演示无法准备：%s\n", error.c_str());
     return kExitDemoFailed;
   }

@@ -21,11 +21,12 @@ void showCount(const BrowserEngine& engine, ControlModel& controls) {
 
 std::string browserCountText(int count) { return "已启动浏览器：" + numberToText(count); }
 
-void showBrowserCountEverySecond(QObject* owner, const BrowserEngine& engine, ControlModel& controls) {
-  auto* timer = new QTimer(owner);
-  QObject::connect(timer, &QTimer::timeout, owner, [&engine, &controls] { showCount(engine, controls); });
+std::unique_ptr<QTimer> showBrowserCountEverySecond(const BrowserEngine& engine, ControlModel& controls) {
+  auto timer = std::make_unique<QTimer>();
+  QObject::connect(timer.get(), &QTimer::timeout, [&engine, &controls] { showCount(engine, controls); });
   timer->start(kPeriodMs);
   showCount(engine, controls);
+  return timer;
 }
 
 }  // namespace vidralo

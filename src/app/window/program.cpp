@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/window/browser_count.h"
@@ -39,11 +40,13 @@ Program::Program(Options options)
       hotKey_(std::make_unique<GlobalHotKey>(window_.get(), [this] { toggleJob(*this); })),
       close_(std::move(options.close)) {
   wireMainWindow(*this);
-  showBrowserCountEverySecond(window_.get(), runtime_->engine(), controls_);
+  browserCount_ = showBrowserCountEverySecond(runtime_->engine(), controls_);
 }
 
 Program::~Program() {
-  // The threads work on the controls and the window, so they end first.
+  // The count looks at the engine; the threads work on the controls and
+  // the window: they end first.
+  browserCount_.reset();
   threads_.clear();
   updateFlow_.reset();
   startWindow_.reset();

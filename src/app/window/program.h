@@ -12,6 +12,8 @@
 #include "controls/control_model.h"
 #include "controls/dialogs.h"
 
+class QTimer;
+
 namespace vidralo {
 
 class GlobalHotKey;
@@ -73,6 +75,7 @@ class Program {
   AccountContext accounts_;
   std::unique_ptr<Runtime> runtime_;
   std::unique_ptr<GlobalHotKey> hotKey_;
+  std::unique_ptr<QTimer> browserCount_;
   std::string settingsPath_;
   std::function<void(bool)> close_;
   bool closeBrowsersWithProgram_ = false;
