@@ -2,17 +2,13 @@
 // account editor must be true at every moment: the button, the rows, the
 // status bar.
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
-#include <algorithm>
-#include <thread>
 
 #include "app/runtime/runtime.h"
 #include "app_fixture.h"
 #include "controls/control_info.h"
 #include "simulator/simulated_platform.h"
-#include "support/isolated_home.h"
 #include "support/processes.h"
 
 namespace vidralo::test {
@@ -33,6 +29,13 @@ class WindowStatesTest : public StartedProgram {
     controls.appendRow({"1", "", directory.file("acct" + id), id});
     controls.setChecked(ControlId::选择框_自动循环, false);
     controls.setChecked(ControlId::选择框_切换账号, false);
+  }
+  // A browser of the program's engine on a profile inside the test's folder;
+  // it does not wait for any page.
+  void startBrowser(const sim::SimulatedPlatform& platform) {
+    const StartedBrowser started = program->runtime().engine().startBrowser(
+        platform.uploadPageUrl(), {.profileDirectory = directory.file("huancun/vesko7")});
+    ASSERT_NE(started.browserId, 0u);
   }
   void clickStart() { QTest::mouseClick(find<QPushButton>("开始"), Qt::LeftButton); }
   QString statusCell(int row) {
@@ -111,8 +114,7 @@ TEST_F(WindowStatesTest, TheBrowserCountFollowsTheBrowsersRunningNow) {
   program->controls().setStatusText(2, "已启动浏览器：1");
   EXPECT_TRUE(eventually([&] { return part->text() == "已启动浏览器：0"; })) << "none runs";
 
-  std::thread login([this] { program->runtime().openAccountBrowser(0, "7"); });
-  login.join();
+  startBrowser(platform);
   EXPECT_TRUE(eventually([&] { return part->text() == "已启动浏览器：1"; })) << part->text().toStdString();
   program->runtime().closeAllBrowsers();
   EXPECT_TRUE(eventually([&] { return part->text() == "已启动浏览器：0"; })) << part->text().toStdString();
@@ -126,27 +128,19 @@ TEST_F(WindowStatesTest, SavingAnAccountSaysSoInTheStatusBar) {
   EXPECT_EQ(controls.statusText(1), "账号已保存：100");
 }
 
-TEST(WindowDemoTest, TheDemoClosesItsBrowsersWhenItsJobEnds) {
-  IsolatedHome home;
-  home.folder().write(".config/vidralo/vsbq.dll", "accepted");
-  TempDir folder;
-  QProcess demo;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  demo.setProcessEnvironment(environment);
-  demo.start(VIDRALO_EXECUTABLE, {"--demo", "--dir", QString::fromStdString(folder.path())});
-  auto publications = [&] {
-    const std::string journal = readFile(folder.file("data/published.jsonl"));
-    return std::count(journal.begin(), journal.end(), '\n');
-  };
-  const bool allPublished = QTest::qWaitFor([&] { return publications() == 6; }, 400000);
-  // The window stays open with the demo's result; its browsers do not.
-  const bool browsersGone =
-      QTest::qWaitFor([&] { return processesMentioning(folder.file("huancun")).empty(); }, 30000);
-  demo.kill();
-  demo.waitForFinished();
-  ASSERT_TRUE(allPublished) << publications();
-  EXPECT_TRUE(browsersGone);
+TEST_F(WindowStatesTest, BrowsersThatEndWithTheProgramAreClosedWithItsWindow) {
+  // The demo's browsers work on a platform that ends with the program.
+  sim::SimulatedPlatform platform;
+  ASSERT_TRUE(platform.start());
+  configurePlatform(platform.origin());
+  start();
+  program->closeBrowsersWithProgram();
+  startBrowser(platform);
+  ASSERT_EQ(program->runtime().engine().runningBrowserCount(), 1);
+  program->window().close();
+  EXPECT_EQ(closes.size(), 1u);
+  EXPECT_EQ(program->runtime().engine().runningBrowserCount(), 0);
+  EXPECT_TRUE(processesMentioning(directory.file("huancun")).empty());
 }
 
 }  // namespace

@@ -68,6 +68,11 @@ void Program::adoptStartWindow(std::unique_ptr<StartWindow> window, std::unique_
 }
 
 void Program::close(bool hideWindowFirst) {
+  if (closeBrowsersWithProgram_) {
+    // Out of sight first: closing browsers takes a moment.
+    window_->hide();
+    runtime_->closeAllBrowsers();
+  }
   if (close_)
     close_(hideWindowFirst);
   else
@@ -76,11 +81,7 @@ void Program::close(bool hideWindowFirst) {
 
 void Program::runCloseSequence(bool hideWindowFirst) {
   saveWindowState(*this);
-  if (closeBrowsersWithProgram_) {
-    // Out of sight first: closing browsers takes a moment.
-    window_->hide();
-    runtime_->closeAllBrowsers();
-  } else if (const int running = runtime_->engine().runningBrowserCount(); running > 0) {
+  if (const int running = runtime_->engine().runningBrowserCount(); running > 0) {
     const std::string note =
         "关闭软件后仍在运行的浏览器：" + numberToText(running) + "个（保留登录，可用“关闭所有浏览器”关闭）";
     controls_.setStatusText(1, note);
