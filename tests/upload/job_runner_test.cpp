@@ -399,7 +399,6 @@ TEST(ForbiddenHours, HoursMatchOnlyBetweenMarks) {
 TEST_F(JobRunnerTest, EmptyRoundsEndAtOnceOrWaitBetweenLoops) {
   runToEnd();
   EXPECT_EQ(controls.caption(ControlId::分组框6), "账号列表（右键点击操作）当前有账号：0个");
-  runner->toggleJob();
 
   controls.setChecked(ControlId::选择框_自动循环, true);
   controls.setText(ControlId::编辑框_循环间隔, "3");
