@@ -23,8 +23,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The browser it drives (any of the Chromium family will do) and SQLite for
-# the history.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "chromium | google-chrome-stable | microsoft-edge-stable, libsqlite3-0")
+# The browser it drives (any of the Chromium family will do), SQLite for the
+# history, and Qt's own buttons and dialogs in Chinese.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "chromium | google-chrome-stable | microsoft-edge-stable, libsqlite3-0, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei")
 include(CPack)

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libqt6svg6
+  qt6-base-dev libqt6svg6 qt6-translations-l10n
   libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev libssl-dev openssl zlib1g-dev
   libsqlite3-dev libsqlitecpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev

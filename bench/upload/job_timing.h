@@ -39,6 +39,7 @@ class CountingEngine final : public BrowserEngine {
   std::vector<RunningBrowser> connectStarted() override {
     return timed("connectStarted", [&] { return inner_.connectStarted(); });
   }
+  int runningBrowserCount() const override { return inner_.runningBrowserCount(); }
   void closeBrowser(SessionId s) override { timed("closeBrowser", [&] { inner_.closeBrowser(s); }); }
   void closeBrowsers() override { inner_.closeBrowsers(); }
   bool isConnected(SessionId s) override { return timed("isConnected", [&] { return inner_.isConnected(s); }); }

@@ -104,13 +104,13 @@ void showAccount(AccountContext& context) {
   controls.setCurrentIndex(ControlId::组合框_二级分类, shown.subCategoryIndex);
 }
 
-void saveAccount(AccountContext& context) {
+bool saveAccount(AccountContext& context) {
   ControlModel& controls = context.controls;
   const std::string id = controls.text(ControlId::编辑框_账号标识);
   const std::string folder = controls.text(ControlId::编辑框_视频素材目录);
   if (const std::string refusal = saveRefusal(id, folder); !refusal.empty()) {
     context.dialogs.message(refusal);
-    return;
+    return false;
   }
 
   const bool saved = context.store.withState([&](AccountState& state) {
@@ -123,6 +123,7 @@ void saveAccount(AccountContext& context) {
     return state.record.save(recordPath(id));
   });
   if (!saved) reportFailedSave(context.dialogs, id);
+  return saved;
 }
 
 void onMoveUsedVideosClicked(ControlModel& controls) {

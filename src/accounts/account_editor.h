@@ -14,8 +14,8 @@ void addAccount(AccountContext& context);
 void showAccount(AccountContext& context);
 
 // Button 按钮_修改账号信息: row `currentRow` and the record of the id in the
-// editor take the editor's values.
-void saveAccount(AccountContext& context);
+// editor take the editor's values. True when the record file was written.
+bool saveAccount(AccountContext& context);
 
 // Radio button 单选框_移动 clicked: an empty used-video folder becomes
 // "\已使用视频" under the program directory, which is created.

@@ -24,11 +24,18 @@ std::string joined(const std::vector<std::string>& lines) {
 }
 
 // The job starts as a click on 开始 would, once the demo's accounts are in
-// the list; the start-up's delayed reload is not needed any more.
+// the list; the start-up's delayed reload is not needed any more. The demo's
+// browsers work on a platform that ends with the program: they are closed
+// when the job ends, and at the latest when the window closes.
 void startDemoJob(Program& program, const Demo& demo) {
   program.controls().setText(ControlId::时钟1, "0");
+  program.closeBrowsersWithProgram();
   reloadAccounts(program.accounts());
-  showSummaryWhenJobEnds(program, [&program, &demo] { program.dialogs().message(joined(demo.publicationLines()), "演示"); });
+  showSummaryWhenJobEnds(program, [&program, &demo] {
+    // Closing waits on the browsers, which the window's thread never does.
+    program.startThread([&program] { program.runtime().closeAllBrowsers(); });
+    program.dialogs().message(joined(demo.publicationLines()), "演示");
+  });
   toggleJob(program);
 }
 
@@ -54,7 +61,8 @@ int runDemo(int argc, char** argv, const CommandLine& line) {
 
   const bool inWindow = !line.headless && displayAvailable();
   Demo demo;
-  if (!demo.prepare(inWindow, error)) {
+  // Visible browsers need a desktop; on the offscreen platform they run headless.
+  if (!demo.prepare(inWindow && windowsSeen(), error)) {
     std::fprintf(stderr, "演示无法准备：%s\n", error.c_str());
     return kExitDemoFailed;
   }

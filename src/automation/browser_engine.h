@@ -60,6 +60,9 @@ class BrowserEngine {
   virtual std::string lastStartFailure() const { return {}; }
   // The browsers this engine started (or adopted) that still run.
   virtual std::vector<RunningBrowser> connectStarted() = 0;
+  // How many of those still run, without asking any browser anything: cheap
+  // enough for a window's timer.
+  virtual int runningBrowserCount() const = 0;
   virtual void closeBrowser(SessionId session) = 0;
   virtual void closeBrowsers() = 0;
 

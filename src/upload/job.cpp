@@ -21,6 +21,8 @@ namespace {
 constexpr double kStepPauseMs = 900;
 // Starts of the account's browser before the video fails.
 constexpr int kBrowserStartTries = 3;
+// The status of the row whose video a Stop interrupted.
+constexpr const char* kStoppedText = "已停止";
 
 std::string countdownText(int seconds) { return "延时" + numberToText(seconds) + "秒后继续"; }
 
@@ -165,7 +167,11 @@ bool Job::doVideo(int& done) {
     stopForJournal();
     return false;
   }
-  if (stopRequested()) return false;
+  if (stopRequested()) {
+    // The ticker has ended: nothing overwrites this after the job is gone.
+    controls_.setCell(row_, 列_状态, kStoppedText);
+    return false;
+  }
 
   reportOutcome(outcome);
   if (outcome == VideoOutcome::NotLoggedIn || outcome == VideoOutcome::PageNotReady) {
@@ -215,7 +221,10 @@ bool Job::pauseAfterVideo() {
   for (int k = 1; k <= pause; ++k) {
     controls_.setCell(row_, 列_状态, countdownText(pause - k));
     showInBrowserTitle(countdownText(pause - k));
-    if (!PumpedWait(1, 1)) return false;
+    if (!PumpedWait(1, 1)) {
+      controls_.setCell(row_, 列_状态, disposed ? kStoppedText : disposalFailedText(controls_));
+      return false;
+    }
     pumpPendingMessages();
   }
   controls_.setCell(row_, 列_状态, disposed ? "" : disposalFailedText(controls_));

@@ -25,19 +25,28 @@ void JobRunner::toggleJob() {
   // A limit typed as a negative number means no limit, as 0 does.
   const int abandonLimit =
       controls_.checked(ControlId::选择框_自动放弃) ? std::max(0, toInteger(controls_.text(ControlId::放弃秒))) : 0;
+  std::vector<std::jthread> finished;
+  // The caption changes under the lock, so that a job ending by itself at
+  // the same moment cannot turn it back after this decision.
+  std::lock_guard lock(mutex_);
   const std::string caption = controls_.caption(ControlId::开始);
   if (caption == "开始") {
     controls_.setCaption(ControlId::开始, "停止");
-    startJob(abandonLimit);
+    finished = startJob(abandonLimit);
   } else if (caption == "停止") {
     controls_.setCaption(ControlId::开始, "开始");
     stopJob();
   }
 }
 
-void JobRunner::startJob(int abandonLimit) {
-  std::vector<std::jthread> finished;
+void JobRunner::stop() {
   std::lock_guard lock(mutex_);
+  controls_.setCaption(ControlId::开始, "开始");
+  stopJob();
+}
+
+std::vector<std::jthread> JobRunner::startJob(int abandonLimit) {
+  std::vector<std::jthread> finished;
   if (current_.joinable()) {
     current_.request_stop();
     retired_.push_back(std::move(current_));
@@ -51,10 +60,10 @@ void JobRunner::startJob(int abandonLimit) {
       [this, abandonLimit, changeIp = changeIp_, recordUnreadable = recordUnreadable_](std::stop_token token) {
         jobThread(std::move(token), abandonLimit, changeIp, recordUnreadable);
       });
+  return finished;
 }
 
 void JobRunner::stopJob() {
-  std::lock_guard lock(mutex_);
   if (!current_.joinable()) return;
   current_.request_stop();
   retired_.push_back(std::move(current_));
@@ -73,17 +82,22 @@ void JobRunner::jobThread(std::stop_token token, int abandonLimit, std::function
             abandonLimit);
     job.run();
   }
-  std::function<void()> ended;
+  std::function<void(bool)> ended;
+  bool endedByItself = false;
   {
     std::lock_guard lock(mutex_);
     --runningThreads_;
+    // Stop, a newer start and the destructor all request this thread's stop
+    // under the lock: without one, this is still the job the button shows.
+    endedByItself = !token.stop_requested();
+    if (endedByItself) controls_.setCaption(ControlId::开始, "开始");
     ended = jobEnded_;
   }
   idle_.notify_all();
-  if (ended) ended();
+  if (ended) ended(endedByItself);
 }
 
-void JobRunner::setJobEndedCallback(std::function<void()> callback) {
+void JobRunner::setJobEndedCallback(std::function<void(bool)> callback) {
   std::lock_guard lock(mutex_);
   jobEnded_ = std::move(callback);
 }

@@ -29,12 +29,16 @@ class JobRunner {
   JobRunner& operator=(const JobRunner&) = delete;
 
   // Caption "开始": starts a job (caption "停止"). Caption "停止": stops the
-  // job, or after a job that ended by itself only resets the caption.
+  // job. A job that ends by itself turns the caption back to "开始", so the
+  // button never claims a job that no longer runs.
   void toggleJob();
+  // Stops a running job (caption "开始"); never starts one.
+  void stop();
 
-  // Called on the job thread whenever a job thread ends, stopped or not; it
-  // must not block (post to the GUI thread instead).
-  void setJobEndedCallback(std::function<void()> callback);
+  // Called on the job thread whenever a job thread ends, with true when it
+  // ended by itself and false when it was stopped; it must not block (post
+  // to the GUI thread instead).
+  void setJobEndedCallback(std::function<void(bool endedByItself)> callback);
   // Changes the public IP address between accounts when 选择框_换ip is
   // checked; taken over by the next job started.
   void setIpChanger(std::function<void()> changeIp);
@@ -57,7 +61,9 @@ class JobRunner {
   bool journalUnwritable() const { return journalUnwritable_; }
 
  private:
-  void startJob(int abandonLimit);
+  // Both with mutex_ held. startJob hands back the threads of earlier jobs
+  // that have returned, to be joined once the lock is released.
+  [[nodiscard]] std::vector<std::jthread> startJob(int abandonLimit);
   void stopJob();
   void jobThread(std::stop_token token, int abandonLimit, std::function<void()> changeIp,
                  std::function<bool(const std::string&)> recordUnreadable);
@@ -77,7 +83,7 @@ class JobRunner {
   // done, never on the caller of toggleJob while they run.
   std::vector<std::jthread> retired_;
   int runningThreads_ = 0;
-  std::function<void()> jobEnded_;
+  std::function<void(bool)> jobEnded_;
   std::function<void()> changeIp_;
   std::function<bool(const std::string&)> recordUnreadable_;
   std::string lastEvidence_;

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QWindow>
 #include <thread>
 
 #include "app/window/account_table_model.h"
@@ -25,7 +26,7 @@ QString shown(QTableView* list, int row, int column) {
   return list->model()->index(row, column).data().toString();
 }
 
-TEST_F(AccountListTest, ColumnsCarryTheirTitlesAndWidths) {
+TEST_F(AccountListTest, ColumnsCarryTheirTitlesAndAtLeastTheirWidths) {
   start();
   QTableView* list = program->window().accountList();
   ASSERT_EQ(list->model()->columnCount(), 18);
@@ -33,10 +34,10 @@ TEST_F(AccountListTest, ColumnsCarryTheirTitlesAndWidths) {
   for (int column = 0; column < 18; ++column) {
     EXPECT_EQ(list->model()->headerData(column, Qt::Horizontal).toString().toStdString(),
               columns[static_cast<std::size_t>(column)].title);
-    EXPECT_EQ(list->horizontalHeader()->sectionSize(column), columns[static_cast<std::size_t>(column)].width);
+    // Wider where the title needs it.
+    EXPECT_GE(list->horizontalHeader()->sectionSize(column), columns[static_cast<std::size_t>(column)].width);
   }
   EXPECT_EQ(list->model()->headerData(6, Qt::Horizontal).toString(), "今天已发");
-  EXPECT_EQ(list->horizontalHeader()->sectionSize(2), 77);
 }
 
 TEST_F(AccountListTest, TenThousandRowsFromAnotherThreadStayConsistent) {
@@ -119,6 +120,28 @@ TEST_F(AccountListTest, RightClickSelectsTheRowAndOffersTheAccountMenu) {
   menu->actions().at(4)->trigger();
   EXPECT_EQ(selectedWhenRun, 2);
   menu->hide();
+}
+
+TEST_F(AccountListTest, TheClickThatOpensTheMenuChoosesNothing) {
+  start();
+  int added = 0;
+  program->window().onMenuItem("添加账号", [&] { ++added; });
+  QTableView* list = program->window().accountList();
+  // Through the window system, as a desktop delivers the click: the press
+  // opens the menu under the mouse, which grabs the pointer.
+  QWindow* window = program->window().windowHandle();
+  const QPoint position = list->viewport()->mapTo(&program->window(), list->viewport()->rect().center());
+  QTest::mousePress(window, Qt::RightButton, {}, position);
+  QMenu* menu = program->window().findChild<QMenu*>("账号管理");
+  ASSERT_TRUE(eventually([&] { return menu->isVisible(); }));
+  // The release of the opening click lands on the first item.
+  const QPoint onFirstItem = menu->actionGeometry(menu->actions().first()).center();
+  QTest::mouseRelease(menu->windowHandle(), Qt::RightButton, {}, onFirstItem);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(added, 0);
+  EXPECT_TRUE(menu->isVisible()) << "the menu waits for a choice";
+  QTest::mouseClick(menu, Qt::LeftButton, {}, onFirstItem);
+  EXPECT_EQ(added, 1) << "a deliberate click chooses";
 }
 
 TEST_F(AccountListTest, LeftClickSelectsTheRowBeforeItsHandlerRuns) {

@@ -22,6 +22,7 @@ struct SeenBox {
   QString text;
   QMessageBox::Icon icon = QMessageBox::Information;
   QList<QMessageBox::StandardButton> buttons;
+  QStringList buttonTexts;
   QWidget* parent = nullptr;
   bool onGuiThread = false;
 };
@@ -36,7 +37,10 @@ class BoxAnswerer {
       seen.title = box->windowTitle();
       seen.text = box->text();
       seen.icon = box->icon();
-      for (QAbstractButton* button : box->buttons()) seen.buttons << box->standardButton(button);
+      for (QAbstractButton* button : box->buttons()) {
+        seen.buttons << box->standardButton(button);
+        seen.buttonTexts << button->text().remove(u'&');
+      }
       seen.parent = box->parentWidget();
       seen.onGuiThread = box->thread() == QApplication::instance()->thread();
       box->button(answer)->click();
@@ -78,6 +82,9 @@ TEST(MessageDialogsTest, QuestionsOfferOkAndCancelAndReportTheAnswer) {
     EXPECT_FALSE(dialogs.question("确定删除吗？", "提示"));
     EXPECT_EQ(answerer.seen.title, "提示");
     EXPECT_EQ(answerer.seen.buttons.size(), 2);
+    // Qt's own button texts speak the program's language.
+    EXPECT_TRUE(answerer.seen.buttonTexts.contains("确定")) << answerer.seen.buttonTexts.join(',').toStdString();
+    EXPECT_TRUE(answerer.seen.buttonTexts.contains("取消")) << answerer.seen.buttonTexts.join(',').toStdString();
   }
   BoxAnswerer answerer(QMessageBox::Ok);
   bool answer = false;

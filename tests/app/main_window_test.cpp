@@ -13,7 +13,12 @@
 #include <QTabWidget>
 #include <thread>
 
+#include <QHeaderView>
+#include <QTableView>
+
 #include "app/window/global_hot_key.h"
+#include "app/window/window_state.h"
+#include "settings/ini_profile.h"
 #include "app_fixture.h"
 #include "common/program_dir.h"
 #include "controls/control_info.h"
@@ -25,7 +30,14 @@ namespace {
 QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 QString lines(std::string_view text) { return qt(text).replace("\r\n", "\n"); }
 
-using MainWindowTest = StartedProgram;
+class MainWindowTest : public StartedProgram {
+ protected:
+  // A platform address and one account, so that 开始 starts a job.
+  void makeStartable() {
+    directory.write("config.ini", "[hosts]\nplatform = http://127.0.0.1:9\n");
+    program->controls().appendRow({"1", "", directory.file("none"), "1"});
+  }
+};
 
 // What the window must show for a control on a first run, where start-up
 // replaces the form value.
@@ -88,6 +100,7 @@ TEST_F(MainWindowTest, CaptionSizeAndStatusBarFollowTheForm) {
 
 TEST_F(MainWindowTest, StartButtonTogglesItsCaption) {
   start();
+  makeStartable();
   auto* button = find<QPushButton>("开始");
   QTest::mouseClick(button, Qt::LeftButton);
   EXPECT_EQ(program->controls().caption(ControlId::开始), "停止");
@@ -110,6 +123,7 @@ TEST_F(MainWindowTest, RedialTestButtonRedialsOnAThreadAndShowsTheNewAddress) {
 TEST_F(MainWindowTest, WithoutAGlobalGrabTheHotKeyWorksInTheProgramsWindows) {
   if (QGuiApplication::platformName() == "xcb") GTEST_SKIP() << "the desktop grants a global grab here";
   start();
+  makeStartable();
   ASSERT_EQ(program->hotKey().kind(), GlobalHotKey::Kind::WindowShortcut);
   EXPECT_NE(program->hotKey().id(), 0);
   program->window().activateWindow();
@@ -224,6 +238,77 @@ TEST_F(MainWindowTest, GapEditsSitInsideTheBlanksOfTheirCaption) {
   EXPECT_TRUE(inside("编辑框_账号序列", "标签4"));
   // The two gaps of one caption get an edit box each, in caption order.
   EXPECT_LT(find<QWidget>("编辑框_视频间隔")->geometry().right(), find<QWidget>("编辑框_视频间隔1")->x());
+}
+
+TEST_F(MainWindowTest, ALargerWindowGivesItsRoomToTheAccountListWhoseCellsAreReadableWhole) {
+  start();
+  MainWindow& window = program->window();
+  QTableView* list = window.accountList();
+  const QSize listBefore = list->size();
+  const QPoint buttonBefore = find<QWidget>("按钮2")->pos();
+  window.resize(window.size() + QSize(600, 300));
+  EXPECT_TRUE(eventually([&] { return list->size() == listBefore + QSize(600, 300); })) << "the list takes the room";
+  EXPECT_EQ(find<QWidget>("按钮2")->pos(), buttonBefore + QPoint(0, 300)) << "what sits below the list moves down";
+  EXPECT_EQ(find<QWidget>("开始")->pos(), QPoint(616, 8)) << "the rest keeps its place";
+
+  const std::string folder = "/home/operator/videos/" + std::string(40, 'x');
+  program->controls().appendRow({"1", "昵称", folder, "100"});
+  program->controls().setCell(0, 列_状态, "延时72秒后继续");
+  ASSERT_TRUE(eventually([&] { return list->model()->rowCount() == 1; }));
+  QHeaderView* header = list->horizontalHeader();
+  for (int column : {列_素材目录, 列_状态}) {
+    const QString text = list->model()->index(0, column).data().toString();
+    EXPECT_GE(header->sectionSize(column), list->fontMetrics().horizontalAdvance(text)) << "column " << column;
+    EXPECT_EQ(list->model()->index(0, column).data(Qt::ToolTipRole).toString(), text);
+  }
+  EXPECT_TRUE(header->stretchLastSection());
+  for (int column = 0; column < header->count(); ++column) {
+    const QString title = list->model()->headerData(column, Qt::Horizontal).toString();
+    EXPECT_GE(header->sectionSize(column), header->fontMetrics().horizontalAdvance(title)) << title.toStdString();
+  }
+}
+
+TEST_F(MainWindowTest, SizeAndColumnWidthsAreKeptBetweenRunsAndDamagedValuesGiveTheDefaults) {
+  start();
+  const int defaultWidth = program->window().accountList()->horizontalHeader()->sectionSize(列_状态);
+  auto saveAnotherSize = [this] {
+    program->window().resize(1400, 800);
+    program->window().accountList()->horizontalHeader()->resizeSection(列_状态, 230);
+    return saveWindowState(*program);
+  };
+  ASSERT_TRUE(saveAnotherSize());
+  restart();
+  EXPECT_EQ(program->window().size(), QSize(1400, 800));
+  EXPECT_EQ(program->window().accountList()->horizontalHeader()->sectionSize(列_状态), 230);
+
+  const std::string ini = directory.file("data/setsoft.ini");
+  struct Damage {
+    const char* key;
+    const char* value;
+  };
+  for (const Damage& damage : {Damage{"宽度", "1400px"}, Damage{"高度", "-800"}, Damage{"宽度", "99999999999"},
+                               Damage{"列宽", "50,60"}, Damage{"列宽", "50,,60"}}) {
+    SCOPED_TRACE(std::string(damage.key) + "=" + damage.value);
+    ASSERT_TRUE(saveAnotherSize());
+    ASSERT_TRUE(writeProfileString(ini, "窗口", damage.key, damage.value));
+    restart();
+    const bool sizeDamaged = std::string(damage.key) != "列宽";
+    if (sizeDamaged)
+      EXPECT_EQ(program->window().frameGeometry().size(), QSize(1026, 570));
+    else
+      EXPECT_EQ(program->window().size(), QSize(1400, 800));
+    EXPECT_EQ(program->window().accountList()->horizontalHeader()->sectionSize(列_状态),
+              sizeDamaged ? 230 : defaultWidth);
+  }
+}
+
+TEST_F(MainWindowTest, ABrowserPathFromWindowsGivesWayToTheBrowserFoundHere) {
+  directory.write("data/setsoft.ini",
+                  "[编辑框]\r\n编辑框_google=C:\\Users\\Administrator\\AppData\\Local\\Google\\Chrome\\Application\\chrome.exe\r\n");
+  start();
+  auto* path = find<QLineEdit>("编辑框_google");
+  EXPECT_EQ(path->text(), "");
+  EXPECT_TRUE(path->placeholderText().startsWith("自动找到：/")) << path->placeholderText().toStdString();
 }
 
 }  // namespace

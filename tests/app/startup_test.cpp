@@ -175,18 +175,18 @@ TEST_F(StartupTest, AJobThatEndsByItselfShowsItsSummaryButAStoppedOneDoesNot) {
   showSummaryWhenJobEnds(*program, [&afterwards] { afterwards = true; });
   ControlModel& controls = program->controls();
   controls.setChecked(ControlId::选择框_自动循环, false);
-  toggleJob(*program);  // an empty list: the job ends at once, by itself
+  Runtime& runtime = program->runtime();
+  runtime.toggleJob();  // an empty list: the job ends at once, by itself
   ASSERT_TRUE(eventually([&] { return afterwards; }));
   EXPECT_TRUE(controls.statusText(1).starts_with("运行小结：用时 ")) << controls.statusText(1);
 
   controls.setStatusText(1, "");
   afterwards = false;
-  toggleJob(*program);  // resets the caption
   controls.setChecked(ControlId::选择框_自动循环, true);
   controls.setText(ControlId::编辑框_循环间隔, "100");
-  toggleJob(*program);
-  toggleJob(*program);  // stopped
-  program->runtime().job().waitUntilIdle();
+  runtime.toggleJob();
+  runtime.toggleJob();  // stopped
+  runtime.job().waitUntilIdle();
   QCoreApplication::processEvents();
   EXPECT_EQ(controls.statusText(1), "");
   EXPECT_FALSE(afterwards);

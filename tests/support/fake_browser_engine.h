@@ -75,7 +75,7 @@ class FakeBrowserEngine : public BrowserEngine {
   std::vector<FakeEvent> events(FakeEvent::Kind kind) const;
   std::vector<std::string> windowTitles() const;
   std::vector<FakePublication> publications() const;
-  int runningBrowserCount() const;
+  int runningBrowserCount() const override;
   // Blocks until some thread is inside a blocking upload.
   void waitForBlockedUpload();
 

@@ -16,6 +16,7 @@ class MockBrowserEngine : public BrowserEngine {
 
   MOCK_METHOD(StartedBrowser, startBrowser, (const std::string& url, const StartOptions& options), (override));
   MOCK_METHOD(std::vector<RunningBrowser>, connectStarted, (), (override));
+  MOCK_METHOD(int, runningBrowserCount, (), (const, override));
   MOCK_METHOD(void, closeBrowser, (SessionId session), (override));
   MOCK_METHOD(void, closeBrowsers, (), (override));
 

@@ -84,7 +84,7 @@ TEST_F(PublishOnceTest, AStopRightAfterTheConfirmClickDoesNotPublishTheVideoAgai
     runner.toggleJob();
     while (platform.publications().empty() && runner.isRunning())
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    runner.toggleJob();  // 停止
+    runner.stop();
     runner.waitUntilIdle();
   }
   ASSERT_EQ(platform.publications().size(), 1u);

@@ -126,10 +126,10 @@ int runHeadless(int argc, char** argv, const HeadlessOptions& options) {
   RunEnd& end = termination.end;
   const std::unique_ptr<WatchHandle> watching = options.watch ? options.watch(controls, runtime) : nullptr;
   ProgressPrinter printer(controls, stdout, [&runtime] { return runtime.job().lastFailureEvidence(); });
-  runtime.job().setJobEndedCallback([&end] { end.jobEnded(); });
+  runtime.job().setJobEndedCallback([&end](bool) { end.jobEnded(); });
   runtime.toggleJob();
   if (end.wait() && runtime.job().isRunning()) {
-    runtime.toggleJob();  // as a click on 停止
+    runtime.job().stop();  // as a click on 停止
     runtime.job().waitUntilIdle();
   }
   printSummary(runtime.job().summary().lines());

@@ -14,8 +14,11 @@ int AccountTableModel::rowCount(const QModelIndex& parent) const { return parent
 int AccountTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
 
 QVariant AccountTableModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid()) return {};
-  return QString::fromStdString(controls_.cell(index.row(), index.column()));
+  if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid()) return {};
+  // The tooltip holds the whole text of a cell too narrow for it.
+  const QString text = QString::fromStdString(controls_.cell(index.row(), index.column()));
+  if (role == Qt::ToolTipRole && text.isEmpty()) return {};
+  return text;
 }
 
 QVariant AccountTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

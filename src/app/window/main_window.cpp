@@ -32,6 +32,12 @@ namespace {
 constexpr int kSingleLineHeight = 30;
 constexpr std::array kStatusPartWidths{260, 350, 200};
 const char* const kControlIdProperty = "vidraloControlId";
+const char* const kStatusPartProperty = "vidraloStatusPart";
+// A column never widens past this for a long path; its tooltip has it all.
+constexpr int kWidestFittedColumn = 480;
+// Columns are fitted over at most this many changed rows per batch, so that
+// ten thousand accounts arriving at once cost little.
+constexpr int kRowsFittedPerBatch = 2000;
 
 std::size_t indexOf(ControlId id) { return static_cast<std::size_t>(id); }
 
@@ -62,7 +68,9 @@ MainWindow::MainWindow(ControlModel& controls, QWidget* parent)
   setObjectName(QStringLiteral("主窗口"));
   setFont(windowFont());
   setCentralWidget(new QWidget(this));
-  setFixedSize(kMainWindowOuterSize);
+  // The default size is also the smallest: every control keeps its place.
+  setMinimumSize(kMainWindowOuterSize);
+  resize(kMainWindowOuterSize);
   buildControls();
   buildAccountMenu();
 
@@ -71,6 +79,10 @@ MainWindow::MainWindow(ControlModel& controls, QWidget* parent)
   subscription_ = controls_.subscribe([queue = changes_](const ControlChange& change) { queue->push(change); });
   showAllControls();
   placeGapEdits();
+  QWidget* listBox = widget(ControlId::分组框6);
+  defaultGeometry_[listBox] = listBox->geometry();
+  for (QWidget* child : listBox->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    defaultGeometry_[child] = child->geometry();
 }
 
 MainWindow::~MainWindow() {
@@ -97,6 +109,36 @@ void MainWindow::onTimer(ControlId timer, Handler handler) { timerHandlers_[time
 void MainWindow::onRowClicked(std::function<void(int)> handler) { rowClickHandler_ = std::move(handler); }
 void MainWindow::onMenuItem(const std::string& item, Handler handler) { menuHandlers_[item] = std::move(handler); }
 void MainWindow::onClose(Handler handler) { closeHandler_ = std::move(handler); }
+void MainWindow::onStatusPartClicked(int part, Handler handler) { statusClickHandlers_[part] = std::move(handler); }
+
+void MainWindow::setPlaceholder(ControlId edit, const std::string& text) {
+  static_cast<QLineEdit*>(widget(edit))->setPlaceholderText(toQt(text));
+}
+
+WindowSize MainWindow::windowSize() const {
+  const QSize size = isMaximized() || isFullScreen() ? normalGeometry().size() : this->size();
+  return {size.width(), size.height(), isMaximized()};
+}
+
+std::vector<int> MainWindow::columnWidths() const {
+  std::vector<int> widths;
+  const QHeaderView* header = accountList()->horizontalHeader();
+  for (int column = 0; column < header->count(); ++column) widths.push_back(header->sectionSize(column));
+  return widths;
+}
+
+void MainWindow::applyState(const WindowState& state) {
+  if (state.size) {
+    sizeRestored_ = true;
+    resize(state.size->width, state.size->height);
+    if (state.size->maximised) setWindowState(windowState() | Qt::WindowMaximized);
+  }
+  if (state.columnWidths) {
+    QHeaderView* header = accountList()->horizontalHeader();
+    for (std::size_t column = 0; column < state.columnWidths->size(); ++column)
+      header->resizeSection(static_cast<int>(column), (*state.columnWidths)[column]);
+  }
+}
 
 void MainWindow::run(const std::map<ControlId, Handler>& handlers, ControlId id) const {
   auto found = handlers.find(id);
@@ -253,6 +295,8 @@ void MainWindow::buildStatusBar() {
     label->setObjectName(QStringLiteral("状态条1_%1").arg(part));
     label->setTextFormat(Qt::PlainText);
     label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    label->setProperty(kStatusPartProperty, part);
+    label->installEventFilter(this);
     if (part < static_cast<int>(kStatusPartWidths.size())) label->setFixedWidth(kStatusPartWidths[part]);
     bar->addWidget(label, part + 1 == kStatusBarParts ? 1 : 0);
     statusParts_[static_cast<std::size_t>(part)] = label;
@@ -272,9 +316,17 @@ void MainWindow::buildAccountList(QTableView* list) {
   list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 6);
   list->horizontalHeader()->setHighlightSections(false);
+  QHeaderView* header = list->horizontalHeader();
+  header->setSectionResizeMode(QHeaderView::Interactive);
+  header->setStretchLastSection(true);
+  header->setTextElideMode(Qt::ElideNone);
   const auto columns = accountColumns();
-  for (std::size_t column = 0; column < columns.size(); ++column)
-    list->horizontalHeader()->resizeSection(static_cast<int>(column), columns[column].width);
+  const int titlePadding = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin) + 8;
+  for (std::size_t column = 0; column < columns.size(); ++column) {
+    // A title is never cut, whatever the form's width for its column.
+    const int titleWidth = header->fontMetrics().horizontalAdvance(QString::fromUtf8(columns[column].title));
+    header->resizeSection(static_cast<int>(column), std::max(columns[column].width, titleWidth + titlePadding));
+  }
   list->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list, &QWidget::customContextMenuRequested, this, &MainWindow::showAccountMenu);
   connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, list] {
@@ -291,6 +343,8 @@ void MainWindow::buildAccountList(QTableView* list) {
 void MainWindow::buildAccountMenu() {
   accountMenu_ = new QMenu(QStringLiteral("账号管理"), this);
   accountMenu_->setObjectName(QStringLiteral("账号管理"));
+  accountMenu_->installEventFilter(this);
+  connect(accountMenu_, &QMenu::aboutToShow, this, [this] { menuPressed_ = false; });
   for (const std::string& item : accountMenuItems()) {
     QAction* action = accountMenu_->addAction(toQt(item));
     action->setObjectName(toQt(item));
@@ -307,6 +361,39 @@ void MainWindow::showAccountMenu(const QPoint& position) {
   accountMenu_->popup(list->viewport()->mapToGlobal(position));
 }
 
+void MainWindow::fitColumnsToContent(int top, int bottom, int left, int right) {
+  QTableView* list = accountList();
+  QHeaderView* header = list->horizontalHeader();
+  top = std::max(top, 0);
+  bottom = std::min({bottom, accountTable_->rowCount() - 1, top + kRowsFittedPerBatch - 1});
+  // The last column stretches over whatever room is left.
+  right = std::min(right, header->count() - 2);
+  const QFontMetrics metrics = list->fontMetrics();
+  const int padding = 2 * list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 12;
+  for (int column = std::max(left, 0); column <= right; ++column) {
+    int needed = 0;
+    for (int row = top; row <= bottom; ++row)
+      needed = std::max(needed, metrics.horizontalAdvance(toQt(controls_.cell(row, column))));
+    needed = std::min(needed + padding, kWidestFittedColumn);
+    if (needed > header->sectionSize(column)) header->resizeSection(column, needed);
+  }
+}
+
+void MainWindow::showStatusPart(int part) {
+  QLabel* label = statusPart(part);
+  const QString full = toQt(controls_.statusText(part));
+  // The bar shows one line, cut with "…" where a fixed part is too narrow;
+  // the tooltip and a click show the whole text.
+  label->setToolTip(full);
+  QString line = full;
+  line.replace(u'\n', QStringLiteral("；"));
+  if (part < static_cast<int>(kStatusPartWidths.size())) {
+    const int room = label->contentsRect().width() - 2 * label->margin() - 4;
+    line = label->fontMetrics().elidedText(line, Qt::ElideRight, room);
+  }
+  label->setText(line);
+}
+
 void MainWindow::selectRowInModel(int row) {
   controls_.setSelectedRow(row);
   showSelectedRow();
@@ -319,14 +406,61 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  // The outer size includes the frame the desktop draws around the window.
-  if (QWindow* handle = windowHandle()) setFixedSize(kMainWindowOuterSize.shrunkBy(handle->frameMargins()));
+  if (shownBefore_) return;
+  shownBefore_ = true;
+  // The default outer size includes the frame the desktop draws around the
+  // window, known only now.
+  QWindow* handle = windowHandle();
+  if (!handle) return;
+  const QSize smallest = kMainWindowOuterSize.shrunkBy(handle->frameMargins());
+  setMinimumSize(smallest);
+  if (!sizeRestored_ && !isMaximized()) resize(smallest);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  layOutAccountList();
+}
+
+void MainWindow::layOutAccountList() {
+  if (defaultGeometry_.empty()) return;
+  // The room beyond the smallest size goes to the list: wider to the right,
+  // taller downwards; what sits below the list moves down with its bottom.
+  const QSize smallest = minimumSize();
+  const int wider = std::max(0, width() - smallest.width());
+  const int taller = std::max(0, height() - smallest.height());
+  QWidget* listBox = widget(ControlId::分组框6);
+  QWidget* list = widget(ControlId::超级列表框1);
+  for (const auto& [shown, rect] : defaultGeometry_) {
+    if (shown == listBox || shown == list)
+      shown->setGeometry(rect.adjusted(0, 0, wider, taller));
+    else
+      shown->setGeometry(rect.translated(0, taller));
+  }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == accountMenu_) {
+    // Only a press inside the menu makes a release choose an item: the
+    // release of the click that opened the menu lands on whatever item
+    // appeared under the mouse, and that is no choice.
+    if (event->type() == QEvent::MouseButtonPress) menuPressed_ = true;
+    if (event->type() == QEvent::MouseButtonRelease && !menuPressed_) return true;
+    return QMainWindow::eventFilter(watched, event);
+  }
   if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     const QVariant id = watched->property(kControlIdProperty);
     if (id.isValid()) run(clickHandlers_, static_cast<ControlId>(id.toInt()));
+  }
+  const QVariant part = watched->property(kStatusPartProperty);
+  if (part.isValid() && event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    // After the click has been handled: a dialog opened inside it would
+    // start its own event loop in the middle of the mouse event.
+    QMetaObject::invokeMethod(this, [this, part = part.toInt()] {
+      auto found = statusClickHandlers_.find(part);
+      if (found != statusClickHandlers_.end() && found->second) found->second();
+    }, Qt::QueuedConnection);
   }
   return QMainWindow::eventFilter(watched, event);
 }

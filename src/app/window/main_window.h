@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "controls/control_model.h"
+#include "settings/window_state_store.h"
 
 class QLabel;
 class QMenu;
@@ -52,6 +53,17 @@ class MainWindow : public QMainWindow {
   void onMenuItem(const std::string& item, Handler handler);
   // The window is asked to close. The close runs the handler, then goes on.
   void onClose(Handler handler);
+  // A left click on a part of the status bar.
+  void onStatusPartClicked(int part, Handler handler);
+
+  // What an empty edit box shows in grey (an example, a found default).
+  void setPlaceholder(ControlId edit, const std::string& text);
+
+  // The size (when not maximised) and the account list's column widths, to
+  // be kept between runs; a state part that is missing keeps the default.
+  WindowSize windowSize() const;
+  std::vector<int> columnWidths() const;
+  void applyState(const WindowState& state);
 
   // The account menu's items, in order.
   static const std::vector<std::string>& accountMenuItems();
@@ -59,6 +71,7 @@ class MainWindow : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -71,6 +84,12 @@ class MainWindow : public QMainWindow {
   void buildAccountMenu();
   void connectEdits(const ControlInfo& info, QWidget* widget);
   void showAccountMenu(const QPoint& position);
+  // The account list takes the room the window has beyond its default size.
+  void layOutAccountList();
+  // Widens the columns of the account list whose cells in the given rows
+  // need more room; never narrows one.
+  void fitColumnsToContent(int top, int bottom, int left, int right);
+  void showStatusPart(int part);
   void selectRowInModel(int row);
 
   // Model to widgets, on the GUI thread.
@@ -87,6 +106,14 @@ class MainWindow : public QMainWindow {
   std::vector<QWidget*> widgets_;
   std::map<ControlId, QTimer*> timers_;
   std::array<QLabel*, kStatusBarParts> statusParts_{};
+  std::map<int, Handler> statusClickHandlers_;
+  // Where the account list's group box and its children sit at the default
+  // size; the list grows from these.
+  std::map<QWidget*, QRect> defaultGeometry_;
+  bool sizeRestored_ = false;
+  bool shownBefore_ = false;
+  // A mouse button went down inside the account menu since it opened.
+  bool menuPressed_ = false;
   AccountTableModel* accountTable_ = nullptr;
   QMenu* accountMenu_ = nullptr;
   std::shared_ptr<ModelChangeQueue> changes_;

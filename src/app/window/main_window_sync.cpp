@@ -39,9 +39,12 @@ void MainWindow::applyBatch(const ChangeBatch& batch) {
     // A reset drops the view's selection; the model's stays and is shown again below.
     QScopedValueRollback guard(showingModel_, true);
     accountTable_->applyRowChanges(*batch.lowestRowChanged);
+    fitColumnsToContent(*batch.lowestRowChanged, accountTable_->rowCount() - 1, 0, kColumnCount - 1);
   }
-  if (batch.cells) accountTable_->applyCellChanges(batch.cells->top, batch.cells->left, batch.cells->bottom,
-                                                   batch.cells->right);
+  if (batch.cells) {
+    accountTable_->applyCellChanges(batch.cells->top, batch.cells->left, batch.cells->bottom, batch.cells->right);
+    fitColumnsToContent(batch.cells->top, batch.cells->bottom, batch.cells->left, batch.cells->right);
+  }
   if (batch.lowestRowChanged || batch.selectionChanged) showSelectedRow();
 }
 
@@ -90,7 +93,7 @@ void MainWindow::showControl(ControlId id) {
     }
     case ControlKind::ComboBox: showCombo(id); break;
     case ControlKind::StatusBar:
-      for (int part = 0; part < kStatusBarParts; ++part) statusPart(part)->setText(toQt(controls_.statusText(part)));
+      for (int part = 0; part < kStatusBarParts; ++part) showStatusPart(part);
       break;
     case ControlKind::Timer: showTimer(id); break;
     case ControlKind::ListView: break;  // rows and cells arrive on their own

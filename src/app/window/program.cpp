@@ -1,8 +1,11 @@
 #include "app/window/program.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QScreen>
+#include <QTimer>
+#include <cstdio>
 
+#include "app/window/browser_count.h"
 #include "app/window/global_hot_key.h"
 #include "app/window/job_toggle.h"
 #include "app/window/main_window.h"
@@ -12,6 +15,8 @@
 #include "common/stop.h"
 #include "online/update_flow.h"
 #include "app/window/window_handlers.h"
+#include "app/window/window_state.h"
+#include "common/text_rules.h"
 #include "settings/close_sequence.h"
 
 namespace vidralo {
@@ -35,10 +40,13 @@ Program::Program(Options options)
       hotKey_(std::make_unique<GlobalHotKey>(window_.get(), [this] { toggleJob(*this); })),
       close_(std::move(options.close)) {
   wireMainWindow(*this);
+  browserCount_ = showBrowserCountEverySecond(runtime_->engine(), controls_);
 }
 
 Program::~Program() {
-  // The threads work on the controls and the window, so they end first.
+  // The count looks at the engine; the threads work on the controls and
+  // the window: they end first.
+  browserCount_.reset();
   threads_.clear();
   watching_.reset();
   updateFlow_.reset();
@@ -61,6 +69,11 @@ void Program::adoptStartWindow(std::unique_ptr<StartWindow> window, std::unique_
 }
 
 void Program::close(bool hideWindowFirst) {
+  if (closeBrowsersWithProgram_) {
+    // Out of sight first: closing browsers takes a moment.
+    window_->hide();
+    runtime_->closeAllBrowsers();
+  }
   if (close_)
     close_(hideWindowFirst);
   else
@@ -68,6 +81,14 @@ void Program::close(bool hideWindowFirst) {
 }
 
 void Program::runCloseSequence(bool hideWindowFirst) {
+  saveWindowState(*this);
+  if (const int running = runtime_->engine().runningBrowserCount(); running > 0) {
+    const std::string note =
+        "关闭软件后仍在运行的浏览器：" + numberToText(running) + "个（保留登录，可用“关闭所有浏览器”关闭）";
+    controls_.setStatusText(1, note);
+    QApplication::processEvents();
+    std::fprintf(stderr, "%s\n", note.c_str());
+  }
   CloseActions actions;
   if (hideWindowFirst) actions.hideWindow = [this] { window_->hide(); };
   actions.releaseHotKey = [this] { hotKey_->release(); };

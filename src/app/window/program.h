@@ -14,6 +14,8 @@
 #include "controls/control_model.h"
 #include "controls/dialogs.h"
 
+class QTimer;
+
 namespace vidralo {
 
 class GlobalHotKey;
@@ -66,6 +68,9 @@ class Program {
   // them; a close before (the start window closed during its first second)
   // leaves the settings file as it is.
   void markValuesRestored() { valuesRestored_ = true; }
+  // The browsers the engine runs are closed with the program (the demo's);
+  // otherwise they keep running after it, with their log-ins.
+  void closeBrowsersWithProgram() { closeBrowsersWithProgram_ = true; }
 
  private:
   void runCloseSequence(bool hideWindowFirst);
@@ -79,9 +84,11 @@ class Program {
   AccountContext accounts_;
   std::unique_ptr<Runtime> runtime_;
   std::unique_ptr<GlobalHotKey> hotKey_;
+  std::unique_ptr<QTimer> browserCount_;
   std::string settingsPath_;
   std::function<void(bool)> close_;
   std::atomic<bool> valuesRestored_{false};
+  bool closeBrowsersWithProgram_ = false;
   std::unique_ptr<StartWindow> startWindow_;
   std::unique_ptr<UpdateFlow> updateFlow_;
   std::unique_ptr<WatchHandle> watching_;

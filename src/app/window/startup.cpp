@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <cctype>
 
 #include "accounts/account_list.h"
 #include "app/runtime/app_info.h"
@@ -13,6 +14,9 @@
 #include "app/window/online_startup.h"
 #include "app/window/program.h"
 #include "app/window/qt_text.h"
+#include "app/window/qt_translations.h"
+#include "app/window/window_state.h"
+#include "automation/cdp/browser_launch.h"
 #include "app/runtime/startup_controls.h"
 #include "common/program_dir.h"
 #include "upload/attempt_history.h"
@@ -21,6 +25,22 @@ namespace vidralo {
 namespace {
 
 constexpr int kTitleSettingsPage = 3;  // "视频标题设置" of 选择夹2
+
+// A path of another system ("C:\...\chrome.exe" from a settings file made on
+// Windows) names no file here and would only mislead.
+bool isWindowsPath(const std::string& path) {
+  return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\\';
+}
+
+// 编辑框_google stays empty unless the operator names a browser: the grey
+// text shows the one the program found, or where one usually is.
+void showBrowserPathHint(Program& program) {
+  ControlModel& controls = program.controls();
+  if (isWindowsPath(controls.text(ControlId::编辑框_google))) controls.setText(ControlId::编辑框_google, "");
+  const std::string found = cdp::findBrowserExecutable("");
+  program.window().setPlaceholder(ControlId::编辑框_google,
+                                  found.empty() ? "例如 /usr/bin/chromium" : "自动找到：" + found);
+}
 
 int saveScreenshot(MainWindow& window, const std::string& path) {
   window.show();
@@ -33,6 +53,7 @@ int saveScreenshot(MainWindow& window, const std::string& path) {
 int startProgram(int argc, char** argv, const WindowStart& start) {
   QApplication application(argc, argv);
   QApplication::setWindowIcon(QIcon(":/vidralo.svg"));
+  installQtTranslations();
   registerGuiMessagePump();
 
   setAppInfo(makeAppInfo());
@@ -43,7 +64,6 @@ int startProgram(int argc, char** argv, const WindowStart& start) {
 
   onMainWindowCreated(program);
   applyControlSettings(program.controls(), start.settings);
-  showSummaryWhenJobEnds(program);
   if (start.watch) program.adoptWatch(start.watch(program.controls(), program.runtime()));
   if (start.started) start.started(program);
   if (start.screenshot) return saveScreenshot(program.window(), *start.screenshot);
@@ -58,9 +78,12 @@ void onMainWindowCreated(Program& program) {
   startUpdateCheckThread(program);
   restoreControlsAtStart(controls, program.settingsPath());
   program.markValuesRestored();
+  restoreWindowState(program);
+  showBrowserPathHint(program);
   initialiseEngine(program, false);
   controls.setCaption(ControlId::标签15, programPath("\\"));
   program.hotKey().registerKey();
+  showSummaryWhenJobEnds(program);
 }
 
 void onOneShotTimer(Program& program) {

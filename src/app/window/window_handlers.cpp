@@ -21,6 +21,8 @@ namespace {
 
 using C = ControlId;
 
+constexpr int kMessagePart = 1;
+
 void wireButtons(Program& program, MainWindow& window) {
   AccountContext& accounts = program.accounts();
   ControlModel& controls = program.controls();
@@ -35,7 +37,9 @@ void wireButtons(Program& program, MainWindow& window) {
   window.onClick(C::按钮8, [&program] { onBrowseMaterialFolder(program.controls(), program.dialogs()); });
   window.onClick(C::按钮14, [&accounts, openBrowser] { loginEditedAccount(accounts, openBrowser); });
   window.onClick(C::按钮_删除本账号, [&accounts] { deleteAccount(accounts); });
-  window.onClick(C::按钮_修改账号信息, [&accounts] { saveAccount(accounts); });
+  window.onClick(C::按钮_修改账号信息, [&accounts, &controls] {
+    if (saveAccount(accounts)) controls.setStatusText(kMessagePart, "账号已保存：" + controls.text(C::编辑框_账号标识));
+  });
   window.onClick(C::选择框_单独设置, [&program] { onPerAccountSettingsClicked(program.controls(), program.dialogs()); });
   window.onClick(C::按钮4, [&program, &accounts] {
     refreshCategories(program.controls(), accounts.categories,
@@ -72,6 +76,12 @@ void wireMainWindow(Program& program) {
   wireButtons(program, window);
   wireAccountList(program, window);
   window.onTimer(C::时钟1, [&program] { onOneShotTimer(program); });
+  // The bar shows one line of a message, the summary of a job among them;
+  // a click shows all of it.
+  window.onStatusPartClicked(kMessagePart, [&program] {
+    if (const std::string text = program.controls().statusText(kMessagePart); !text.empty())
+      program.dialogs().message(text);
+  });
   window.onClose([&program] { program.close(false); });
 }
 

@@ -64,6 +64,7 @@ class CdpEngine final : public BrowserEngine {
   StartedBrowser startBrowser(const std::string& url, const StartOptions& options) override;
   std::string lastStartFailure() const override;
   std::vector<RunningBrowser> connectStarted() override;
+  int runningBrowserCount() const override;
   void closeBrowser(SessionId session) override;
   void closeBrowsers() override;
 

@@ -1,6 +1,7 @@
 // CdpEngine: starting, adopting, listing and closing browsers.
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "automation/cdp/browser_launch.h"
@@ -321,6 +322,12 @@ std::vector<RunningBrowser> CdpEngine::connectStarted() {
       running.push_back({browser->id, page->id, browser->profileDirectory});
   }
   return running;
+}
+
+int CdpEngine::runningBrowserCount() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(
+      std::count_if(browsers_.begin(), browsers_.end(), [](const auto& entry) { return entry.second->alive(); }));
 }
 
 void CdpEngine::closeBrowser(SessionId session) {
