@@ -14,7 +14,7 @@ PACKAGES=(
   procps psmisc ccache iproute2
   curl aria2
   xvfb xauth
-  libsqlitecpp-dev libsqlite3-dev prometheus-cpp-dev systemd
+  prometheus-cpp-dev systemd
 )
 
 missing=()

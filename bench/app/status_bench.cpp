@@ -133,7 +133,7 @@ void seedAccounts(ControlModel& controls, const std::string& benchFolder) {
     controls.appendRow({std::to_string(a + 1), "账号" + id, "/nonexistent/" + id, id, "", "", "3"});
     for (int r = 0; r < kRowsPerAccount; ++r)
       rows.push_back({"2026-12-0" + std::to_string(1 + r) + " 10:00:00", id, "标题" + std::to_string(r),
-                      r == 4 ? "failed" : "published", r == 4 ? "publish" : ""});
+                      r == 4 ? AttemptOutcome::Failed : AttemptOutcome::Published, r == 4 ? "publish" : ""});
   }
   controls.appendRow({std::to_string(kAccounts), "", benchFolder, "999"});
   test::seedHistory(historyDatabasePath(), rows);

@@ -89,7 +89,7 @@ class StatusPage : public ::testing::Test {
     dir.write("config.ini", "secret");
     test::seedHistory(dir.file("data/history.sqlite3"),
                       {{"2026-12-09 10:00:00", "701", "第一"},
-                       {"2026-12-09 11:00:00", "702", "坏的", "failed", "publish", dir.file("logs/failures/x.png")},
+                       {"2026-12-09 11:00:00", "702", "坏的", AttemptOutcome::Failed, "publish", dir.file("logs/failures/x.png")},
                        {"2026-12-09 12:00:00", "701", "第二"}});
   }
 
