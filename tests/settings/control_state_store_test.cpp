@@ -115,6 +115,7 @@ TEST_F(SettingsFile, SavesEveryControlOfTheThreeKindsInWindowOrderInOneWrite) {
 
 TEST_F(SettingsFile, ExcludedNamesMatchExactly) {
   ControlModel window;
+  window.setText(Id::编辑框_google, "/usr/bin/chromium");
   saveEditBoxes(window, path_, "宽带_密码|放弃秒x|编辑框_GOOGLE");
   EXPECT_EQ(stored("编辑框", Id::宽带_密码), "");
   EXPECT_EQ(stored("编辑框", Id::放弃秒), "300");
