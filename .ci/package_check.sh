@@ -21,6 +21,9 @@ $SUDO runuser -u "$USER_NAME" -- env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.U
   | tee /tmp/vidralo-package-demo.txt
 grep -q "模拟平台记录了 6 个发表" /tmp/vidralo-package-demo.txt
 [ -d "$home/.local/share/vidralo-demo/data" ] || { echo "the demo's folder is not in the user's data folder"; exit 1; }
+# The demo's platform ends with it, so its browsers must go with it too.
+for _ in $(seq 50); do pgrep -u "$USER_NAME" -f chromium >/dev/null || break; sleep 0.1; done
+! pgrep -u "$USER_NAME" -af chromium || { echo "the demo left a browser running"; exit 1; }
 
 /usr/bin/vidralo --version
 systemd-analyze verify /usr/lib/systemd/user/vidralo-headless@.service
