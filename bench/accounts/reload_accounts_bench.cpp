@@ -11,6 +11,7 @@
 
 #include "accounts/account_list.h"
 #include "common/program_dir.h"
+#include "support/bench_dir.h"
 
 namespace {
 
@@ -40,7 +41,8 @@ void writeRecords(const std::filesystem::path& folder) {
 }  // namespace
 
 int main() {
-  const auto root = std::filesystem::temp_directory_path() / "vidralo-bench-accounts";
+  const vidralo::bench::BenchDir dir("vidralo-bench-accounts");
+  const std::filesystem::path root = dir.path();
   std::filesystem::remove_all(root);
   vidralo::setProgramDirectory(root.string());
   writeRecords(root / "data" / "list");

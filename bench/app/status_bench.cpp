@@ -26,6 +26,7 @@
 #include "job_timing.h"
 #include "support/logged_in_account.h"
 #include "support/history_seed.h"
+#include "support/bench_dir.h"
 
 namespace vidralo {
 namespace {
@@ -214,7 +215,8 @@ int main(int argc, char** argv) {
   Clients clients;  // forked first, while this process has one thread
   sim::SimulatedPlatform platform;
   if (!platform.start()) return 1;
-  const std::string root = (std::filesystem::temp_directory_path() / "vidralo-bench-status").string();
+  const vidralo::bench::BenchDir dir("vidralo-bench-status");
+  const std::string root = dir.path();
   const std::string folder = prepareLoggedInAccount(root, platform, "999", 3 * (kVideosPerPhase + 1));
   ControlModel controls;
   seedAccounts(controls, folder);

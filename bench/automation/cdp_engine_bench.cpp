@@ -25,6 +25,7 @@
 #include "automation/cdp/page_scripts.h"
 #include "common/pumped_wait.h"
 #include "raw_cdp_client.h"
+#include "support/bench_dir.h"
 
 namespace {
 
@@ -118,8 +119,8 @@ int main() {
   while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));  // or stop() is lost
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/upload";
 
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / ("vidralo-bench-" + std::to_string(::getpid()));
+  const vidralo::bench::BenchDir dir("vidralo-bench-cdp");
+  const std::filesystem::path folder = dir.path();
   const std::string profile = (folder / "engine").string(), bareProfile = (folder / "bare").string();
   vidralo::cdp::CdpEngine::Config config;
   config.headless = vidralo::cdp::CdpEngine::Headless::On;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/list_files.h"
+#include "support/bench_dir.h"
 
 namespace {
 
@@ -38,7 +39,8 @@ double median(std::vector<double> values) {
 }  // namespace
 
 int main() {
-  const auto root = std::filesystem::temp_directory_path() / "vidralo-bench-listfiles";
+  const vidralo::bench::BenchDir dir("vidralo-bench-listfiles");
+  const std::filesystem::path root = dir.path();
   std::filesystem::remove_all(root);
   makeTree(root);
 

@@ -33,6 +33,7 @@
 #include "services_sim/simulated_services.h"
 #include "simulator/simulated_platform.h"
 #include "support/logged_in_account.h"
+#include "support/bench_dir.h"
 
 namespace vidralo {
 namespace {
@@ -191,7 +192,8 @@ int main(int argc, char** argv) {
   sim::SimulatedPlatform platform;
   sim::SimulatedServices services;
   if (!platform.start() || !services.start()) return 1;
-  const std::string root = (fs::temp_directory_path() / "vidralo-bench-crash").string();
+  const vidralo::bench::BenchDir dir("vidralo-bench-crash");
+  const std::string root = dir.path();
   const std::string home = root + "/home";
   const std::string headless = root + "/headless";
   const std::string window = root + "/window";

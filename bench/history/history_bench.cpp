@@ -18,6 +18,7 @@
 
 #include "history/history_reader.h"
 #include "history/history_store.h"
+#include "support/bench_dir.h"
 
 extern char** environ;
 
@@ -127,7 +128,8 @@ const char* met(bool ok) { return ok ? "met" : "not met"; }
 
 int main() {
   using namespace vidralo;
-  const std::filesystem::path root = std::filesystem::temp_directory_path() / "vidralo-bench-history";
+  const bench::BenchDir dir("vidralo-bench-history");
+  const std::filesystem::path root = dir.path();
   std::filesystem::remove_all(root);
   const std::string path = (root / "data" / "history.sqlite3").string();
   std::filesystem::create_directories(root / "data");

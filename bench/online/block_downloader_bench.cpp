@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "online/block_downloader.h"
+#include "support/bench_dir.h"
 
 extern char** environ;
 
@@ -143,7 +144,8 @@ const char* verdict(bool met) { return met ? "met" : "not met"; }
 }  // namespace
 
 int main() {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "vidralo-bench-download";
+  const vidralo::bench::BenchDir dir("vidralo-bench-download");
+  const std::filesystem::path folder = dir.path();
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   const std::string source = (folder / "source.bin").string();

@@ -26,6 +26,7 @@
 #include "simulator/simulated_platform.h"
 #include "job_timing.h"
 #include "support/logged_in_account.h"
+#include "support/bench_dir.h"
 
 extern char** environ;
 
@@ -38,7 +39,8 @@ constexpr double kOverheadTargetMs = 40;
 constexpr double kResidentTargetMb = 18;
 
 void perVideoOverhead(sim::SimulatedPlatform& platform) {
-  const std::string root = (std::filesystem::temp_directory_path() / "vidralo-bench-job").string();
+  const BenchDir dir("vidralo-bench-job");
+  const std::string root = dir.path();
   const std::string folder = prepareLoggedInAccount(root, platform, "901", kVideos + 1);
 
   cdp::CdpEngine real{cdp::CdpEngine::Config{cdp::CdpEngine::Headless::On}};
@@ -66,7 +68,8 @@ void perVideoOverhead(sim::SimulatedPlatform& platform) {
 }
 
 void headlessMemory(sim::SimulatedPlatform& platform) {
-  const std::string root = (std::filesystem::temp_directory_path() / "vidralo-bench-memory").string();
+  const BenchDir dir("vidralo-bench-memory");
+  const std::string root = dir.path();
   prepareLoggedInAccount(root, platform, "902", kVideos);
   setProgramDirectory("");
   std::vector<std::string> arguments{VIDRALO_EXECUTABLE, "--headless", "--dir", root,

@@ -23,6 +23,7 @@
 #include "common/program_dir.h"
 #include "simulator/simulated_platform.h"
 #include "upload/job_runner.h"
+#include "support/bench_dir.h"
 
 namespace vidralo {
 namespace {
@@ -96,7 +97,8 @@ int main() {
   // The page's own delays run in real time while the job's waits are 20
   // times shorter: a reloaded page would not be ready for the next video.
   platform.setReadyDelayMs(0);
-  const std::string root = (std::filesystem::temp_directory_path() / "vidralo-bench-soak").string();
+  const bench::BenchDir dir("vidralo-bench-soak");
+  const std::string root = dir.path();
   ControlModel controls;
   prepare(root, platform, controls);
   const std::uintmax_t logsBefore = folderBytes(root + "/logs");

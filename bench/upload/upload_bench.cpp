@@ -11,11 +11,14 @@
 #include "upload/file_ops.h"
 #include "upload/titles.h"
 #include "upload/video_selection.h"
+#include "support/bench_dir.h"
 
 namespace {
 
 std::filesystem::path benchFolder(const std::string& name) {
-  const auto folder = std::filesystem::temp_directory_path() / ("vidralo-bench-upload-" + name);
+  // One folder for the whole run, removed when the program ends.
+  static const vidralo::bench::BenchDir base("vidralo-bench-upload");
+  const auto folder = std::filesystem::path(base.path()) / name;
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;
