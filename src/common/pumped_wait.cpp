@@ -33,6 +33,26 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline, const std::stop_
   wake.wait_until(lock, token, deadline, [] { return false; });
 }
 
+// Waits until `deadline` or the stop of `token`; true when the time passed.
+bool waitUntil(std::chrono::steady_clock::time_point deadline, const std::stop_token& token) {
+  while (true) {
+    if (token.stop_requested()) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return true;
+    if (threadPump) {
+      auto slice = std::min<std::chrono::steady_clock::duration>(deadline - now, kPumpSlice);
+      // A pump may return early after dispatching; the loop re-checks the time.
+      threadPump->processEvents(std::chrono::ceil<std::chrono::milliseconds>(slice));
+    } else {
+      sleepUntil(deadline, token);
+    }
+  }
+}
+
+std::chrono::steady_clock::time_point deadlineAfter(std::int64_t ms) {
+  return std::chrono::steady_clock::now() + appClock().realDuration(std::chrono::milliseconds(std::max<std::int64_t>(0, ms)));
+}
+
 }  // namespace
 
 void registerMessagePump(MessagePump* pump) { threadPump = pump; }
@@ -48,19 +68,21 @@ std::int64_t waitMilliseconds(double amount, int unit) {
 bool PumpedWait(double amount, int unit) {
   const std::stop_token token = currentStopToken();
   if (token.stop_requested()) return false;
-  const std::int64_t ms = std::max<std::int64_t>(0, waitMilliseconds(amount, unit));
-  const auto deadline = std::chrono::steady_clock::now() + appClock().realDuration(std::chrono::milliseconds(ms));
+  return waitUntil(deadlineAfter(waitMilliseconds(amount, unit)), token);
+}
+
+bool PumpedWaitChecking(double milliseconds, double checkEveryMs, const std::function<bool()>& check) {
+  const std::stop_token token = currentStopToken();
+  // One deadline for the whole wait: the checks between slices must not add
+  // their own time to it.
+  const auto deadline = deadlineAfter(static_cast<std::int64_t>(milliseconds));
+  const auto every = appClock().realDuration(std::chrono::microseconds(static_cast<std::int64_t>(checkEveryMs * 1000)));
   while (true) {
-    if (token.stop_requested()) return false;
+    if (token.stop_requested() || !check()) return false;
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return true;
-    if (threadPump) {
-      auto slice = std::min<std::chrono::steady_clock::duration>(deadline - now, kPumpSlice);
-      // A pump may return early after dispatching; the loop re-checks the time.
-      threadPump->processEvents(std::chrono::ceil<std::chrono::milliseconds>(slice));
-    } else {
-      sleepUntil(deadline, token);
-    }
+    if (!waitUntil(std::min(deadline, now + std::chrono::ceil<std::chrono::steady_clock::duration>(every)), token))
+      return false;
   }
 }
 

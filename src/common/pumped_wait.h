@@ -4,6 +4,7 @@
 // waits. Every wait ends at once when the thread's stop is requested.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace vidralo {
 
@@ -29,6 +30,10 @@ void pumpPendingMessages();
 // thread's stop cut the wait short.
 bool PumpedWait(double amount, int unit = 0);
 
+// A wait of `milliseconds` that calls `check` at its start, every
+// `checkEveryMs` and at its end; false as soon as a check fails or the stop
+// cuts it short. The checks do not lengthen the wait.
+bool PumpedWaitChecking(double milliseconds, double checkEveryMs, const std::function<bool()>& check);
 // The length of a wait in milliseconds, as PumpedWait computes it.
 std::int64_t waitMilliseconds(double amount, int unit);
 

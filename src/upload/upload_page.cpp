@@ -27,11 +27,7 @@ PublishedSign publishedSignSetting() {
 }
 
 bool UploadPage::wait(double seconds) {
-  for (double left = seconds; left > 0; left -= kConnectionCheckSeconds) {
-    if (!engine_.isConnected(session_)) return false;
-    if (!PumpedWait(std::min(left, kConnectionCheckSeconds) * 1000)) return false;
-  }
-  return engine_.isConnected(session_);
+  return PumpedWaitChecking(seconds * 1000, kConnectionCheckSeconds * 1000, [this] { return engine_.isConnected(session_); });
 }
 
 bool UploadPage::startUpload(const std::string& videoPath) {

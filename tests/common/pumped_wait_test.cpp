@@ -89,6 +89,22 @@ TEST_F(CompressedTime, MessagesArrivingDuringTheWaitAreDispatchedOnTheWaitingThr
   EXPECT_EQ(dispatchThread, waiterId);
 }
 
+// The checks share the wait's one deadline: a whole wait checks at its start
+// and at most once a slice (a busy machine may merge slices), and the first
+// failed check ends it.
+TEST_F(CompressedTime, ACheckedWaitChecksEachSliceAndEndsAtTheFirstFailedCheck) {
+  int checks = 0;
+  const std::int64_t tickStart = appClock().tickMs();
+  EXPECT_TRUE(PumpedWaitChecking(60000, 10000, [&] { return ++checks > 0; }));
+  EXPECT_GE(appClock().tickMs() - tickStart, 60000);
+  EXPECT_GE(checks, 2);
+  EXPECT_LE(checks, 7);
+
+  checks = 0;
+  EXPECT_FALSE(PumpedWaitChecking(60000, 10000, [&] { return ++checks < 3; }));
+  EXPECT_EQ(checks, 3);
+}
+
 TEST(PumpedWaitStop, AStopRequestEndsTheWaitAtOnce) {
   std::stop_source source;
   std::atomic<bool> result{true};
