@@ -8,7 +8,7 @@
 namespace vidralo {
 namespace {
 
-TEST(CurlMissingTest, RequestsFailAndSayWhy) {
+TEST(HttpClientWithoutLibcurl, RequestsFailAndSayWhy) {
   setCurlLibraryFile("libcurl-not-installed.so.4");
 
   const HttpResponse fetched = HttpClient::fetch({.url = "http://127.0.0.1:9/"});
