@@ -24,8 +24,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The browser it drives (any of the Chromium family will do), SQLite for the
-# history, and Qt's own buttons and dialogs in Chinese.
+# history, Qt's own buttons and dialogs in Chinese, and libcurl, which the
+# program opens with dlopen at its first request, where dpkg-shlibdeps cannot
+# see it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "chromium | google-chrome-stable | microsoft-edge-stable, libsqlite3-0, qt6-translations-l10n")
+    "chromium | google-chrome-stable | microsoft-edge-stable, libsqlite3-0, qt6-translations-l10n, libcurl4 (>= 7.85.0)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei")
 include(CPack)

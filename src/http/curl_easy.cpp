@@ -1,14 +1,14 @@
 #include "http/curl_easy.h"
 
-#include <mutex>
-
 #include "common/app_config.h"
 #include "common/stop.h"
 
 namespace vidralo {
 
 bool CurlHeaderList::append(const std::string& line) {
-  curl_slist* grown = curl_slist_append(list_.get(), line.c_str());
+  const CurlFunctions* curl = curlFunctions();
+  if (curl == nullptr) return false;
+  curl_slist* grown = curl->slist_append(list_.get(), line.c_str());
   if (grown == nullptr) return false;
   list_.release();
   list_.reset(grown);
@@ -16,24 +16,23 @@ bool CurlHeaderList::append(const std::string& line) {
 }
 
 CurlHandle::CurlHandle() {
-  static std::once_flag globalInit;
-  std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-  handle_.reset(curl_easy_init());
+  if (curl_ == nullptr) return;
+  handle_.reset(curl_->easy_init());
   // Threads other than the main one may run transfers: no signals for
   // resolver time limits.
   if (handle_) setLong(CURLOPT_NOSIGNAL, 1);
 }
 
 bool CurlHandle::setLong(CURLoption option, long value) {
-  return curl_easy_setopt(handle_.get(), option, value) == CURLE_OK;
+  return curl_->easy_setopt(handle_.get(), option, value) == CURLE_OK;
 }
 
 bool CurlHandle::setText(CURLoption option, const std::string& value) {
-  return curl_easy_setopt(handle_.get(), option, value.c_str()) == CURLE_OK;
+  return curl_->easy_setopt(handle_.get(), option, value.c_str()) == CURLE_OK;
 }
 
 bool CurlHandle::setList(CURLoption option, const CurlHeaderList& list) {
-  return curl_easy_setopt(handle_.get(), option, list.get()) == CURLE_OK;
+  return curl_->easy_setopt(handle_.get(), option, list.get()) == CURLE_OK;
 }
 
 bool CurlHandle::speakOnlyHttp() {
@@ -45,28 +44,28 @@ bool CurlHandle::setCertificateChecks() {
   return setLong(CURLOPT_SSL_VERIFYPEER, verify) && setLong(CURLOPT_SSL_VERIFYHOST, verify ? 2 : 0);
 }
 
-CURLcode CurlHandle::perform() { return curl_easy_perform(handle_.get()); }
+CURLcode CurlHandle::perform() { return curl_->easy_perform(handle_.get()); }
 
 long CurlHandle::infoLong(CURLINFO info) const {
   long value = 0;
-  return curl_easy_getinfo(handle_.get(), info, &value) == CURLE_OK ? value : 0;
+  return curl_->easy_getinfo(handle_.get(), info, &value) == CURLE_OK ? value : 0;
 }
 
 long long CurlHandle::infoOffset(CURLINFO info, long long otherwise) const {
   curl_off_t value = 0;
-  return curl_easy_getinfo(handle_.get(), info, &value) == CURLE_OK ? value : otherwise;
+  return curl_->easy_getinfo(handle_.get(), info, &value) == CURLE_OK ? value : otherwise;
 }
 
 void CurlHandle::setCallbacks(curl_write_callback onHeader, curl_write_callback onBody, void* self) {
-  curl_easy_setopt(handle_.get(), CURLOPT_HEADERFUNCTION, onHeader);
-  curl_easy_setopt(handle_.get(), CURLOPT_HEADERDATA, self);
-  curl_easy_setopt(handle_.get(), CURLOPT_WRITEFUNCTION, onBody);
-  curl_easy_setopt(handle_.get(), CURLOPT_WRITEDATA, self);
+  curl_->easy_setopt(handle_.get(), CURLOPT_HEADERFUNCTION, onHeader);
+  curl_->easy_setopt(handle_.get(), CURLOPT_HEADERDATA, self);
+  curl_->easy_setopt(handle_.get(), CURLOPT_WRITEFUNCTION, onBody);
+  curl_->easy_setopt(handle_.get(), CURLOPT_WRITEDATA, self);
 }
 
 void CurlHandle::setTick(curl_xferinfo_callback onTick, void* self) {
-  curl_easy_setopt(handle_.get(), CURLOPT_XFERINFOFUNCTION, onTick);
-  curl_easy_setopt(handle_.get(), CURLOPT_XFERINFODATA, self);
+  curl_->easy_setopt(handle_.get(), CURLOPT_XFERINFOFUNCTION, onTick);
+  curl_->easy_setopt(handle_.get(), CURLOPT_XFERINFODATA, self);
   setLong(CURLOPT_NOPROGRESS, 0);
 }
 
@@ -78,19 +77,19 @@ CurlEasy::CurlEasy() {
 
 bool CurlEasy::setBodyLimit(std::size_t bytes) {
   bodyLimit_ = bytes;
-  return curl_easy_setopt(get(), CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(bytes)) == CURLE_OK;
+  return curl().easy_setopt(get(), CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(bytes)) == CURLE_OK;
 }
 
 bool CurlEasy::setBody(const std::string& body) {
-  return curl_easy_setopt(get(), CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())) == CURLE_OK &&
-         curl_easy_setopt(get(), CURLOPT_COPYPOSTFIELDS, body.c_str()) == CURLE_OK;
+  return curl().easy_setopt(get(), CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())) == CURLE_OK &&
+         curl().easy_setopt(get(), CURLOPT_COPYPOSTFIELDS, body.c_str()) == CURLE_OK;
 }
 
 std::vector<std::string> CurlEasy::headerValues(const char* name) const {
   std::vector<std::string> values;
   curl_header* header = nullptr;
   for (size_t index = 0;; ++index) {
-    if (curl_easy_header(get(), name, index, CURLH_HEADER, -1, &header) != CURLHE_OK) break;
+    if (curl().easy_header(get(), name, index, CURLH_HEADER, -1, &header) != CURLHE_OK) break;
     values.emplace_back(header->value);
     if (index + 1 >= header->amount) break;
   }

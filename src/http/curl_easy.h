@@ -1,30 +1,42 @@
 #pragma once
 // RAII owners of libcurl handles and typed setters, since curl_easy_setopt's
 // variadic arguments are not checked by the compiler.
-#include <curl/curl.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "http/curl_library.h"
+
 namespace vidralo {
+
+// A handle or list exists only once libcurl is loaded.
+struct CurlListFree {
+  void operator()(curl_slist* list) const { curlFunctions()->slist_free_all(list); }
+};
+struct CurlEasyCleanup {
+  void operator()(CURL* handle) const { curlFunctions()->easy_cleanup(handle); }
+};
 
 class CurlHeaderList {
  public:
+  // False also when libcurl cannot be loaded.
   bool append(const std::string& line);
   curl_slist* get() const { return list_.get(); }
 
  private:
-  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> list_{nullptr, &curl_slist_free_all};
+  std::unique_ptr<curl_slist, CurlListFree> list_;
 };
 
 // An easy handle readied for use on any thread, with typed setters and
 // getters. The transfer's callbacks are installed by the class built on it.
 class CurlHandle {
  public:
-  // Makes libcurl ready once per process.
+  // Loads libcurl at the first handle of the process; without it the handle
+  // is false (curlLoadError() says why).
   CurlHandle();
   explicit operator bool() const { return handle_ != nullptr; }
+  // The loaded libcurl; only once the handle is true.
+  const CurlFunctions& curl() const { return *curl_; }
 
   bool setLong(CURLoption option, long value);
   // The text is copied by libcurl.
@@ -54,7 +66,8 @@ class CurlHandle {
   CURL* get() const { return handle_.get(); }
 
  private:
-  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle_{nullptr, &curl_easy_cleanup};
+  const CurlFunctions* curl_ = curlFunctions();
+  std::unique_ptr<CURL, CurlEasyCleanup> handle_;
 };
 
 // One easy handle and what its transfer received.

@@ -5,6 +5,7 @@
 
 #include "http/cookie_text.h"
 #include "http/curl_easy.h"
+#include "http/curl_library.h"
 #include "http/header_text.h"
 #include "http/page_charset.h"
 
@@ -48,13 +49,13 @@ constexpr Failure kNoAnswer{"712 服务器未响应!"};
 constexpr Failure kBrokenBody{"713 读取数据失败!"};
 
 // Only http and https addresses with a host are taken.
-bool isHttpAddress(const std::string& url) {
-  std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parts(curl_url(), &curl_url_cleanup);
-  if (!parts || curl_url_set(parts.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return false;
+bool isHttpAddress(const CurlFunctions& curl, const std::string& url) {
+  std::unique_ptr<CURLU, decltype(curl.url_cleanup)> parts(curl.url(), curl.url_cleanup);
+  if (!parts || curl.url_set(parts.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return false;
   char* scheme = nullptr;
-  if (curl_url_get(parts.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) return false;
+  if (curl.url_get(parts.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) return false;
   const std::string name = scheme;
-  curl_free(scheme);
+  curl.free(scheme);
   return name == "http" || name == "https";
 }
 
@@ -101,7 +102,7 @@ bool setHeaders(CurlEasy& easy, const Exchange& exchange, CurlHeaderList& list) 
 // Sets up `easy` for the exchange; the failure of the step that could not be
 // set up, if any.
 std::optional<Failure> configure(CurlEasy& easy, const Exchange& exchange, CurlHeaderList& list) {
-  if (!isHttpAddress(exchange.url)) return kBadUrl;
+  if (!isHttpAddress(easy.curl(), exchange.url)) return kBadUrl;
   if (!easy.setText(CURLOPT_URL, exchange.url) || !easy.speakOnlyHttp()) return kBadUrl;
   // An empty proxy also keeps curl from taking one from the environment.
   if (!easy.setText(CURLOPT_PROXY, exchange.proxy) || !easy.setLong(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1))
@@ -157,6 +158,8 @@ HttpResponse run(const Exchange& exchange, bool mergeReturnedCookies) {
   CurlEasy easy;
   if (!easy) {
     response.statusText = kNoSession.text;
+    // A libcurl that cannot be loaded says why.
+    if (!curlLoadError().empty()) response.statusText += " (" + curlLoadError() + ")";
     return response;
   }
   CurlHeaderList list;
