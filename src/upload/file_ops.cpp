@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -109,7 +110,42 @@ bool fileExists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+namespace {
+
+enum class WriterAnswer { None, Some, Unknown };
+
+// The kernel refuses a read lease while any process holds the file open for
+// writing: one open instead of a look at every descriptor of every process.
+// Leases need the file's owner (or CAP_LEASE) and a file system that has them.
+WriterAnswer askForReadLease(const std::string& path) {
+  // Non-blocking: another holder's lease would otherwise hold up the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return WriterAnswer::Unknown;
+  WriterAnswer answer = WriterAnswer::Unknown;
+  // A writer opening the file while the lease is held breaks it with a
+  // signal to this process; SIGURG is ignored unless handled, where the
+  // default SIGIO would end the program.
+  if (::fcntl(fd, F_SETSIG, SIGURG) == 0) {
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) answer = WriterAnswer::None;
+    else if (errno == EAGAIN) answer = WriterAnswer::Some;
+  }
+  ::close(fd);  // gives the lease up
+  return answer;
+}
+
+}  // namespace
+
 bool isFileInUse(const std::string& path) {
+  if (!fileExists(path)) return false;
+  switch (askForReadLease(path)) {
+    case WriterAnswer::None: return false;
+    case WriterAnswer::Some: return true;
+    case WriterAnswer::Unknown: break;
+  }
+  return isFileInUseByAnyProcess(path);
+}
+
+bool isFileInUseByAnyProcess(const std::string& path) {
   struct stat file {};
   if (!fileExists(path) || ::stat(path.c_str(), &file) != 0) return false;
   DIR* proc = ::opendir("/proc");

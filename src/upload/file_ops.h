@@ -20,6 +20,11 @@ bool fileExists(const std::string& path);
 // holds it open for writing, as a copy in progress does.
 bool isFileInUse(const std::string& path);
 
+// The same question answered by looking through every process's open files
+// (those this user may see): the way left where the kernel will not answer
+// it directly (a file of another owner, a file system without leases).
+bool isFileInUseByAnyProcess(const std::string& path);
+
 // An absolute path whose file name is not empty and holds none of the
 // characters ? / \ < > * | : and the double quote.
 bool isValidFilePath(std::string_view path);

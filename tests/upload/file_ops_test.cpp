@@ -19,7 +19,15 @@ namespace {
 using test::readFile;
 using test::TempDir;
 
-TEST(FileInUse, OnlyAnOpenWriterMakesAFileBusy) {
+// Both ways of asking: the kernel's lease and the look through /proc.
+class FileInUse : public ::testing::TestWithParam<bool (*)(const std::string&)> {
+ protected:
+  bool isFileInUse(const std::string& path) { return GetParam()(path); }
+};
+
+INSTANTIATE_TEST_SUITE_P(BothWays, FileInUse, ::testing::Values(&vidralo::isFileInUse, &isFileInUseByAnyProcess));
+
+TEST_P(FileInUse, OnlyAnOpenWriterMakesAFileBusy) {
   TempDir dir;
   const std::string video = dir.write("clip.mp4", "data");
   EXPECT_FALSE(isFileInUse(video));
@@ -35,7 +43,7 @@ TEST(FileInUse, OnlyAnOpenWriterMakesAFileBusy) {
   ::close(reader);
 }
 
-TEST(FileInUse, AnotherProcessCopyingIntoTheFileIsSeen) {
+TEST_P(FileInUse, AnotherProcessCopyingIntoTheFileIsSeen) {
   TempDir dir;
   const std::string video = dir.write("copying.mp4", "partial");
   int ready[2], release[2];
