@@ -1,0 +1,41 @@
+#pragma once
+// What the entry asks of each module (module_loader.h), as a table of
+// functions that the module's one exported entry returns. The tables carry
+// the program's own types: the modules are built with the executable.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/runtime/command_line.h"
+#include "app/runtime/watcher.h"
+
+namespace vidralo {
+
+class Demo;
+
+struct WindowRequest {
+  // Renders the started main window into this PNG file and returns instead
+  // of running the window.
+  std::optional<std::string> screenshot;
+  // Given to the controls after the saved values are restored.
+  std::vector<ControlSetting> settings;
+  StartWatching watch;
+  // When set, the window starts the demo's job at once and shows what the
+  // platform recorded when it ends.
+  const Demo* demo = nullptr;
+};
+
+// vidralo-window.so, entry "vidralo_window_module".
+struct WindowModule {
+  bool (*displayAvailable)();
+  bool (*windowsSeen)();
+  int (*runFaultReporter)(const std::string& file);
+  // The window's start, with the program directory chosen. Returns the exit code.
+  int (*start)(int argc, char** argv, const WindowRequest& request);
+};
+
+// Loads the window's module on first use. Null after saying on standard
+// error which module could not be loaded and why.
+const WindowModule* windowModule();
+
+}  // namespace vidralo
