@@ -7,7 +7,6 @@
 #include "app/runtime/exit_codes.h"
 #include "app/runtime/front_end_modules.h"
 #include "app/runtime/runtime.h"
-#include "app/status/status_start.h"
 #include "common/program_dir.h"
 
 namespace vidralo {
@@ -26,9 +25,8 @@ int runDemo(int argc, char** argv, const CommandLine& line) {
   setProgramDirectory(folder);
   std::printf("演示目录：%s\n", programDirectory().c_str());
   std::fflush(stdout);
-  std::unique_ptr<StatusServer> status;
-  if (const int code = bindStatusPage(line.statusPort, status); code != kExitOk) return code;
-  const StartWatching watch = watchRunWith(status.get());
+  StartWatching watch;
+  if (const int code = startStatusPage(line.statusPort, watch); code != kExitOk) return code;
 
   const WindowModule* window = line.headless ? nullptr : windowModule();
   if (!line.headless && !window) return kExitNoDisplay;

@@ -13,7 +13,6 @@
 #include "app/runtime/instance_lock.h"
 #include "app/runtime/program_directory_choice.h"
 #include "app/runtime/settings_listing.h"
-#include "app/status/status_start.h"
 #include "online/disclaimer.h"
 #include "common/program_dir.h"
 #include "shell/restart.h"
@@ -22,8 +21,9 @@ using namespace vidralo;
 
 // The command line is read before anything needs a display, so --help,
 // --version, a bad option and a missing display all end with a clear text.
-// The window is a module (module_loader.h), loaded only when chosen: the
-// terminal commands and the headless run never map Qt Widgets.
+// The window and the status page are modules (module_loader.h), loaded only
+// when chosen: the terminal commands and the headless run never map Qt
+// Widgets or the web server.
 int main(int argc, char** argv) {
   rememberCommandLine(argc, argv);
   std::string error;
@@ -84,9 +84,8 @@ int main(int argc, char** argv) {
   }
   // The status page watches whichever front end runs the job; it is bound
   // first, so an address it may not use ends the start before anything runs.
-  std::unique_ptr<StatusServer> status;
-  if (const int code = bindStatusPage(line->statusPort, status); code != kExitOk) return code;
-  const StartWatching watch = watchRunWith(status.get());
+  StartWatching watch;
+  if (const int code = startStatusPage(line->statusPort, watch); code != kExitOk) return code;
   if (line->headless) return runHeadless(argc, argv, {line->settings, {}, watch});
   return window->start(argc, argv, {line->screenshot, line->settings, watch});
 }

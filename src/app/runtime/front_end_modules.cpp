@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "app/runtime/exit_codes.h"
 #include "app/runtime/module_loader.h"
+#include "common/app_config.h"
 
 namespace vidralo {
 namespace {
@@ -21,5 +23,12 @@ const Table* loadTable(const char* fileName, const char* entry) {
 }  // namespace
 
 const WindowModule* windowModule() { return loadTable<WindowModule>("vidralo-window.so", "vidralo_window_module"); }
+
+int startStatusPage(std::optional<int> commandLinePort, StartWatching& watch) {
+  if (!commandLinePort && configValue("status", "listen").empty()) return kExitOk;
+  const StatusModule* status = loadTable<StatusModule>("vidralo-status.so", "vidralo_status_module");
+  if (!status) return kExitStatusRefused;
+  return status->bind(commandLinePort, watch);
+}
 
 }  // namespace vidralo

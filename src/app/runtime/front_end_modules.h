@@ -34,8 +34,22 @@ struct WindowModule {
   int (*start)(int argc, char** argv, const WindowRequest& request);
 };
 
+// vidralo-status.so, entry "vidralo_status_module".
+struct StatusModule {
+  // Binds the page where `--status-port` or config.ini [status] says: kExitOk
+  // with `watch` set (the page lives as long as `watch` and its copies), or
+  // kExitStatusRefused after saying why on standard error.
+  int (*bind)(std::optional<int> commandLinePort, StartWatching& watch);
+};
+
 // Loads the window's module on first use. Null after saying on standard
 // error which module could not be loaded and why.
 const WindowModule* windowModule();
+
+// The status page when `--status-port` or config.ini [status] listen asks
+// for one (its module is loaded only then): kExitOk with `watch` set, or
+// without a page an empty `watch`; otherwise kExitStatusRefused, said on
+// standard error.
+int startStatusPage(std::optional<int> commandLinePort, StartWatching& watch);
 
 }  // namespace vidralo
