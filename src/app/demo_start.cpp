@@ -31,7 +31,9 @@ int runDemo(int argc, char** argv, const CommandLine& line) {
   const WindowModule* window = line.headless ? nullptr : windowModule();
   if (!line.headless && !window) return kExitNoDisplay;
   const bool inWindow = window && window->displayAvailable();
-  Demo demo;
+  const DemoModule* platform = demoModule();
+  if (!platform) return kExitDemoFailed;
+  Demo demo(platform->startPlatform());
   // Visible browsers need a desktop; on the offscreen platform they run headless.
   if (!demo.prepare(inWindow && window->windowsSeen(), error)) {
     std::fprintf(stderr, "演示无法准备：%s\n", error.c_str());

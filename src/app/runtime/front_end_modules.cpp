@@ -24,6 +24,8 @@ const Table* loadTable(const char* fileName, const char* entry) {
 
 const WindowModule* windowModule() { return loadTable<WindowModule>("vidralo-window.so", "vidralo_window_module"); }
 
+const DemoModule* demoModule() { return loadTable<DemoModule>("vidralo-demo.so", "vidralo_demo_module"); }
+
 int startStatusPage(std::optional<int> commandLinePort, StartWatching& watch) {
   if (!commandLinePort && configValue("status", "listen").empty()) return kExitOk;
   const StatusModule* status = loadTable<StatusModule>("vidralo-status.so", "vidralo_status_module");

@@ -2,6 +2,7 @@
 // What the entry asks of each module (module_loader.h), as a table of
 // functions that the module's one exported entry returns. The tables carry
 // the program's own types: the modules are built with the executable.
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 namespace vidralo {
 
 class Demo;
+class DemoPlatform;
 
 struct WindowRequest {
   // Renders the started main window into this PNG file and returns instead
@@ -42,9 +44,16 @@ struct StatusModule {
   int (*bind)(std::optional<int> commandLinePort, StartWatching& watch);
 };
 
-// Loads the window's module on first use. Null after saying on standard
-// error which module could not be loaded and why.
+// vidralo-demo.so, entry "vidralo_demo_module".
+struct DemoModule {
+  // The simulated platform, listening on a free loopback port.
+  std::unique_ptr<DemoPlatform> (*startPlatform)();
+};
+
+// Each loads its module on first use. Null after saying on standard error
+// which module could not be loaded and why.
 const WindowModule* windowModule();
+const DemoModule* demoModule();
 
 // The status page when `--status-port` or config.ini [status] listen asks
 // for one (its module is loaded only then): kExitOk with `watch` set, or
