@@ -29,7 +29,7 @@ for _ in $(seq 50); do pgrep -u "$USER_NAME" -f chromium >/dev/null || break; sl
 systemd-analyze verify /usr/lib/systemd/user/vidralo-headless@.service
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get remove -y vidralo
 trap - EXIT
-for f in /usr/bin/vidralo /usr/bin/vidralo-platform-sim /usr/share/applications/vidralo.desktop \
+for f in /usr/bin/vidralo /usr/bin/vidralo-platform-sim /usr/lib/vidralo /usr/share/applications/vidralo.desktop \
   /usr/share/icons/hicolor/scalable/apps/vidralo.svg /usr/lib/systemd/user/vidralo-headless@.service; do
   [ ! -e "$f" ] || { echo "left behind after removal: $f"; exit 1; }
 done

@@ -1,7 +1,9 @@
 # Installation under /usr and the Debian package: `cpack -G DEB` in build/
 # makes vidralo_<version>_amd64.deb with the program, the simulated platform,
 # the desktop entry and the icon in their freedesktop places, and the systemd
-# user unit template for headless instances. Library dependencies (the
+# user unit template for headless instances. The program's modules (window,
+# status page, demo platform) go to LIBDIR/vidralo, installed by src/app where
+# they are built; the program finds them from its own path. Library dependencies (the
 # prometheus-cpp and SQLite libraries among them) are read from the binaries
 # (dpkg-shlibdeps).
 include(GNUInstallDirs)

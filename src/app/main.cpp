@@ -1,21 +1,18 @@
 #include <cstdio>
 
-#include "app/runtime/app_info.h"
 #include "app/demo_start.h"
-#include "app/window/display_check.h"
-#include "app/window/fault_reporter_run.h"
-#include "app/runtime/command_line.h"
-#include "app/runtime/exit_codes.h"
-#include "app/runtime/history_command.h"
 #include "app/headless/add_account_command.h"
 #include "app/headless/check_logins_command.h"
-#include "app/runtime/instance_lock.h"
 #include "app/headless/headless_run.h"
 #include "app/headless/login_command.h"
+#include "app/runtime/app_info.h"
+#include "app/runtime/command_line.h"
+#include "app/runtime/exit_codes.h"
+#include "app/runtime/front_end_modules.h"
+#include "app/runtime/history_command.h"
+#include "app/runtime/instance_lock.h"
 #include "app/runtime/program_directory_choice.h"
 #include "app/runtime/settings_listing.h"
-#include "app/status/status_start.h"
-#include "app/window/startup.h"
 #include "online/disclaimer.h"
 #include "common/program_dir.h"
 #include "shell/restart.h"
@@ -24,6 +21,9 @@ using namespace vidralo;
 
 // The command line is read before anything needs a display, so --help,
 // --version, a bad option and a missing display all end with a clear text.
+// The window and the status page are modules (module_loader.h), loaded only
+// when chosen: the terminal commands and the headless run never map Qt
+// Widgets or the web server.
 int main(int argc, char** argv) {
   rememberCommandLine(argc, argv);
   std::string error;
@@ -45,7 +45,10 @@ int main(int argc, char** argv) {
   // The reporter takes the crashed program's directory from its record, and
   // prints nothing before it ignores SIGPIPE: the crashed program's output
   // pipe may have lost its reader.
-  if (line->faultFile) return runFaultReporter(*line->faultFile);
+  if (line->faultFile) {
+    const WindowModule* window = windowModule();
+    return window ? window->runFaultReporter(*line->faultFile) : kExitNoDisplay;
+  }
   if (line->acceptDisclaimer) {
     if (!acceptDisclaimer()) {
       std::fprintf(stderr, "免责声明的确认无法写入：%s\n", disclaimerMarkerPath().c_str());
@@ -71,7 +74,9 @@ int main(int argc, char** argv) {
   if (line->addAccountFolder) return runAddAccount(*line->addAccountFolder, line->nickname);
   if (line->loginAccount) return runLogin(argc, argv, *line->loginAccount, line->loginWaitSeconds);
   if (line->checkLogins) return runCheckLogins(argc, argv);
-  if (!line->headless && !displayAvailable()) {
+  const WindowModule* window = line->headless ? nullptr : windowModule();
+  if (!line->headless && !window) return kExitNoDisplay;
+  if (window && !window->displayAvailable()) {
     std::fprintf(stderr,
                  "没有可用的显示器（DISPLAY/WAYLAND_DISPLAY 未设置或无法打开），无法打开窗口："
                  "请用 --headless 无窗口运行，或用 --demo 试运行演示。\n");
@@ -79,9 +84,8 @@ int main(int argc, char** argv) {
   }
   // The status page watches whichever front end runs the job; it is bound
   // first, so an address it may not use ends the start before anything runs.
-  std::unique_ptr<StatusServer> status;
-  if (const int code = bindStatusPage(line->statusPort, status); code != kExitOk) return code;
-  const StartWatching watch = watchRunWith(status.get());
+  StartWatching watch;
+  if (const int code = startStatusPage(line->statusPort, watch); code != kExitOk) return code;
   if (line->headless) return runHeadless(argc, argv, {line->settings, {}, watch});
-  return startProgram(argc, argv, {line->screenshot, line->settings, {}, watch});
+  return window->start(argc, argv, {line->screenshot, line->settings, watch});
 }

@@ -31,9 +31,10 @@ using namespace std::chrono_literals;
 class CommandRun {
  public:
   // `environment`: "NAME=VALUE" texts; empty: this process's environment.
-  CommandRun(const TempDir& dir, std::vector<std::string> arguments, std::vector<std::string> environment = {})
+  CommandRun(const TempDir& dir, std::vector<std::string> arguments, std::vector<std::string> environment = {},
+             std::string executable = VIDRALO_EXECUTABLE)
       : out_(dir.file("stdout.txt")), err_(dir.file("stderr.txt")) {
-    arguments.insert(arguments.begin(), VIDRALO_EXECUTABLE);
+    arguments.insert(arguments.begin(), std::move(executable));
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);

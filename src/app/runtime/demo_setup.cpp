@@ -91,14 +91,14 @@ bool resetDemoFolder(const std::string& folder, std::string& error) {
   return true;
 }
 
-Demo::Demo() { platform_.start(0); }
+Demo::Demo(std::unique_ptr<DemoPlatform> platform) : platform_(std::move(platform)) {}
 
 bool Demo::prepare(bool visibleBrowser, std::string& error) {
-  if (platform_.origin().empty()) {
+  if (platform_->origin().empty()) {
     error = "模拟平台无法在 127.0.0.1 上监听";
     return false;
   }
-  const std::string config = "[hosts]\nplatform = " + platform_.origin() + "\n[browser]\nheadless = " +
+  const std::string config = "[hosts]\nplatform = " + platform_->origin() + "\n[browser]\nheadless = " +
                              (visibleBrowser ? "false" : "true") + "\nargs = --lang=zh-CN --disable-features=Translate\n[page]\npublished_sign = " + sim::kPublishedSign +
                              "\npublished_wait = 15\nlogin_sign = " + sim::kLoginSign + "\nready_wait = 30\n";
   if (!writeFile(programPath("\\config.ini"), config)) {
@@ -119,7 +119,7 @@ bool Demo::prepare(bool visibleBrowser, std::string& error) {
   }
   for (const DemoAccount& account : kAccounts) {
     const StartedBrowser login =
-        engine.startBrowser(platform_.loginUrl(account.nickname), {profileDirectory(account.id), "960,1038", "1,1"});
+        engine.startBrowser(platform_->loginUrl(account.nickname), {profileDirectory(account.id), "960,1038", "1,1"});
     const bool loggedIn = login.sessionId != 0 && engine.waitPageLoaded(login.sessionId, "视频拖拽");
     engine.closeBrowsers();
     if (!loggedIn) {
@@ -142,7 +142,7 @@ std::vector<ControlSetting> Demo::settings() {
 }
 
 std::vector<std::string> Demo::publicationLines() const {
-  const std::vector<sim::Publication> publications = platform_.publications();
+  const std::vector<sim::Publication> publications = platform_->publications();
   std::vector<std::string> lines{"演示结束：模拟平台记录了 " + numberToText(static_cast<std::int64_t>(publications.size())) +
                                  " 个发表（账号 | 文件 | 大小 | 标题）"};
   for (const sim::Publication& p : publications)
@@ -150,6 +150,6 @@ std::vector<std::string> Demo::publicationLines() const {
   return lines;
 }
 
-bool Demo::publishedEverything() const { return platform_.publications().size() == kDemoVideoCount; }
+bool Demo::publishedEverything() const { return platform_->publications().size() == kDemoVideoCount; }
 
 }  // namespace vidralo

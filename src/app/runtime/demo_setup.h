@@ -4,6 +4,7 @@
 // port, config.ini pointing at it, two accounts with three small generated
 // videos each, their browser profiles logged in under their nicknames, and
 // the settings of a short run.
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,10 +25,22 @@ std::string demoFolder(const std::optional<std::string>& directory);
 // the reason in `error`.
 bool resetDemoFolder(const std::string& folder, std::string& error);
 
+// The simulated platform the demo publishes to. It comes from the demo
+// module (front_end_modules.h), so only the demo maps its web server.
+class DemoPlatform {
+ public:
+  virtual ~DemoPlatform() = default;
+  // Empty when it could not listen on loopback.
+  virtual std::string origin() const = 0;
+  // The page that logs a browser profile in under `nickname`.
+  virtual std::string loginUrl(const std::string& nickname) const = 0;
+  virtual std::vector<sim::Publication> publications() const = 0;
+};
+
 class Demo {
  public:
-  // Starts the simulated platform; the program directory is the demo folder.
-  Demo();
+  // `platform` is started already; the program directory is the demo folder.
+  explicit Demo(std::unique_ptr<DemoPlatform> platform);
   // The platform's origin is written into config.ini, the accounts and their
   // videos are created and each profile is logged in (headless, out of
   // sight). `visibleBrowser`: the job's browsers show their windows. False,
@@ -40,7 +53,7 @@ class Demo {
   bool publishedEverything() const;
 
  private:
-  sim::SimulatedPlatform platform_;
+  std::unique_ptr<DemoPlatform> platform_;
 };
 
 }  // namespace vidralo
