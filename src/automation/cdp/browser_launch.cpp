@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -68,7 +69,8 @@ bool readAll(int fd, void* data, std::size_t size) {
 
 // The browser side of the double fork. Runs between fork and exec, so it
 // may only use async-signal-safe calls.
-[[noreturn]] void becomeBrowser(const char* executable, char* const* argv, int nullFd, int logFd, int reportFd) {
+[[noreturn]] void becomeBrowser(const char* executable, char* const* argv, char* const* envp, int nullFd, int logFd,
+                                int reportFd) {
   ::dup2(nullFd, STDIN_FILENO);
   ::dup2(nullFd, STDOUT_FILENO);
   ::dup2(logFd, STDERR_FILENO);
@@ -83,13 +85,44 @@ bool readAll(int fd, void* data, std::size_t size) {
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
   ::signal(SIGPIPE, SIG_DFL);
   ::signal(SIGCHLD, SIG_DFL);
-  ::execve(executable, argv, environ);
+  ::execve(executable, argv, envp);
   const int error = errno;
   writeAll(3, &error, sizeof error);
   ::_exit(127);
 }
 
+std::string valueOf(const std::vector<std::string>& environment, std::string_view name) {
+  for (const std::string& entry : environment)
+    if (entry.size() > name.size() && entry.compare(0, name.size(), name) == 0 && entry[name.size()] == '=')
+      return entry.substr(name.size() + 1);
+  return {};
+}
+
+bool namesUtf8(std::string locale) {
+  std::transform(locale.begin(), locale.end(), locale.begin(), [](unsigned char c) { return std::tolower(c); });
+  return locale.find("utf-8") != std::string::npos || locale.find("utf8") != std::string::npos;
+}
+
 }  // namespace
+
+std::vector<std::string> browserEnvironment(const std::vector<std::string>& environment) {
+  // LC_ALL wins over LC_CTYPE, which wins over LANG.
+  const std::string all = valueOf(environment, "LC_ALL");
+  std::string ctype = all;
+  if (ctype.empty()) ctype = valueOf(environment, "LC_CTYPE");
+  if (ctype.empty()) ctype = valueOf(environment, "LANG");
+  if (namesUtf8(ctype)) return environment;
+  std::vector<std::string> adjusted;
+  for (const std::string& entry : environment) {
+    const bool replaced = entry.starts_with("LC_ALL=") || entry.starts_with("LC_CTYPE=") ||
+                          (!all.empty() && entry.starts_with("LANG="));
+    if (!replaced) adjusted.push_back(entry);
+  }
+  // What LC_ALL said for every category stays as LANG, beneath the others.
+  if (!all.empty()) adjusted.push_back("LANG=" + all);
+  adjusted.push_back("LC_CTYPE=C.UTF-8");
+  return adjusted;
+}
 
 std::string findBrowserExecutable(const std::string& path) {
   if (isExecutableFile(path)) return path;
@@ -210,6 +243,12 @@ Spawned spawnDetached(const std::string& executable, const std::vector<std::stri
   std::vector<char*> argv;
   for (std::string& each : storage) argv.push_back(each.data());
   argv.push_back(nullptr);
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
+  environment = browserEnvironment(environment);
+  std::vector<char*> envp;
+  for (std::string& each : environment) envp.push_back(each.data());
+  envp.push_back(nullptr);
 
   Spawned result;
   const int logFd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -228,7 +267,7 @@ Spawned spawnDetached(const std::string& executable, const std::vector<std::stri
     ::setsid();  // a session of its own: no terminal signals reach it from ours
     ::close(release[1]);
     const pid_t browser = ::fork();
-    if (browser == 0) becomeBrowser(executable.c_str(), argv.data(), nullFd, logFd, report[1]);
+    if (browser == 0) becomeBrowser(executable.c_str(), argv.data(), envp.data(), nullFd, logFd, report[1]);
     const pid_t reported = browser > 0 ? browser : -errno;
     writeAll(report[1], &reported, sizeof reported);
     ::close(report[1]);

@@ -43,6 +43,13 @@ bool answersAsBrowser(const std::string& executable);
 // the text is not two numbers separated by a comma.
 std::string roundedPair(const std::string& text);
 
+// `environment` (NAME=VALUE entries) as the browser gets it: with a UTF-8
+// character type. Under the C locale or another that is not UTF-8 (a
+// service started without LANG) the browser cannot turn a path handed over
+// DevTools into a file name, and a video named in Chinese is never taken.
+// The other categories keep what they had.
+std::vector<std::string> browserEnvironment(const std::vector<std::string>& environment);
+
 // The browser's own stderr goes here, so that a failed start can say why.
 std::string browserLogPath(const std::string& profileDirectory);
 

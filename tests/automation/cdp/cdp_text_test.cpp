@@ -87,6 +87,25 @@ TEST(BrowserCommandLine, CarriesProfileWindowAndModeFlags) {
   EXPECT_TRUE(std::none_of(args.begin(), args.end(), [](const std::string& a) { return a.starts_with("--window-size"); }));
 }
 
+// The browser always gets a UTF-8 character type; what the locale said for
+// the other categories stays.
+TEST(BrowserEnvironment, TheCharacterTypeIsUtf8AndTheRestStays) {
+  using Environment = std::vector<std::string>;
+  const struct {
+    Environment given;
+    Environment expected;
+  } cases[] = {
+      {{"PATH=/bin"}, {"PATH=/bin", "LC_CTYPE=C.UTF-8"}},
+      {{"LANG=C"}, {"LANG=C", "LC_CTYPE=C.UTF-8"}},
+      {{"LANG=zh_CN.UTF-8"}, {"LANG=zh_CN.UTF-8"}},
+      {{"LANG=C", "LC_CTYPE=en_US.utf8"}, {"LANG=C", "LC_CTYPE=en_US.utf8"}},
+      {{"LANG=zh_CN.GBK", "LC_CTYPE=zh_CN.GBK"}, {"LANG=zh_CN.GBK", "LC_CTYPE=C.UTF-8"}},
+      {{"LC_ALL=POSIX", "LANG=zh_CN.UTF-8"}, {"LANG=POSIX", "LC_CTYPE=C.UTF-8"}},
+      {{"LC_ALL=zh_CN.UTF-8", "LANG=C"}, {"LC_ALL=zh_CN.UTF-8", "LANG=C"}},
+  };
+  for (const auto& [given, expected] : cases) EXPECT_EQ(browserEnvironment(given), expected) << given.front();
+}
+
 TEST(BrowserPortFile, OnlyACompleteFileIsAnAnswer) {
   vidralo::test::TempDir dir;
   EXPECT_FALSE(readActivePort(dir.path()));
