@@ -63,9 +63,8 @@ class CdpConnection {
 
   // Handlers run on the thread reading the pipe (the transport's, or a
   // caller waiting for its answer) and must return quickly, take no lock a
-  // caller may hold, and never wait for the browser. Events
-  // of `sessionId` only (empty: browser-level events). Returns a token for
-  // unsubscribe.
+  // caller may hold, and never wait for the browser. Events of `sessionId`
+  // only (empty: browser-level events). Returns a token for unsubscribe.
   int subscribe(std::string sessionId, EventHandler handler);
   void unsubscribe(int token);
 

@@ -35,7 +35,7 @@ class CdpTransport {
   // requested (false). The pipe may be read on the calling thread
   // meanwhile, delivering whatever arrives to whomever it is for, so that
   // an answer needs no hand-over between threads. `answered` is checked
-  // again after every delivery and after onClosed.
+  // again whenever messages were delivered, and after onClosed.
   virtual bool await(const std::function<bool()>& answered, std::chrono::steady_clock::time_point deadline,
                      std::stop_token stop) = 0;
 };

@@ -4,8 +4,8 @@
 // thread at a time, which hands each message on. A caller waiting for an
 // answer reads the socket itself, so that the answer wakes it directly; the
 // connection's own reader thread stands aside meanwhile, and reads (events
-// of pages nobody waits on) whenever no caller waits. No event loop stands
-// between a command and the wire, which keeps a round trip short.
+// nobody waits for) once no caller has waited for a moment. No event loop
+// stands between a command and the wire, which keeps a round trip short.
 #include <chrono>
 #include <condition_variable>
 #include <memory>
