@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QByteArray>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <utility>
@@ -21,10 +22,10 @@ constexpr int kSendTimeoutSeconds = 10;
 constexpr std::size_t kMaxHandshakeAnswer = 16 * 1024;
 constexpr std::size_t kChunkBytes = 64 * 1024;
 // A caller often sends its next command right after an answer (a search
-// through frames, a step of several commands): the reader thread leaves
-// it the socket for this long after the last caller left, so that the next
-// one need not wait for the reader to make way. Events meanwhile wait as
-// long at most.
+// through frames, a step of several commands): the reader thread leaves the
+// socket free for this long after the last caller left, so that the next
+// caller reads its answer itself, which spares a hand-over between threads.
+// Events meanwhile wait as long at most.
 constexpr std::chrono::milliseconds kCallerGrace{2};
 
 struct Endpoint {
@@ -172,12 +173,12 @@ bool SocketTransport::await(const std::function<bool()>& answered, std::chrono::
   });
   std::unique_lock lock(turnMutex_);
   ++callersWaiting_;
-  // The command is already on its way: the reader thread makes way while
-  // the browser works on it.
-  if (readerThreadReads_) wake();
   bool done = false;
   while (!(done = answered()) && !ended_ && !stop.stop_requested() && std::chrono::steady_clock::now() < deadline) {
     if (reading_) {
+      // Whoever reads delivers the answer. The reader thread is not asked to
+      // make way: that would wake one more thread just while the browser
+      // needs the processor.
       callerTurn_.wait_until(lock, deadline);
       continue;
     }
@@ -189,10 +190,7 @@ bool SocketTransport::await(const std::function<bool()>& answered, std::chrono::
     reading_ = false;
     callerTurn_.notify_all();  // for a caller whose answer came, or who reads on
   }
-  if (--callersWaiting_ == 0) {
-    lastCallerLeft_ = std::chrono::steady_clock::now();
-    if (readerWaitsForCallers_) readerTurn_.notify_one();
-  }
+  if (--callersWaiting_ == 0) lastCallerLeft_ = std::chrono::steady_clock::now();
   return done;
 }
 
@@ -204,22 +202,19 @@ void SocketTransport::wake() {
 void SocketTransport::readLoop() {
   std::unique_lock lock(turnMutex_);
   while (!ended_) {
-    if (reading_ || callersWaiting_ > 0) {
-      readerWaitsForCallers_ = true;
-      readerTurn_.wait(lock);
-      readerWaitsForCallers_ = false;
+    // While callers come and go, the reader thread only looks now and then:
+    // waking it whenever one left would take the processor from the next.
+    const auto now = std::chrono::steady_clock::now();
+    if (reading_ || callersWaiting_ > 0 || now < lastCallerLeft_ + kCallerGrace) {
+      readerTurn_.wait_until(lock, std::max(now, lastCallerLeft_) + kCallerGrace);
       continue;
     }
-    if (const auto resume = lastCallerLeft_ + kCallerGrace; std::chrono::steady_clock::now() < resume) {
-      readerTurn_.wait_until(lock, resume);
-      continue;
-    }
-    reading_ = readerThreadReads_ = true;
+    reading_ = true;
     lock.unlock();
     const bool open = readOnce(nullptr);
     if (!open) finish();
     lock.lock();
-    reading_ = readerThreadReads_ = false;
+    reading_ = false;
     callerTurn_.notify_all();  // for a caller that came meanwhile
   }
 }

@@ -1,11 +1,11 @@
 #pragma once
 // The DevTools pipe over a WebSocket on a plain TCP socket: commands are
 // written straight from the calling thread, and the socket is read by one
-// thread at a time, which hands each message on. A caller waiting for an
-// answer reads the socket itself, so that the answer wakes it directly; the
-// connection's own reader thread stands aside meanwhile, and reads (events
-// nobody waits for) once no caller has waited for a moment. No event loop
-// stands between a command and the wire, which keeps a round trip short.
+// thread at a time, which hands each message on. The connection's reader
+// thread reads whenever no caller waits; a caller that finds the socket
+// free (the next command of a step, sent right after an answer) reads it
+// itself, so that its answer wakes it directly. No event loop stands
+// between a command and the wire, which keeps a round trip short.
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -67,10 +67,8 @@ class SocketTransport final : public CdpTransport {
   // The reading turn: who may read the socket now.
   std::mutex turnMutex_;
   std::condition_variable callerTurn_;  // the turn is free (messages may have come), or the pipe ended
-  std::condition_variable readerTurn_;  // no caller waits any more, or the pipe ended
+  std::condition_variable readerTurn_;  // the pipe ended
   bool reading_ = false;                // some thread holds the turn
-  bool readerThreadReads_ = false;      // and it is the reader thread
-  bool readerWaitsForCallers_ = false;
   int callersWaiting_ = 0;
   std::chrono::steady_clock::time_point lastCallerLeft_;
   bool ended_ = false;  // set after onClosed

@@ -271,8 +271,9 @@ TEST(SocketTransport, ASilentServerOrAStopEndsTheHandshake) {
   EXPECT_FALSE(SocketTransport::open("http://127.0.0.1:1/x", std::chrono::seconds(1), error));
 }
 
-// Callers read the socket themselves while they wait; the reader thread
-// takes over when none waits. Whoever reads delivers everything, in order.
+// A caller that finds the socket free reads it itself while it waits; the
+// reader thread reads when none waits. Whoever reads delivers everything,
+// in order.
 TEST(SocketTransport, WhoeverReadsDeliversEverythingAndEveryWaitEndsItsOwnWay) {
   TinyServer server(&TinyServer::accepting);
   std::string error;
