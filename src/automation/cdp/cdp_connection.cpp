@@ -34,7 +34,6 @@ struct CdpConnection::Pending {
   std::string method;
   bool done = false;
   CdpReply reply;
-  std::condition_variable_any ready;
 };
 
 const rapidjson::Value& CdpReply::result() const {
@@ -62,9 +61,14 @@ CdpReply CdpConnection::call(std::string_view method, std::string_view params, s
   const std::int64_t id = send(method, params, sessionId, pending);
   if (id == 0) return failure(method, "the connection is closed");
 
-  std::unique_lock lock(mutex_);
-  const auto deadline = std::chrono::steady_clock::now() + timeLimit;
-  if (!pending->ready.wait_until(lock, stop, deadline, [&] { return pending->done; })) {
+  transport_->await(
+      [&] {
+        std::lock_guard lock(mutex_);
+        return pending->done;
+      },
+      std::chrono::steady_clock::now() + timeLimit, stop);
+  std::lock_guard lock(mutex_);
+  if (!pending->done) {
     pending_.erase(id);
     if (stop.stop_requested()) return failure(method, "abandoned, the caller was stopped");
     CdpReply reply = failure(method, "no answer within " + std::to_string(timeLimit.count()) + " ms");
@@ -114,7 +118,6 @@ void CdpConnection::receive(std::string text) {
     }
     pending.reply.message = std::move(message);
     pending.done = true;
-    pending.ready.notify_all();
     pending_.erase(it);
     return;
   }
@@ -146,7 +149,6 @@ void CdpConnection::closed() {
     for (auto& [id, pending] : failed) {
       pending->reply = failure(pending->method, "the connection closed before the answer");
       pending->done = true;
-      pending->ready.notify_all();
     }
   }
   if (onClosed_) onClosed_();

@@ -7,7 +7,6 @@
 // thread's stop is requested, or the connection closes (which fails every
 // pending command at once). Nothing ever waits for a dead browser.
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -46,8 +45,8 @@ class CdpConnection {
 
   static constexpr std::chrono::milliseconds kDefaultTimeLimit{30000};
 
-  // Starts reading at once. `onClosed` runs once, on the transport's thread,
-  // after every pending command has been failed.
+  // Starts reading at once. `onClosed` runs once, on the thread that read
+  // the end of the pipe, after every pending command has been failed.
   explicit CdpConnection(std::unique_ptr<CdpTransport> transport, std::function<void()> onClosed = {});
   ~CdpConnection();
   CdpConnection(const CdpConnection&) = delete;
@@ -62,9 +61,10 @@ class CdpConnection {
   // handlers, which must never wait for the browser themselves.
   void post(std::string_view method, std::string_view params = "{}", std::string_view sessionId = {});
 
-  // Handlers run on the transport's thread and must return quickly. Events
-  // of `sessionId` only (empty: browser-level events). Returns a token for
-  // unsubscribe.
+  // Handlers run on the thread reading the pipe (the transport's, or a
+  // caller waiting for its answer) and must return quickly, take no lock a
+  // caller may hold, and never wait for the browser. Events of `sessionId`
+  // only (empty: browser-level events). Returns a token for unsubscribe.
   int subscribe(std::string sessionId, EventHandler handler);
   void unsubscribe(int token);
 

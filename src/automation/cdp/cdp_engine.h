@@ -113,7 +113,8 @@ class CdpEngine final : public BrowserEngine {
   std::shared_ptr<Browser> adopt(const std::string& profile);
   // Its page takes commands (not hung, and answers one now).
   bool answers(const std::shared_ptr<Browser>& browser);
-  std::shared_ptr<Browser> launch(const std::string& profile, const StartOptions& options);
+  // Opens the browser on `url` (about:blank when empty).
+  std::shared_ptr<Browser> launch(const std::string& profile, const StartOptions& options, const std::string& url);
   std::shared_ptr<Browser> connect(const std::string& webSocketUrl, int port, const std::string& profile,
                                    ProcessHandle&& process);
   std::shared_ptr<Page> pageOf(const std::shared_ptr<Browser>& browser);

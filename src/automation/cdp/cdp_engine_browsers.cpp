@@ -94,14 +94,17 @@ StartedBrowser CdpEngine::startBrowser(const std::string& url, const StartOption
     browser = nullptr;
   }
   const bool launched = !browser;
-  if (launched) browser = launch(profile, options);
+  if (launched) browser = launch(profile, options, url);
   if (!browser) return {};
   std::shared_ptr<Page> page = pageOf(browser);
   if (!page) {
     startFailed("no page to attach to in browser " + std::to_string(browser->id));
     return {};
   }
-  if (!url.empty()) goTo(page, url);
+  // A fresh browser opens on the page itself, which spares the blank page a
+  // navigation (and the page a second renderer). Only a tab that shows
+  // something else (a restored session) is sent there.
+  if (!url.empty() && !(launched && targetUrl(*page) == url)) goTo(page, url);
   // Tabs a fresh browser opened by itself (what's new, a restored session)
   // go; an adopted browser's other tabs are someone's.
   if (launched) closeOtherPages(page->id);
@@ -148,7 +151,8 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::adopt(const std::string& profile)
   return connect(endpoint->webSocketUrl(), endpoint->port, profile, std::move(process));
 }
 
-std::shared_ptr<CdpEngine::Browser> CdpEngine::launch(const std::string& profile, const StartOptions& options) {
+std::shared_ptr<CdpEngine::Browser> CdpEngine::launch(const std::string& profile, const StartOptions& options,
+                                                      const std::string& url) {
   std::error_code error;
   std::filesystem::remove(activePortFile(profile), error);  // a stale one would be read as our answer
 
@@ -159,6 +163,7 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::launch(const std::string& profile
   settings.headless = headless();
   settings.runningAsRoot = ::geteuid() == 0;
   settings.extraFlags = config_.extraFlags;
+  if (!url.empty()) settings.startUrl = url;
   for (const std::string& flag : settings.extraFlags)
     if (const std::string why = refusedFlag(flag); !why.empty()) log("refused browser flag " + flag + ": " + why);
   const std::string logPath = browserLogPath(profile);

@@ -1,10 +1,15 @@
 #include "automation/cdp/socket_transport.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QByteArray>
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <utility>
 
 #include "automation/cdp/loopback_socket.h"
 #include "automation/cdp/websocket_frames.h"
@@ -15,6 +20,13 @@ namespace {
 // How long a write may wait for a browser that has stopped reading.
 constexpr int kSendTimeoutSeconds = 10;
 constexpr std::size_t kMaxHandshakeAnswer = 16 * 1024;
+constexpr std::size_t kChunkBytes = 64 * 1024;
+// A caller often sends its next command right after an answer (a search
+// through frames, a step of several commands): the reader thread leaves the
+// socket free for this long after the last caller left, so that the next
+// caller reads its answer itself, which spares a hand-over between threads.
+// Events meanwhile wait as long at most.
+constexpr std::chrono::milliseconds kCallerGrace{2};
 
 struct Endpoint {
   std::string host, port, path;
@@ -97,11 +109,19 @@ std::unique_ptr<SocketTransport> SocketTransport::open(const std::string& url, s
     ::close(fd);
     return nullptr;
   }
-  return std::unique_ptr<SocketTransport>(new SocketTransport(fd, std::move(early)));
+  const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd < 0) {
+    error = "cannot make an eventfd";
+    ::close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<SocketTransport>(new SocketTransport(fd, wakeFd, std::move(early)));
 }
 
-SocketTransport::SocketTransport(int fd, std::string early)
-    : fd_(fd), early_(std::move(early)), maskSource_(std::random_device{}()) {}
+SocketTransport::SocketTransport(int fd, int wakeFd, std::string early)
+    : fd_(fd), wakeFd_(wakeFd), maskSource_(std::random_device{}()), earlyBytes_(!early.empty()), chunk_(kChunkBytes) {
+  frames_.feed(early);
+}
 
 SocketTransport::~SocketTransport() {
   close();
@@ -110,6 +130,7 @@ SocketTransport::~SocketTransport() {
     else reader_.join();
   }
   ::close(fd_);
+  ::close(wakeFd_);
 }
 
 void SocketTransport::start(Handlers handlers) {
@@ -137,35 +158,114 @@ bool SocketTransport::writeFrame(const std::string& frame) {
 }
 
 void SocketTransport::close() {
-  // Wakes the reader out of its recv; it then reports the end.
+  // Wakes the thread reading out of its wait; it then reports the end.
   std::call_once(shutdown_, [this] { ::shutdown(fd_, SHUT_RDWR); });
 }
 
-void SocketTransport::readLoop() {
-  FrameReader frames;
-  frames.feed(early_);
-  char chunk[64 * 1024];
-  bool open = true;
-  while (open) {
-    while (std::optional<FrameReader::Item> item = frames.next()) {
-      if (item->opcode == WsOpcode::Text || item->opcode == WsOpcode::Binary) {
-        handlers_.onMessage(std::move(item->payload));
-      } else if (item->opcode == WsOpcode::Ping) {
-        writeFrame(encodeClientFrame(WsOpcode::Pong, item->payload, {1, 2, 3, 4}));
-      } else if (item->opcode == WsOpcode::Close) {
-        writeFrame(encodeClientFrame(WsOpcode::Close, item->payload.substr(0, 2), {1, 2, 3, 4}));
-        open = false;
-        break;
-      }
+bool SocketTransport::await(const std::function<bool()>& answered, std::chrono::steady_clock::time_point deadline,
+                            std::stop_token stop) {
+  // Made before the lock is taken: it runs at once when the stop is
+  // already requested.
+  const std::stop_callback onStop(stop, [this] {
+    wake();
+    { const std::lock_guard lock(turnMutex_); }
+    callerTurn_.notify_all();
+  });
+  std::unique_lock lock(turnMutex_);
+  ++callersWaiting_;
+  bool done = false;
+  while (!(done = answered()) && !ended_ && !stop.stop_requested() && std::chrono::steady_clock::now() < deadline) {
+    if (reading_) {
+      // Whoever reads delivers the answer. The reader thread is not asked to
+      // make way: that would wake one more thread just while the browser
+      // needs the processor.
+      callerTurn_.wait_until(lock, deadline);
+      continue;
     }
-    if (!open || frames.broken()) break;
-    const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    frames.feed(std::string_view(chunk, static_cast<std::size_t>(got)));
+    reading_ = true;
+    lock.unlock();
+    const bool open = readOnce(&deadline);
+    if (!open) finish();
+    lock.lock();
+    reading_ = false;
+    callerTurn_.notify_all();  // for a caller whose answer came, or who reads on
   }
+  if (--callersWaiting_ == 0) lastCallerLeft_ = std::chrono::steady_clock::now();
+  return done;
+}
+
+void SocketTransport::wake() {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
+}
+
+void SocketTransport::readLoop() {
+  std::unique_lock lock(turnMutex_);
+  while (!ended_) {
+    // While callers come and go, the reader thread only looks now and then:
+    // waking it whenever one left would take the processor from the next.
+    const auto now = std::chrono::steady_clock::now();
+    if (reading_ || callersWaiting_ > 0 || now < lastCallerLeft_ + kCallerGrace) {
+      readerTurn_.wait_until(lock, std::max(now, lastCallerLeft_) + kCallerGrace);
+      continue;
+    }
+    reading_ = true;
+    lock.unlock();
+    const bool open = readOnce(nullptr);
+    if (!open) finish();
+    lock.lock();
+    reading_ = false;
+    callerTurn_.notify_all();  // for a caller that came meanwhile
+  }
+}
+
+bool SocketTransport::readOnce(const std::chrono::steady_clock::time_point* deadline) {
+  // What came with the handshake answer is delivered before any wait.
+  if (std::exchange(earlyBytes_, false)) return deliverBuffered();
+  pollfd waits[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+  timespec timeout{};
+  if (deadline) {
+    const auto left = std::max(*deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration{0});
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+    timeout.tv_sec = static_cast<time_t>(seconds.count());
+    timeout.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds).count());
+  }
+  if (::ppoll(waits, 2, deadline ? &timeout : nullptr, nullptr) < 0) return errno == EINTR;
+  if (waits[1].revents) {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t drained = ::read(wakeFd_, &count, sizeof count);
+  }
+  if (!waits[0].revents) return true;
+  const ssize_t got = ::recv(fd_, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
+  if (got < 0) return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
+  if (got == 0) return false;
+  frames_.feed(std::string_view(chunk_.data(), static_cast<std::size_t>(got)));
+  return deliverBuffered();
+}
+
+bool SocketTransport::deliverBuffered() {
+  while (std::optional<FrameReader::Item> item = frames_.next()) {
+    if (item->opcode == WsOpcode::Text || item->opcode == WsOpcode::Binary) {
+      handlers_.onMessage(std::move(item->payload));
+    } else if (item->opcode == WsOpcode::Ping) {
+      writeFrame(encodeClientFrame(WsOpcode::Pong, item->payload, {1, 2, 3, 4}));
+    } else if (item->opcode == WsOpcode::Close) {
+      writeFrame(encodeClientFrame(WsOpcode::Close, item->payload.substr(0, 2), {1, 2, 3, 4}));
+      return false;
+    }
+  }
+  return !frames_.broken();
+}
+
+void SocketTransport::finish() {
   close();
   if (handlers_.onClosed) handlers_.onClosed();
+  {
+    const std::lock_guard lock(turnMutex_);
+    ended_ = true;
+  }
+  callerTurn_.notify_all();
+  readerTurn_.notify_all();
 }
 
 }  // namespace vidralo::cdp

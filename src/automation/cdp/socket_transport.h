@@ -1,17 +1,22 @@
 #pragma once
 // The DevTools pipe over a WebSocket on a plain TCP socket: commands are
-// written straight from the calling thread, and one reader thread per
-// connection blocks on the socket and hands each message on. No event loop
-// stands between a command and the wire, which keeps a round trip to the
-// browser short.
+// written straight from the calling thread, and the socket is read by one
+// thread at a time, which hands each message on. The connection's reader
+// thread reads whenever no caller waits; a caller that finds the socket
+// free (the next command of a step, sent right after an answer) reads it
+// itself, so that its answer wakes it directly. No event loop stands
+// between a command and the wire, which keeps a round trip short.
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "automation/cdp/cdp_transport.h"
+#include "automation/cdp/websocket_frames.h"
 
 namespace vidralo::cdp {
 
@@ -29,19 +34,44 @@ class SocketTransport final : public CdpTransport {
   void start(Handlers handlers) override;
   bool send(std::string message) override;
   void close() override;
+  bool await(const std::function<bool()>& answered, std::chrono::steady_clock::time_point deadline,
+             std::stop_token stop) override;
 
  private:
-  SocketTransport(int fd, std::string early);
+  SocketTransport(int fd, int wakeFd, std::string early);
   bool writeFrame(const std::string& frame);
   void readLoop();
+  // Waits for bytes until `deadline` (or a wake-up) and delivers every whole
+  // message they complete; false once the pipe has ended. Only the thread
+  // that holds the reading turn calls it.
+  bool readOnce(const std::chrono::steady_clock::time_point* deadline);
+  bool deliverBuffered();
+  // Pulls the thread reading out of its wait for bytes.
+  void wake();
+  // The pipe has ended: closes it, reports it, and releases every waiter.
+  void finish();
 
   const int fd_;
-  std::string early_;  // bytes that came with the handshake answer
+  const int wakeFd_;  // an eventfd that wake() signals
   Handlers handlers_;
   std::thread reader_;
   std::mutex writeMutex_;
   std::mt19937 maskSource_;  // guarded by writeMutex_
   std::once_flag shutdown_;
+
+  // Touched only by the thread that holds the reading turn.
+  FrameReader frames_;
+  bool earlyBytes_;  // frames_ holds bytes that came with the handshake answer
+  std::vector<char> chunk_;
+
+  // The reading turn: who may read the socket now.
+  std::mutex turnMutex_;
+  std::condition_variable callerTurn_;  // the turn is free (messages may have come), or the pipe ended
+  std::condition_variable readerTurn_;  // the pipe ended
+  bool reading_ = false;                // some thread holds the turn
+  int callersWaiting_ = 0;
+  std::chrono::steady_clock::time_point lastCallerLeft_;
+  bool ended_ = false;  // set after onClosed
 };
 
 }  // namespace vidralo::cdp

@@ -171,6 +171,7 @@ TEST_F(BrowserLifeTest, StartsAreSerialisedAndARunningBrowserIsAdoptedNotStarted
   ASSERT_NE(b.sessionId, 0u);
   EXPECT_NE(a.browserId, b.browserId);
   EXPECT_NE(a.sessionId, b.sessionId);
+  EXPECT_EQ(processesWithArgument(site_.url("/marker")).size(), 2u);  // opened on the page, not on a blank one
 
   // Each start ran from its first line to its last before the other began.
   std::vector<std::string> marks = log.starting("start");

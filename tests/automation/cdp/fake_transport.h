@@ -25,8 +25,19 @@ class FakeTransport final : public CdpTransport {
 
   void close() override { end(); }
 
+  // Callers wait here; the test delivers.
+  bool await(const std::function<bool()>& answered, std::chrono::steady_clock::time_point deadline,
+             std::stop_token stop) override {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_until(lock, stop, deadline, answered);
+  }
+
   // As if the browser sent `message`.
-  void deliver(const std::string& message) { handlers_.onMessage(message); }
+  void deliver(const std::string& message) {
+    handlers_.onMessage(message);
+    std::lock_guard lock(mutex_);
+    changed_.notify_all();
+  }
 
   // As if the browser went away.
   void end() {
@@ -36,6 +47,8 @@ class FakeTransport final : public CdpTransport {
       closed_ = true;
     }
     if (handlers_.onClosed) handlers_.onClosed();
+    std::lock_guard lock(mutex_);
+    changed_.notify_all();
   }
 
   // Waits until `count` messages were sent; returns them all. Fails the
@@ -49,7 +62,7 @@ class FakeTransport final : public CdpTransport {
  private:
   Handlers handlers_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable_any changed_;
   std::vector<std::string> sent_;
   bool closed_ = false;
 };

@@ -9,9 +9,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 
+#include "automation/cdp/cdp_connection.h"
+#include "automation/cdp/cdp_json.h"
 #include "automation/cdp/socket_transport.h"
 #include "automation/cdp/websocket_frames.h"
 #include "common/stop.h"
@@ -266,6 +269,90 @@ TEST(SocketTransport, ASilentServerOrAStopEndsTheHandshake) {
   EXPECT_NE(error.find("stopped"), std::string::npos);
 
   EXPECT_FALSE(SocketTransport::open("http://127.0.0.1:1/x", std::chrono::seconds(1), error));
+}
+
+// A caller that finds the socket free reads it itself while it waits; the
+// reader thread reads when none waits. Whoever reads delivers everything,
+// in order.
+TEST(SocketTransport, WhoeverReadsDeliversEverythingAndEveryWaitEndsItsOwnWay) {
+  TinyServer server(&TinyServer::accepting);
+  std::string error;
+  auto transport = SocketTransport::open(server.url(), std::chrono::seconds(5), error);
+  ASSERT_TRUE(transport) << error;
+  CdpConnection connection(std::move(transport));
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::string> events;
+  connection.subscribe("S", [&](const CdpEvent& event) {
+    std::lock_guard lock(mutex);
+    events.emplace_back(event.method);
+    changed.notify_all();
+  });
+  const auto eventCame = [&](std::size_t count) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, std::chrono::seconds(10), [&] { return events.size() >= count; });
+  };
+  const auto idOf = [](const FrameReader::Item& frame) {
+    rapidjson::Document command;
+    command.Parse(frame.payload.c_str());
+    return integerMember(command, "id");
+  };
+  const auto answer = [&](std::int64_t id, const std::string& value) {
+    server.write(serverFrame(WsOpcode::Text, "{\"id\":" + std::to_string(id) + ",\"result\":{\"v\":\"" + value + "\"}}"));
+  };
+  const auto event = [&](const char* method) {
+    server.write(serverFrame(WsOpcode::Text, std::string("{\"method\":\"") + method + "\",\"sessionId\":\"S\",\"params\":{}}"));
+  };
+  const auto call = [&](std::stop_token stop = {}) {
+    return std::async(std::launch::async, [&connection, stop] {
+      StopScope scope(stop);
+      return connection.call("Runtime.evaluate", "{}", "S", std::chrono::hours(1));
+    });
+  };
+
+  const auto ready = [](auto& future) { return future.wait_for(std::chrono::seconds(10)) == std::future_status::ready; };
+
+  // An event that comes while a caller waits reaches its handler; the stop
+  // of the caller ends its wait at once, also while it is reading.
+  std::stop_source stop;
+  auto stopped = call(stop.get_token());
+  server.waitForFrames(1);
+  event("Page.javascriptDialogOpening");
+  EXPECT_TRUE(eventCame(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // back to reading
+  stop.request_stop();
+  ASSERT_TRUE(ready(stopped));
+  EXPECT_FALSE(stopped.get().ok);
+
+  // Two callers at once: the later one is answered first, while the earlier
+  // one still waits (and reads), and each gets its own answer.
+  auto first = call();
+  const std::int64_t firstId = idOf(server.waitForFrames(2).at(1));
+  auto second = call();
+  const std::int64_t secondId = idOf(server.waitForFrames(3).at(2));
+  answer(secondId, "second");
+  ASSERT_TRUE(ready(second));
+  EXPECT_EQ(stringMember(second.get().result(), "v"), "second");
+  event("Page.frameAttached");
+  EXPECT_TRUE(eventCame(2));
+  answer(firstId, "first");
+  ASSERT_TRUE(ready(first));
+  EXPECT_EQ(stringMember(first.get().result(), "v"), "first");
+
+  // Nobody waits: the reader thread delivers.
+  event("Page.fileChooserOpened");
+  EXPECT_TRUE(eventCame(3));
+
+  // The browser goes away while a caller waits: the call fails at once.
+  auto orphan = call();
+  server.waitForFrames(4);
+  server.hangUp();
+  ASSERT_TRUE(ready(orphan));
+  EXPECT_NE(orphan.get().error.find("closed before the answer"), std::string::npos);
+  EXPECT_FALSE(connection.isOpen());
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(events, (std::vector<std::string>{"Page.javascriptDialogOpening", "Page.frameAttached",
+                                              "Page.fileChooserOpened"}));
 }
 
 }  // namespace
