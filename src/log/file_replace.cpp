@@ -44,6 +44,13 @@ void syncDirectory(const std::string& directory) {
   ::close(fd);
 }
 
+// Whether `path` still names the file open as `fd`.
+bool isNamedBy(int fd, const std::string& path) {
+  struct stat open {}, named {};
+  return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+         open.st_ino == named.st_ino;
+}
+
 }  // namespace
 
 bool writeAllBytes(int fd, std::string_view bytes) {
@@ -85,21 +92,32 @@ bool replaceFileContents(const std::string& path, std::string_view bytes, mode_t
   }
 
   const std::string directory = directoryOf(target);
-  std::string temporary =
+  const std::string pattern =
       directory + "/." + target.substr(target.rfind('/') + 1) + ".XXXXXX" + std::string(kTemporarySuffix);
-  int fd = ::mkostemps(temporary.data(), static_cast<int>(kTemporarySuffix.size()), O_CLOEXEC);
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+    temporary = pattern;
+    fd = ::mkostemps(temporary.data(), static_cast<int>(kTemporarySuffix.size()), O_CLOEXEC);
+    if (fd < 0) return false;
+    // Held until the file is renamed or removed: the clean-up of leftovers
+    // passes over a temporary file that a running save still writes. One
+    // that ran between the file's making and the lock has taken it.
+    ::flock(fd, LOCK_EX);
+    if (!isNamedBy(fd, temporary)) {
+      ::close(fd);
+      fd = -1;
+    }
+  }
   if (fd < 0) return false;
-  // Held until the file is renamed or removed: the clean-up of leftovers
-  // passes over a temporary file that a running save still writes.
-  ::flock(fd, LOCK_EX);
 
   bool ok = ::fchmod(fd, mode) == 0 && writeAllBytes(fd, bytes) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
+  // Renamed before the lock is let go: a clean-up running beside this save
+  // would otherwise take the temporary file between the two.
   ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
+  if (!ok) ::unlink(temporary.c_str());
+  ::close(fd);  // the bytes are synced: a late error here would change nothing
+  if (!ok) return false;
   syncDirectory(directory);
   return true;
 }

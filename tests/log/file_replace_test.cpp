@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "common/whole_file.h"
 #include "log/file_replace.h"
@@ -116,6 +118,24 @@ TEST(ReplaceFileContents, TheCleanUpPassesOverATemporaryFileASaveStillWrites) {
   EXPECT_TRUE(std::filesystem::exists(writing));
   ::close(fd);
   EXPECT_EQ(removeLeftoverTemporaryFiles(dir.path()), 1);
+}
+
+// A start's clean-up running beside a save (the run log written by another
+// thread) must never take the save's temporary file before it is renamed.
+TEST(ReplaceFileContents, EverySaveLandsWhileTheCleanUpRunsBeside) {
+  test::TempDir dir;
+  const std::string path = dir.file("log.txt");
+  std::atomic<bool> saving{true};
+  std::thread cleanUp([&] {
+    while (saving) removeLeftoverTemporaryFiles(dir.path());
+  });
+  int failed = 0;
+  for (int i = 0; i < 300; ++i)
+    if (!replaceFileContents(path, std::to_string(i), 0600)) ++failed;
+  saving = false;
+  cleanUp.join();
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(readFile(path), "299");
 }
 
 TEST(ReadWholeFile, TellsMissingFromUnreadable) {
