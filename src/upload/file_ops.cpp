@@ -136,7 +136,8 @@ WriterAnswer askForReadLease(const std::string& path) {
 }  // namespace
 
 bool isFileInUse(const std::string& path) {
-  if (!fileExists(path)) return false;
+  // A missing file or a folder takes no lease; the look through /proc then
+  // says no.
   switch (askForReadLease(path)) {
     case WriterAnswer::None: return false;
     case WriterAnswer::Some: return true;
