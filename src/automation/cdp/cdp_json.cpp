@@ -1,89 +1,111 @@
 #include "automation/cdp/cdp_json.h"
 
-#include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
+
+#include <cstring>
 
 namespace vidralo::cdp {
 namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of `text`, or 0.
+std::size_t sequenceLength(std::string_view text) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  const std::size_t length = lead < 0x80           ? 1
+                             : (lead >> 5) == 0x6  ? 2
+                             : (lead >> 4) == 0xE  ? 3
+                             : (lead >> 3) == 0x1E ? 4
+                                                   : 0;
+  if (length == 0 || length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k)
+    if ((static_cast<unsigned char>(text[k]) >> 6) != 0x2) return 0;
+  return length;
+}
+
+// The offset of the first malformed byte, or npos when the text is sound.
+std::size_t firstMalformed(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t length = sequenceLength(text.substr(i));
+    if (length == 0) return i;
+    i += length;
+  }
+  return std::string_view::npos;
+}
 
 // Malformed UTF-8 becomes U+FFFD, so that the writer never emits a message
 // the browser would reject as a whole.
 std::string repairUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = lead < 0x80           ? 1
-                               : (lead >> 5) == 0x6  ? 2
-                               : (lead >> 4) == 0xE  ? 3
-                               : (lead >> 3) == 0x1E ? 4
-                                                     : 0;
-    bool valid = length > 0 && i + length <= text.size();
-    for (std::size_t k = 1; valid && k < length; ++k) valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 0x2;
-    if (valid) {
-      out.append(text.substr(i, length));
-      i += length;
-    } else {
-      out.append("\xEF\xBF\xBD");
-      ++i;
-    }
+  while (!text.empty()) {
+    const std::size_t length = sequenceLength(text);
+    out.append(length ? text.substr(0, length) : std::string_view("\xEF\xBF\xBD"));
+    text.remove_prefix(length ? length : 1);
   }
   return out;
+}
+
+// Escapes sound UTF-8 as it stands; a text with malformed bytes is repaired
+// first (rare: page texts and paths are UTF-8 already).
+void writeString(rapidjson::StringBuffer& buffer, std::string_view text) {
+  rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+  if (firstMalformed(text) == std::string_view::npos) {
+    writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
+  } else {
+    const std::string clean = repairUtf8(text);
+    writer.String(clean.data(), static_cast<rapidjson::SizeType>(clean.size()));
+  }
 }
 
 }  // namespace
 
 std::string jsonString(std::string_view text) {
-  const std::string clean = repairUtf8(text);
   rapidjson::StringBuffer buffer;
-  rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-  writer.String(clean.data(), static_cast<rapidjson::SizeType>(clean.size()));
+  writeString(buffer, text);
   return {buffer.GetString(), buffer.GetSize()};
 }
 
-struct JsonObject::Writer {
-  rapidjson::StringBuffer buffer;
-  rapidjson::Writer<rapidjson::StringBuffer> writer{buffer};
-  void key(std::string_view name) { writer.Key(name.data(), static_cast<rapidjson::SizeType>(name.size())); }
-};
+JsonObject::JsonObject() { buffer_.Put('{'); }
 
-JsonObject::JsonObject() : writer_(std::make_unique<Writer>()) { writer_->writer.StartObject(); }
-JsonObject::~JsonObject() = default;
-JsonObject::JsonObject(JsonObject&&) noexcept = default;
-JsonObject& JsonObject::operator=(JsonObject&&) noexcept = default;
+void JsonObject::key(std::string_view name) {
+  if (buffer_.GetSize() > 1) buffer_.Put(',');
+  writeString(buffer_, name);
+  buffer_.Put(':');
+}
 
 JsonObject& JsonObject::text(std::string_view key, std::string_view value) {
-  return raw(key, jsonString(value));
+  this->key(key);
+  writeString(buffer_, value);
+  return *this;
 }
 
 JsonObject& JsonObject::boolean(std::string_view key, bool value) {
-  writer_->key(key);
-  writer_->writer.Bool(value);
-  return *this;
+  return raw(key, value ? "true" : "false");
 }
 
 JsonObject& JsonObject::integer(std::string_view key, std::int64_t value) {
-  writer_->key(key);
-  writer_->writer.Int64(value);
-  return *this;
+  return raw(key, std::to_string(value));
 }
 
 JsonObject& JsonObject::number(std::string_view key, double value) {
-  writer_->key(key);
-  writer_->writer.Double(value);
+  this->key(key);
+  rapidjson::Writer<rapidjson::StringBuffer>(buffer_).Double(value);
   return *this;
 }
 
 JsonObject& JsonObject::raw(std::string_view key, std::string_view json) {
-  writer_->key(key);
-  writer_->writer.RawValue(json.data(), json.size(), rapidjson::kObjectType);
+  this->key(key);
+  std::memcpy(buffer_.Push(json.size()), json.data(), json.size());
   return *this;
 }
 
 std::string JsonObject::str() {
-  writer_->writer.EndObject();
-  return {writer_->buffer.GetString(), writer_->buffer.GetSize()};
+  buffer_.Put('}');
+  return {buffer_.GetString(), buffer_.GetSize()};
 }
 
 const rapidjson::Value* member(const rapidjson::Value& object, const char* name) {

@@ -3,11 +3,11 @@
 // JSON writer, so selectors, page texts and paths can never break out of the
 // string they are written into.
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
 
 namespace vidralo::cdp {
 
@@ -19,9 +19,6 @@ std::string jsonString(std::string_view text);
 class JsonObject {
  public:
   JsonObject();
-  ~JsonObject();
-  JsonObject(JsonObject&&) noexcept;
-  JsonObject& operator=(JsonObject&&) noexcept;
 
   JsonObject& text(std::string_view key, std::string_view value);
   JsonObject& boolean(std::string_view key, bool value);
@@ -33,8 +30,8 @@ class JsonObject {
   std::string str();
 
  private:
-  struct Writer;
-  std::unique_ptr<Writer> writer_;
+  void key(std::string_view name);
+  rapidjson::StringBuffer buffer_;
 };
 
 // Member lookups that read a missing or mistyped member as empty.

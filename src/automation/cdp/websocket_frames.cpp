@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QCryptographicHash>
+#include <cstring>
 
 namespace vidralo::cdp {
 namespace {
@@ -36,7 +37,19 @@ std::string encodeClientFrame(WsOpcode opcode, std::string_view payload, std::ar
     for (int shift = 56; shift >= 0; shift -= 8) frame.push_back(static_cast<char>((size >> shift) & 0xFF));
   }
   for (std::uint8_t byte : mask) frame.push_back(static_cast<char>(byte));
-  for (std::size_t i = 0; i < payload.size(); ++i) frame.push_back(static_cast<char>(payload[i] ^ mask[i % 4]));
+  const std::size_t start = frame.size();
+  frame.append(payload);
+  // Eight bytes at a time: the mask repeats every four, so twice over.
+  std::uint64_t wide = 0;
+  for (int i = 0; i < 8; ++i) reinterpret_cast<std::uint8_t*>(&wide)[i] = mask[i % 4];
+  std::size_t i = start;
+  for (; i + 8 <= frame.size(); i += 8) {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, frame.data() + i, 8);
+    chunk ^= wide;
+    std::memcpy(frame.data() + i, &chunk, 8);
+  }
+  for (; i < frame.size(); ++i) frame[i] = static_cast<char>(frame[i] ^ mask[(i - start) % 4]);
   return frame;
 }
 
