@@ -77,6 +77,8 @@ class CdpEngine final : public BrowserEngine {
   void refresh(SessionId session) override;
   bool pageIsLoaded(SessionId session, const std::string& marker) override;
   bool waitPageLoaded(SessionId session, const std::string& marker) override;
+  // Only a browser with a window gets the title; a headless one started
+  // here keeps the page's own.
   void setWindowTitle(SessionId session, const std::string& title) override;
   std::string captureScreenshot(SessionId session) override;
 

@@ -193,6 +193,7 @@ std::shared_ptr<CdpEngine::Browser> CdpEngine::launch(const std::string& profile
   std::shared_ptr<Browser> browser =
       connect(endpoint->webSocketUrl(), endpoint->port, profile, std::move(spawned.process));
   if (!browser) endProcess(spawned.process, std::chrono::milliseconds(0));
+  else browser->windowless = settings.headless;
   return browser;
 }
 

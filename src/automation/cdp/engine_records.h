@@ -20,6 +20,9 @@ struct CdpEngine::Browser {
   std::string profileDirectory;
   ProcessHandle process;  // empty when it could not be found
   int port = 0;
+  // Started headless by us: no window shows a title. A browser taken over
+  // may have one, so it counts as windowed.
+  bool windowless = false;
   std::unique_ptr<CdpConnection> connection;
   // Pages whose renderer died: they answer no page command until reloaded,
   // so they are never attached to again (guarded by the engine's mutex).
