@@ -21,8 +21,8 @@ std::size_t sequenceLength(std::string_view text) {
   return length;
 }
 
-// The offset of the first malformed byte, or npos when the text is sound.
-std::size_t firstMalformed(std::string_view text) {
+// Whether `text` is well-formed UTF-8 throughout.
+bool isSoundUtf8(std::string_view text) {
   constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
   std::size_t i = 0;
   while (i < text.size()) {
@@ -34,15 +34,11 @@ std::size_t firstMalformed(std::string_view text) {
         continue;
       }
     }
-    if (static_cast<unsigned char>(text[i]) < 0x80) {
-      ++i;
-      continue;
-    }
     const std::size_t length = sequenceLength(text.substr(i));
-    if (length == 0) return i;
+    if (length == 0) return false;
     i += length;
   }
-  return std::string_view::npos;
+  return true;
 }
 
 // Malformed UTF-8 becomes U+FFFD, so that the writer never emits a message
@@ -62,7 +58,7 @@ std::string repairUtf8(std::string_view text) {
 // first (rare: page texts and paths are UTF-8 already).
 void writeString(rapidjson::StringBuffer& buffer, std::string_view text) {
   rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-  if (firstMalformed(text) == std::string_view::npos) {
+  if (isSoundUtf8(text)) {
     writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
   } else {
     const std::string clean = repairUtf8(text);
