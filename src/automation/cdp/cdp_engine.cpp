@@ -221,8 +221,8 @@ bool CdpEngine::waitPageLoaded(SessionId session, const std::string& marker) {
 
 void CdpEngine::setWindowTitle(SessionId session, const std::string& title) {
   // Without a window nobody sees the title, yet a headless browser redraws
-  // its hidden tab strip for every change: milliseconds of processor time
-  // that the page's next command would wait behind.
+  // its hidden window for every change: milliseconds of processor time that
+  // the page's next command would wait behind.
   std::shared_ptr<Page> page = livePage(session);
   if (page && !page->browser->windowless) page->page->setTitle(title);
 }
