@@ -239,7 +239,7 @@ TEST_P(HeadlessEndedAtThePublication, NoVideoIsPublishedTwice) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, HeadlessEndedAtThePublication, ::testing::Values(SIGTERM, SIGKILL),
-                         [](const auto& info) { return std::string(info.param == SIGKILL ? "Kill" : "Term"); });
+                         [](const auto& signal) { return std::string(signal.param == SIGKILL ? "Kill" : "Term"); });
 
 TEST_F(HeadlessRun, ASecondInstanceOnTheSameDirectoryIsRefusedAndNamesTheHolder) {
   const InstanceLock first(dir.path(), std::chrono::milliseconds(0));

@@ -52,8 +52,9 @@ TEST(Modules, TerminalCommandsNeedNoneAndAMissingOneIsNamedWithItsFrontEndsCode)
     test::TempDir output;
     CommandRun run(output, c.arguments, {"PATH=/usr/bin:/bin", "HOME=" + dir.path()}, alone);
     EXPECT_EQ(run.wait(60s), c.exitCode) << c.arguments.front() << ": " << run.errors();
-    if (!c.missing.empty())
+    if (!c.missing.empty()) {
       EXPECT_NE(run.errors().find("/" + c.missing + ": "), std::string::npos) << run.errors();
+    }
   }
 }
 
