@@ -22,10 +22,24 @@ CdpReply failure(std::string_view method, std::string_view what) {
 
 std::string commandText(std::int64_t id, std::string_view method, std::string_view params,
                         std::string_view sessionId) {
-  JsonObject message;
+  JsonObject message(params.size() + method.size() + sessionId.size() + 64);
   message.integer("id", id).text("method", method).raw("params", params.empty() ? "{}" : params);
   if (!sessionId.empty()) message.text("sessionId", sessionId);
   return message.str();
+}
+
+// The document's memory comes in pieces the size of the message: the
+// parser's own 64 KiB would be taken and given back for every answer of a
+// few hundred bytes, and held as long as its reply is.
+std::shared_ptr<rapidjson::Document> parseMessage(const std::string& text) {
+  struct Parsed {
+    explicit Parsed(std::size_t pieceBytes) : pool(pieceBytes), document(&pool) {}
+    rapidjson::MemoryPoolAllocator<> pool;
+    rapidjson::Document document;
+  };
+  auto parsed = std::make_shared<Parsed>(2 * text.size() + 256);
+  parsed->document.Parse(text.data(), text.size());
+  return {parsed, &parsed->document};
 }
 
 }  // namespace
@@ -100,8 +114,7 @@ std::int64_t CdpConnection::send(std::string_view method, std::string_view param
 }
 
 void CdpConnection::receive(std::string text) {
-  auto message = std::make_shared<rapidjson::Document>();
-  message->Parse(text.data(), text.size());
+  std::shared_ptr<rapidjson::Document> message = parseMessage(text);
   if (message->HasParseError() || !message->IsObject()) return;
 
   if (const rapidjson::Value* id = member(*message, "id"); id && id->IsInt64()) {

@@ -74,7 +74,7 @@ std::string jsonString(std::string_view text) {
   return {buffer.GetString(), buffer.GetSize()};
 }
 
-JsonObject::JsonObject() { buffer_.Put('{'); }
+JsonObject::JsonObject(std::size_t capacity) : buffer_(nullptr, capacity) { buffer_.Put('{'); }
 
 void JsonObject::key(std::string_view name) {
   if (buffer_.GetSize() > 1) buffer_.Put(',');

@@ -18,7 +18,9 @@ std::string jsonString(std::string_view text);
 // A JSON object written member by member: JsonObject().text("url", u).str().
 class JsonObject {
  public:
-  JsonObject();
+  // `capacity`: the bytes the object is expected to take, so that a long
+  // member (a script, a command's parameters) is copied once.
+  explicit JsonObject(std::size_t capacity = 256);
 
   JsonObject& text(std::string_view key, std::string_view value);
   JsonObject& boolean(std::string_view key, bool value);

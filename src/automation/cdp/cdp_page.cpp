@@ -131,11 +131,11 @@ bool CdpPage::Evaluated::isTrue() const {
   return result && result->IsBool() && result->GetBool();
 }
 
-CdpPage::Evaluated CdpPage::evaluate(const Document& document, const std::string& expression, bool byValue,
+CdpPage::Evaluated CdpPage::evaluate(const Document& document, const ScriptLiteral& script, bool byValue,
                                      bool userGesture) {
   Evaluated outcome;
-  JsonObject params;
-  params.text("expression", expression).boolean("returnByValue", byValue);
+  JsonObject params(script->size() + 64);
+  params.raw("expression", *script).boolean("returnByValue", byValue);
   if (document.contextId) params.integer("contextId", document.contextId);
   if (userGesture) params.boolean("userGesture", true);
   outcome.reply = command("Runtime.evaluate", params.str(), document.sessionId);
@@ -143,7 +143,7 @@ CdpPage::Evaluated CdpPage::evaluate(const Document& document, const std::string
     // The frame navigated since and took our context with it: one more try
     // in a fresh one (without a frame, so there is no third).
     if (const int fresh = contextFor(document.sessionId, document.frameId, true))
-      return evaluate({document.sessionId, fresh, ""}, expression, byValue, userGesture);
+      return evaluate({document.sessionId, fresh, ""}, script, byValue, userGesture);
   }
   if (!outcome.reply.ok) return outcome;
   if (const rapidjson::Value* exception = member(outcome.reply.result(), "exceptionDetails")) {
@@ -155,14 +155,14 @@ CdpPage::Evaluated CdpPage::evaluate(const Document& document, const std::string
   return outcome;
 }
 
-std::pair<CdpPage::Document, CdpPage::Evaluated> CdpPage::locate(const std::string& expression, const Found& found,
+std::pair<CdpPage::Document, CdpPage::Evaluated> CdpPage::locate(const ScriptLiteral& script, const Found& found,
                                                                  bool byValue) {
   const Document own{sessionId_, 0};
-  Evaluated first = evaluate(own, expression, byValue);
+  Evaluated first = evaluate(own, script, byValue);
   // A page that does not answer is not searched any further.
   if (found(first) || !first.reply.ok) return {own, std::move(first)};
   for (const Document& document : otherDocuments()) {
-    Evaluated outcome = evaluate(document, expression, byValue);
+    Evaluated outcome = evaluate(document, script, byValue);
     if (found(outcome)) return {document, std::move(outcome)};
   }
   return {own, std::move(first)};
@@ -243,7 +243,7 @@ int CdpPage::contextFor(const std::string& sessionId, const std::string& frameId
   return context;
 }
 
-bool CdpPage::answers() { return evaluate({sessionId_, 0}, "true").isTrue(); }
+bool CdpPage::answers() { return evaluate({sessionId_, 0}, scriptLiteral("true")).isTrue(); }
 
 bool CdpPage::bringToFront() { return command("Page.bringToFront").ok; }
 
@@ -262,7 +262,7 @@ bool CdpPage::navigate(const std::string& url, std::chrono::milliseconds timeLim
 }
 
 std::string CdpPage::documentOrigin() {
-  const Evaluated origin = evaluate({sessionId_, 0}, "String(performance.timeOrigin)");
+  const Evaluated origin = evaluate({sessionId_, 0}, scriptLiteral("String(performance.timeOrigin)"));
   const rapidjson::Value* value = origin.value();
   return value && value->IsString() ? std::string(value->GetString(), value->GetStringLength()) : std::string();
 }
@@ -287,13 +287,13 @@ void CdpPage::overrideDialogs() {
   std::call_once(dialogsOverridden_, [this] {
     command("Page.addScriptToEvaluateOnNewDocument", JsonObject().text("source", scripts::dialogOverride()).str());
   });
-  evaluate({sessionId_, 0}, scripts::dialogOverride());
+  evaluate({sessionId_, 0}, scriptLiteral(scripts::dialogOverride()));
 }
 
 bool CdpPage::markerPresent(std::string_view marker) {
   // An empty marker asks about the page's own document only.
-  if (marker.empty()) return evaluate({sessionId_, 0}, scripts::markerPresent(marker)).isTrue();
-  return locate(scripts::markerPresent(marker), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
+  if (marker.empty()) return evaluate({sessionId_, 0}, scriptLiteral(scripts::markerPresent, marker)).isTrue();
+  return locate(scriptLiteral(scripts::markerPresent, marker), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
 }
 
 void CdpPage::setTitle(std::string_view title) {
@@ -304,16 +304,16 @@ void CdpPage::setTitle(std::string_view title) {
 }
 
 bool CdpPage::elementExists(std::string_view selector) {
-  return locate(scripts::elementExists(selector), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
+  return locate(scriptLiteral(scripts::elementExists, selector), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
 }
 
 bool CdpPage::elementShown(std::string_view selector) {
-  return locate(scripts::elementShown(selector), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
+  return locate(scriptLiteral(scripts::elementShown, selector), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
 }
 
 std::string CdpPage::elementText(std::string_view selector) {
   const auto isText = [](const Evaluated& e) { return e.value() && e.value()->IsString(); };
-  const auto [document, outcome] = locate(scripts::elementText(selector), isText);
+  const auto [document, outcome] = locate(scriptLiteral(scripts::elementText, selector), isText);
   if (!isText(outcome)) return {};
   return std::string(outcome.value()->GetString(), outcome.value()->GetStringLength());
 }
@@ -324,19 +324,19 @@ bool CdpPage::click(std::string_view selector, bool mouseEvents) {
   if (mouseEvents && clickWithMouse(selector)) return true;
   // Most elements are in the page's own document: one round trip. A page
   // that does not answer is not searched any further.
-  const Evaluated own = evaluate({sessionId_, 0}, scripts::clickElement(selector), true);
+  const Evaluated own = evaluate({sessionId_, 0}, scriptLiteral(scripts::clickElement, selector), true);
   if (own.isTrue() || !own.reply.ok) return own.isTrue();
   const auto [document, found] =
-      locate(scripts::elementExists(selector), [](const Evaluated& e) { return e.isTrue(); });
+      locate(scriptLiteral(scripts::elementExists, selector), [](const Evaluated& e) { return e.isTrue(); });
   if (!found.isTrue()) return false;
   // In a frame of another origin the element's own click() stands in for
   // the mouse, run as a user's gesture.
-  return evaluate(document, scripts::clickElement(selector), true, document.sessionId != sessionId_ || document.contextId)
+  return evaluate(document, scriptLiteral(scripts::clickElement, selector), true, document.sessionId != sessionId_ || document.contextId)
       .isTrue();
 }
 
 bool CdpPage::clickWithMouse(std::string_view selector) {
-  const Evaluated outcome = evaluate({sessionId_, 0}, scripts::elementCentre(selector));
+  const Evaluated outcome = evaluate({sessionId_, 0}, scriptLiteral(scripts::elementCentre, selector));
   const rapidjson::Value* centre = outcome.value();
   if (!centre || !centre->IsObject()) return false;
   const rapidjson::Value* x = member(*centre, "x");
@@ -359,22 +359,22 @@ bool CdpPage::clickWithMouse(std::string_view selector) {
 
 bool CdpPage::input(std::string_view selector, const std::string& text) {
   const Document own{sessionId_, 0};
-  const Evaluated outcome = evaluate(own, scripts::prepareInput(selector));
+  const Evaluated outcome = evaluate(own, scriptLiteral(scripts::prepareInput, selector));
   const rapidjson::Value* state = outcome.value();
   if (!state || !state->IsString()) {
     // Not in the page's own document: a frame of another origin takes the
     // text assigned, with the events typing raises.
     if (!outcome.reply.ok) return false;
     for (const Document& document : otherDocuments())
-      if (evaluate(document, scripts::assignInput(selector, text)).isTrue()) return true;
+      if (evaluate(document, scriptLiteral(scripts::assignInput(selector, text))).isTrue()) return true;
     return false;
   }
   // Typed text replaces the selection and raises the events a keyboard
   // would; a field that takes no focus, or an empty text, is assigned.
   if (std::string_view(state->GetString()) != "focused" || text.empty())
-    return evaluate(own, scripts::assignInput(selector, text)).isTrue();
+    return evaluate(own, scriptLiteral(scripts::assignInput(selector, text))).isTrue();
   if (!command("Input.insertText", JsonObject().text("text", text).str()).ok) return false;
-  return evaluate(own, scripts::announceInput(selector)).isTrue();
+  return evaluate(own, scriptLiteral(scripts::announceInput, selector)).isTrue();
 }
 
 bool CdpPage::uploadFile(const std::string& path, std::string_view dropZoneText) {
@@ -386,7 +386,7 @@ bool CdpPage::uploadFile(const std::string& path, std::string_view dropZoneText)
   }
   const std::string files = "[" + jsonString(file.string()) + "]";
   const auto hasObject = [](const Evaluated& e) { return e.remote && !stringMember(*e.remote, "objectId").empty(); };
-  const auto [document, outcome] = locate(scripts::elementObject("input[type=file]"), hasObject, false);
+  const auto [document, outcome] = locate(scriptLiteral(scripts::elementObject, "input[type=file]"), hasObject, false);
   if (hasObject(outcome)) {
     const std::string objectId = stringMember(*outcome.remote, "objectId");
     const bool handed =
@@ -413,7 +413,7 @@ bool CdpPage::handToChooser(const std::string& files, std::string_view dropZoneT
   if (!command("Page.setInterceptFileChooserDialog", JsonObject().boolean("enabled", true).str()).ok) return false;
   int node = 0;
   // Opening a chooser needs a user's gesture, as a click by hand would be.
-  if (evaluate({sessionId_, 0}, scripts::clickShowing(dropZoneText), true, true).isTrue()) {
+  if (evaluate({sessionId_, 0}, scriptLiteral(scripts::clickShowing, dropZoneText), true, true).isTrue()) {
     std::unique_lock lock(frames_->mutex);
     frames_->chooserOpened.wait_for(lock, currentStopToken(), timeLimit_, [this] { return frames_->chooserNode != 0; });
     node = frames_->chooserNode;

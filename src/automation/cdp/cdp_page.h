@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "automation/cdp/cdp_connection.h"
+#include "automation/cdp/script_literals.h"
 
 namespace vidralo::cdp {
 
@@ -89,11 +90,11 @@ class CdpPage {
   // When the page's current document began (performance.timeOrigin); empty
   // when the page does not answer.
   std::string documentOrigin();
-  Evaluated evaluate(const Document& document, const std::string& expression, bool byValue = true,
+  Evaluated evaluate(const Document& document, const ScriptLiteral& script, bool byValue = true,
                      bool userGesture = false);
-  // The first document, in search order, where `expression` gives a result
-  // that `found` accepts; the page's own document when none does.
-  std::pair<Document, Evaluated> locate(const std::string& expression, const Found& found, bool byValue = true);
+  // The first document, in search order, where `script` gives a result that
+  // `found` accepts; the page's own document when none does.
+  std::pair<Document, Evaluated> locate(const ScriptLiteral& script, const Found& found, bool byValue = true);
   // The frames of other origins, in document order.
   std::vector<Document> otherDocuments();
   // Our execution context in `frameId` of `sessionId`, made when there is

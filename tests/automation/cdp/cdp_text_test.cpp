@@ -8,6 +8,8 @@
 
 #include "automation/cdp/browser_launch.h"
 #include "automation/cdp/cdp_json.h"
+#include "automation/cdp/page_scripts.h"
+#include "automation/cdp/script_literals.h"
 #include "support/temp_dir.h"
 
 namespace vidralo::cdp {
@@ -52,6 +54,19 @@ TEST(JsonText, ObjectsNestRawMembers) {
   EXPECT_EQ(parsed["p"]["k"][0].GetInt(), 1);
   EXPECT_EQ(stringMember(parsed, "missing"), "");
   EXPECT_EQ(integerMember(parsed, "url", 7), 7);
+}
+
+// Kept literals stay the escape of their own script, for every argument
+// and past the bound on how many are kept.
+TEST(ScriptLiterals, AKeptLiteralIsTheFreshEscapeOfItsOwnScript) {
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 300; ++i) {
+      const std::string selector = "[data-n=\"" + std::to_string(i) + "\"]";
+      ASSERT_EQ(*scriptLiteral(scripts::elementText, selector), jsonString(scripts::elementText(selector))) << i;
+    }
+  }
+  EXPECT_EQ(*scriptLiteral(scripts::elementExists, "p"), jsonString(scripts::elementExists("p")));
+  EXPECT_EQ(*scriptLiteral("1 + 1"), "\"1 + 1\"");
 }
 
 TEST(BrowserCommandLine, WindowNumbersAreRoundedToWholePixels) {
