@@ -370,7 +370,9 @@ TEST_F(JobRunnerTest, FilesLinkedOutOfTheProgramDirectoryAreNeitherWrittenNorEmp
   EXPECT_TRUE(engine.publications().empty()) << "a linked journal is no journal";
   EXPECT_EQ(controls.cell(0, 列_状态), "发布记录无法写入");
   for (const auto& [link, target] : links) {
-    if (target != "folder") EXPECT_EQ(readFile(outside + "/" + target), "keep") << link;
+    if (target != "folder") {
+      EXPECT_EQ(readFile(outside + "/" + target), "keep") << link;
+    }
   }
   EXPECT_EQ(readFile(someonesFile), "keep");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outside + "/folder"), {}), 1);
@@ -777,7 +779,7 @@ INSTANTIATE_TEST_SUITE_P(
     Pages, LoggedOutPageTest,
     ::testing::Values(PageCase{"signShown", "请先登录", "未登录，已跳过", "账号 1：发布 0，失败 0，跳过 0，未登录 1"},
                       PageCase{"noMarker", "", "页面未就绪，已跳过", "账号 1：发布 0，失败 0，跳过 0，页面未就绪 1"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& page) { return std::string(page.param.name); });
 
 TEST(RunSummaryLogIns, ListsOnlyTheAccountsLoggedOutAtTheirLatestLook) {
   RunSummary summary;
