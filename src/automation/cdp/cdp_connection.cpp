@@ -28,16 +28,17 @@ std::string commandText(std::int64_t id, std::string_view method, std::string_vi
   return message.str();
 }
 
-// The document's memory comes in pieces the size of the message: the
-// parser's own 64 KiB would be taken and given back for every answer of a
-// few hundred bytes, and held as long as its reply is.
+// The document's memory comes in pieces about the size of the message (its
+// strings are copied, and a few members fit in the rest): the parser's own
+// 64 KiB would be taken and given back for every answer of a few hundred
+// bytes, and held as long as its reply is.
 std::shared_ptr<rapidjson::Document> parseMessage(const std::string& text) {
   struct Parsed {
     explicit Parsed(std::size_t pieceBytes) : pool(pieceBytes), document(&pool) {}
     rapidjson::MemoryPoolAllocator<> pool;
     rapidjson::Document document;
   };
-  auto parsed = std::make_shared<Parsed>(2 * text.size() + 256);
+  auto parsed = std::make_shared<Parsed>(text.size() + 1024);
   parsed->document.Parse(text.data(), text.size());
   return {parsed, &parsed->document};
 }
