@@ -290,10 +290,12 @@ void CdpPage::overrideDialogs() {
   evaluate({sessionId_, 0}, scriptLiteral(scripts::dialogOverride()));
 }
 
+bool CdpPage::isTrue(const Evaluated& outcome) { return outcome.isTrue(); }
+
 bool CdpPage::markerPresent(std::string_view marker) {
   // An empty marker asks about the page's own document only.
   if (marker.empty()) return evaluate({sessionId_, 0}, scriptLiteral(scripts::markerPresent, marker)).isTrue();
-  return locate(scriptLiteral(scripts::markerPresent, marker), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
+  return locate(scriptLiteral(scripts::markerPresent, marker), isTrue).second.isTrue();
 }
 
 void CdpPage::setTitle(std::string_view title) {
@@ -304,11 +306,11 @@ void CdpPage::setTitle(std::string_view title) {
 }
 
 bool CdpPage::elementExists(std::string_view selector) {
-  return locate(scriptLiteral(scripts::elementExists, selector), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
+  return locate(scriptLiteral(scripts::elementExists, selector), isTrue).second.isTrue();
 }
 
 bool CdpPage::elementShown(std::string_view selector) {
-  return locate(scriptLiteral(scripts::elementShown, selector), [](const Evaluated& e) { return e.isTrue(); }).second.isTrue();
+  return locate(scriptLiteral(scripts::elementShown, selector), isTrue).second.isTrue();
 }
 
 std::string CdpPage::elementText(std::string_view selector) {
@@ -326,13 +328,12 @@ bool CdpPage::click(std::string_view selector, bool mouseEvents) {
   // that does not answer is not searched any further.
   const Evaluated own = evaluate({sessionId_, 0}, scriptLiteral(scripts::clickElement, selector), true);
   if (own.isTrue() || !own.reply.ok) return own.isTrue();
-  const auto [document, found] =
-      locate(scriptLiteral(scripts::elementExists, selector), [](const Evaluated& e) { return e.isTrue(); });
+  const auto [document, found] = locate(scriptLiteral(scripts::elementExists, selector), isTrue);
   if (!found.isTrue()) return false;
   // In a frame of another origin the element's own click() stands in for
   // the mouse, run as a user's gesture.
-  return evaluate(document, scriptLiteral(scripts::clickElement, selector), true, document.sessionId != sessionId_ || document.contextId)
-      .isTrue();
+  const bool gesture = document.sessionId != sessionId_ || document.contextId;
+  return evaluate(document, scriptLiteral(scripts::clickElement, selector), true, gesture).isTrue();
 }
 
 bool CdpPage::clickWithMouse(std::string_view selector) {
