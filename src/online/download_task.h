@@ -40,6 +40,8 @@ struct BlockDownloader::Task {
 
   std::thread manager;
   std::mutex joinMutex;
+  // Taken around every write of the file: see BlockFetch::writeAt.
+  std::mutex writeMutex;
 
   // Closes the temporary file (it stays on disk) and so drops its lock.
   void releaseFile();
