@@ -290,12 +290,10 @@ void CdpPage::overrideDialogs() {
   evaluate({sessionId_, 0}, scriptLiteral(scripts::dialogOverride()));
 }
 
-bool CdpPage::isTrue(const Evaluated& outcome) { return outcome.isTrue(); }
-
 bool CdpPage::markerPresent(std::string_view marker) {
   // An empty marker asks about the page's own document only.
   if (marker.empty()) return evaluate({sessionId_, 0}, scriptLiteral(scripts::markerPresent, marker)).isTrue();
-  return locate(scriptLiteral(scripts::markerPresent, marker), isTrue).second.isTrue();
+  return locate(scriptLiteral(scripts::markerPresent, marker), &Evaluated::isTrue).second.isTrue();
 }
 
 void CdpPage::setTitle(std::string_view title) {
@@ -306,11 +304,11 @@ void CdpPage::setTitle(std::string_view title) {
 }
 
 bool CdpPage::elementExists(std::string_view selector) {
-  return locate(scriptLiteral(scripts::elementExists, selector), isTrue).second.isTrue();
+  return locate(scriptLiteral(scripts::elementExists, selector), &Evaluated::isTrue).second.isTrue();
 }
 
 bool CdpPage::elementShown(std::string_view selector) {
-  return locate(scriptLiteral(scripts::elementShown, selector), isTrue).second.isTrue();
+  return locate(scriptLiteral(scripts::elementShown, selector), &Evaluated::isTrue).second.isTrue();
 }
 
 std::string CdpPage::elementText(std::string_view selector) {
@@ -328,7 +326,7 @@ bool CdpPage::click(std::string_view selector, bool mouseEvents) {
   // that does not answer is not searched any further.
   const Evaluated own = evaluate({sessionId_, 0}, scriptLiteral(scripts::clickElement, selector), true);
   if (own.isTrue() || !own.reply.ok) return own.isTrue();
-  const auto [document, found] = locate(scriptLiteral(scripts::elementExists, selector), isTrue);
+  const auto [document, found] = locate(scriptLiteral(scripts::elementExists, selector), &Evaluated::isTrue);
   if (!found.isTrue()) return false;
   // In a frame of another origin the element's own click() stands in for
   // the mouse, run as a user's gesture.

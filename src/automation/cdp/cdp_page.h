@@ -86,7 +86,6 @@ class CdpPage {
     bool isTrue() const;
   };
   using Found = std::function<bool(const Evaluated&)>;
-  static bool isTrue(const Evaluated& outcome);
 
   // When the page's current document began (performance.timeOrigin); empty
   // when the page does not answer.

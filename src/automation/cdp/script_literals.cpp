@@ -9,13 +9,13 @@ namespace vidralo::cdp {
 namespace {
 
 // Selectors and markers come from the page steps and the settings: a
-// handful. The bound only keeps an unusual caller from growing the store.
-constexpr std::size_t kMaxKept = 256;
+// handful per script. The bound only keeps an unusual caller from growing
+// the store.
+constexpr std::size_t kMaxKeptPerScript = 256;
 
 struct Kept {
   std::mutex mutex;
   std::map<ScriptBuilder, std::map<std::string, ScriptLiteral, std::less<>>> byBuilder;
-  std::size_t count = 0;
 };
 
 Kept& kept() {
@@ -38,11 +38,9 @@ ScriptLiteral scriptLiteral(ScriptBuilder build, std::string_view argument) {
   }
   ScriptLiteral literal = scriptLiteral(build(argument));
   std::lock_guard lock(store.mutex);
-  if (store.count >= kMaxKept) {
-    store.byBuilder.clear();  // literals in use live on in their holders
-    store.count = 0;
-  }
-  if (store.byBuilder[build].emplace(std::string(argument), literal).second) ++store.count;
+  auto& literals = store.byBuilder[build];
+  if (literals.size() >= kMaxKeptPerScript) literals.clear();  // literals in use live on in their holders
+  literals.emplace(std::string(argument), literal);
   return literal;
 }
 
