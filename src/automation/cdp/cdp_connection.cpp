@@ -1,9 +1,11 @@
 #include "automation/cdp/cdp_connection.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "automation/cdp/cdp_json.h"
+#include "automation/cdp/websocket_frames.h"
 #include "common/stop.h"
 
 namespace vidralo::cdp {
@@ -22,31 +24,36 @@ CdpReply failure(std::string_view method, std::string_view what) {
 
 std::string commandText(std::int64_t id, std::string_view method, std::string_view params,
                         std::string_view sessionId) {
-  JsonObject message(params.size() + method.size() + sessionId.size() + 64);
+  // Room for the id, the names and quotes, and the frame's header.
+  JsonObject message(params.size() + method.size() + sessionId.size() + 64 + kMaxClientHeader);
   message.integer("id", id).text("method", method).raw("params", params.empty() ? "{}" : params);
   if (!sessionId.empty()) message.text("sessionId", sessionId);
   return message.str();
 }
 
-// The document's memory comes in pieces about the size of the message (its
-// strings are copied, and a few members fit in the rest): the parser's own
-// 64 KiB would be taken and given back for every answer of a few hundred
-// bytes, and held as long as its reply is.
-std::shared_ptr<rapidjson::Document> parseMessage(const std::string& text) {
+// An answer is parsed where it lies (its strings stay in the message, which
+// the document keeps) into values that a typical answer fits beside it in
+// the same allocation; a large one (a frame tree, a target list) takes
+// further pieces of about its own size.
+std::shared_ptr<rapidjson::Document> parseMessage(std::string text) {
   struct Parsed {
-    explicit Parsed(std::size_t pieceBytes) : pool(pieceBytes), document(&pool) {}
+    explicit Parsed(std::string&& message)
+        : text(std::move(message)), pool(values, sizeof values, text.size() + 1024), document(&pool, 256, &stack) {}
+    std::string text;
+    alignas(8) char values[768];
     rapidjson::MemoryPoolAllocator<> pool;
+    rapidjson::CrtAllocator stack;
     rapidjson::Document document;
   };
-  auto parsed = std::make_shared<Parsed>(text.size() + 1024);
-  parsed->document.Parse(text.data(), text.size());
+  auto parsed = std::make_shared<Parsed>(std::move(text));
+  parsed->document.ParseInsitu(parsed->text.data());
   return {parsed, &parsed->document};
 }
 
 }  // namespace
 
 struct CdpConnection::Pending {
-  std::string method;
+  std::string_view method;  // the caller's, alive while it waits
   bool done = false;
   CdpReply reply;
 };
@@ -71,26 +78,25 @@ CdpReply CdpConnection::call(std::string_view method, std::string_view params, s
                              std::chrono::milliseconds timeLimit) {
   const std::stop_token stop = currentStopToken();
   if (stop.stop_requested()) return failure(method, "abandoned, the caller was stopped");
-  auto pending = std::make_shared<Pending>();
-  pending->method = method;
-  const std::int64_t id = send(method, params, sessionId, pending);
+  Pending pending{method};
+  const std::int64_t id = send(method, params, sessionId, &pending);
   if (id == 0) return failure(method, "the connection is closed");
 
   transport_->await(
       [&] {
         std::lock_guard lock(mutex_);
-        return pending->done;
+        return pending.done;
       },
       std::chrono::steady_clock::now() + timeLimit, stop);
   std::lock_guard lock(mutex_);
-  if (!pending->done) {
-    pending_.erase(id);
+  if (!pending.done) {
+    std::erase_if(pending_, [id](const auto& entry) { return entry.first == id; });
     if (stop.stop_requested()) return failure(method, "abandoned, the caller was stopped");
     CdpReply reply = failure(method, "no answer within " + std::to_string(timeLimit.count()) + " ms");
     reply.timedOut = true;
     return reply;
   }
-  return std::move(pending->reply);
+  return std::move(pending.reply);
 }
 
 void CdpConnection::post(std::string_view method, std::string_view params, std::string_view sessionId) {
@@ -98,29 +104,30 @@ void CdpConnection::post(std::string_view method, std::string_view params, std::
 }
 
 std::int64_t CdpConnection::send(std::string_view method, std::string_view params, std::string_view sessionId,
-                                 std::shared_ptr<Pending> pending) {
+                                 Pending* pending) {
   std::int64_t id = 0;
   {
     std::lock_guard lock(mutex_);
     if (!open_) return 0;
     id = nextId_++;
-    if (pending) pending_.emplace(id, std::move(pending));
+    if (pending) pending_.emplace_back(id, pending);
   }
   if (!transport_->send(commandText(id, method, params, sessionId))) {
     std::lock_guard lock(mutex_);
-    pending_.erase(id);
+    std::erase_if(pending_, [id](const auto& entry) { return entry.first == id; });
     return 0;
   }
   return id;
 }
 
 void CdpConnection::receive(std::string text) {
-  std::shared_ptr<rapidjson::Document> message = parseMessage(text);
+  std::shared_ptr<rapidjson::Document> message = parseMessage(std::move(text));
   if (message->HasParseError() || !message->IsObject()) return;
 
   if (const rapidjson::Value* id = member(*message, "id"); id && id->IsInt64()) {
     std::lock_guard lock(mutex_);
-    auto it = pending_.find(id->GetInt64());
+    const auto it = std::find_if(pending_.begin(), pending_.end(),
+                                 [wanted = id->GetInt64()](const auto& entry) { return entry.first == wanted; });
     if (it == pending_.end()) return;  // posted, timed out or abandoned
     Pending& pending = *it->second;
     if (const rapidjson::Value* error = member(*message, "error")) {
@@ -154,16 +161,15 @@ void CdpConnection::dispatch(const CdpEvent& event) {
 }
 
 void CdpConnection::closed() {
-  std::map<std::int64_t, std::shared_ptr<Pending>> failed;
   {
     std::lock_guard lock(mutex_);
     if (!open_) return;
     open_ = false;
-    failed.swap(pending_);
-    for (auto& [id, pending] : failed) {
+    for (auto& [id, pending] : pending_) {
       pending->reply = failure(pending->method, "the connection closed before the answer");
       pending->done = true;
     }
+    pending_.clear();
   }
   if (onClosed_) onClosed_();
 }

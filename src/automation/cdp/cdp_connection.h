@@ -14,6 +14,8 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <rapidjson/document.h>
 
@@ -82,8 +84,7 @@ class CdpConnection {
     std::shared_ptr<EventHandler> handler;
   };
 
-  std::int64_t send(std::string_view method, std::string_view params, std::string_view sessionId,
-                    std::shared_ptr<Pending> pending);
+  std::int64_t send(std::string_view method, std::string_view params, std::string_view sessionId, Pending* pending);
   void receive(std::string message);
   void closed();
   void dispatch(const CdpEvent& event);
@@ -93,7 +94,9 @@ class CdpConnection {
   mutable std::mutex mutex_;
   bool open_ = true;
   std::int64_t nextId_ = 1;
-  std::map<std::int64_t, std::shared_ptr<Pending>> pending_;
+  // The commands waiting for their answers, each owned by its caller's
+  // call(), which takes it out again before it returns. Few at a time.
+  std::vector<std::pair<std::int64_t, Pending*>> pending_;
   int nextToken_ = 1;
   std::map<int, Subscription> subscriptions_;
 };

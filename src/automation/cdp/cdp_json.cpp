@@ -54,10 +54,20 @@ std::string repairUtf8(std::string_view text) {
   return out;
 }
 
+// The writer's output goes straight into the text being built, so a finished
+// object is handed over without a copy.
+struct StringOutput {
+  using Ch = char;
+  std::string& text;
+  void Put(char c) { text.push_back(c); }
+  void Flush() {}
+};
+
 // Escapes sound UTF-8 as it stands; a text with malformed bytes is repaired
 // first (rare: page texts and paths are UTF-8 already).
-void writeString(rapidjson::StringBuffer& buffer, std::string_view text) {
-  rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+void writeString(std::string& out, std::string_view text) {
+  StringOutput output{out};
+  rapidjson::Writer<StringOutput> writer(output);
   if (isSoundUtf8(text)) {
     writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
   } else {
@@ -69,22 +79,26 @@ void writeString(rapidjson::StringBuffer& buffer, std::string_view text) {
 }  // namespace
 
 std::string jsonString(std::string_view text) {
-  rapidjson::StringBuffer buffer;
-  writeString(buffer, text);
-  return {buffer.GetString(), buffer.GetSize()};
+  std::string literal;
+  literal.reserve(text.size() + 2);
+  writeString(literal, text);
+  return literal;
 }
 
-JsonObject::JsonObject(std::size_t capacity) : buffer_(nullptr, capacity) { buffer_.Put('{'); }
+JsonObject::JsonObject(std::size_t capacity) {
+  text_.reserve(capacity);
+  text_.push_back('{');
+}
 
 void JsonObject::key(std::string_view name) {
-  if (buffer_.GetSize() > 1) buffer_.Put(',');
-  writeString(buffer_, name);
-  buffer_.Put(':');
+  if (text_.size() > 1) text_.push_back(',');
+  writeString(text_, name);
+  text_.push_back(':');
 }
 
 JsonObject& JsonObject::text(std::string_view key, std::string_view value) {
   this->key(key);
-  writeString(buffer_, value);
+  writeString(text_, value);
   return *this;
 }
 
@@ -98,19 +112,20 @@ JsonObject& JsonObject::integer(std::string_view key, std::int64_t value) {
 
 JsonObject& JsonObject::number(std::string_view key, double value) {
   this->key(key);
-  rapidjson::Writer<rapidjson::StringBuffer>(buffer_).Double(value);
+  StringOutput output{text_};
+  rapidjson::Writer<StringOutput>(output).Double(value);
   return *this;
 }
 
 JsonObject& JsonObject::raw(std::string_view key, std::string_view json) {
   this->key(key);
-  std::memcpy(buffer_.Push(json.size()), json.data(), json.size());
+  text_.append(json);
   return *this;
 }
 
 std::string JsonObject::str() {
-  buffer_.Put('}');
-  return {buffer_.GetString(), buffer_.GetSize()};
+  text_.push_back('}');
+  return std::move(text_);
 }
 
 const rapidjson::Value* member(const rapidjson::Value& object, const char* name) {

@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include <rapidjson/document.h>
-#include <rapidjson/stringbuffer.h>
 
 namespace vidralo::cdp {
 
@@ -33,7 +32,7 @@ class JsonObject {
 
  private:
   void key(std::string_view name);
-  rapidjson::StringBuffer buffer_;
+  std::string text_;
 };
 
 // Member lookups that read a missing or mistyped member as empty.

@@ -1,7 +1,6 @@
 #include "automation/cdp/socket_transport.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -27,6 +26,10 @@ constexpr std::size_t kChunkBytes = 64 * 1024;
 // caller reads its answer itself, which spares a hand-over between threads.
 // Events meanwhile wait as long at most.
 constexpr std::chrono::milliseconds kCallerGrace{2};
+// A caller that reads waits in recv itself, as briefly as the socket allows,
+// and looks at its stop and time limit whenever this much has passed
+// without bytes.
+constexpr timeval kCallerReadSlice{0, 5000};
 
 struct Endpoint {
   std::string host, port, path;
@@ -109,17 +112,14 @@ std::unique_ptr<SocketTransport> SocketTransport::open(const std::string& url, s
     ::close(fd);
     return nullptr;
   }
-  const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wakeFd < 0) {
-    error = "cannot make an eventfd";
-    ::close(fd);
-    return nullptr;
-  }
-  return std::unique_ptr<SocketTransport>(new SocketTransport(fd, wakeFd, std::move(early)));
+  // Only a caller's blocking read waits this long; the reader thread's
+  // reads never block.
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &kCallerReadSlice, sizeof kCallerReadSlice);
+  return std::unique_ptr<SocketTransport>(new SocketTransport(fd, std::move(early)));
 }
 
-SocketTransport::SocketTransport(int fd, int wakeFd, std::string early)
-    : fd_(fd), wakeFd_(wakeFd), maskSource_(std::random_device{}()), earlyBytes_(!early.empty()), chunk_(kChunkBytes) {
+SocketTransport::SocketTransport(int fd, std::string early)
+    : fd_(fd), maskSource_(std::random_device{}()), earlyBytes_(!early.empty()), chunk_(kChunkBytes) {
   frames_.feed(early);
 }
 
@@ -130,7 +130,6 @@ SocketTransport::~SocketTransport() {
     else reader_.join();
   }
   ::close(fd_);
-  ::close(wakeFd_);
 }
 
 void SocketTransport::start(Handlers handlers) {
@@ -139,15 +138,14 @@ void SocketTransport::start(Handlers handlers) {
 }
 
 bool SocketTransport::send(std::string message) {
-  std::string frame;
   {
     std::lock_guard lock(writeMutex_);
     const std::uint32_t bits = maskSource_();
-    frame = encodeClientFrame(WsOpcode::Text, message,
-                              {std::uint8_t(bits), std::uint8_t(bits >> 8), std::uint8_t(bits >> 16),
-                               std::uint8_t(bits >> 24)});
+    const std::string frame = encodeClientFrame(
+        WsOpcode::Text, std::move(message),
+        {std::uint8_t(bits), std::uint8_t(bits >> 8), std::uint8_t(bits >> 16), std::uint8_t(bits >> 24)});
+    if (sendAll(fd_, frame)) return true;
   }
-  if (writeFrame(frame)) return true;
   close();  // a browser that takes no more commands is as good as gone
   return false;
 }
@@ -165,9 +163,9 @@ void SocketTransport::close() {
 bool SocketTransport::await(const std::function<bool()>& answered, std::chrono::steady_clock::time_point deadline,
                             std::stop_token stop) {
   // Made before the lock is taken: it runs at once when the stop is
-  // already requested.
+  // already requested. A caller that reads sees its stop when its read
+  // returns, within a slice.
   const std::stop_callback onStop(stop, [this] {
-    wake();
     { const std::lock_guard lock(turnMutex_); }
     callerTurn_.notify_all();
   });
@@ -184,7 +182,7 @@ bool SocketTransport::await(const std::function<bool()>& answered, std::chrono::
     }
     reading_ = true;
     lock.unlock();
-    const bool open = readOnce(&deadline);
+    const bool open = readOnce(true);
     if (!open) finish();
     lock.lock();
     reading_ = false;
@@ -192,11 +190,6 @@ bool SocketTransport::await(const std::function<bool()>& answered, std::chrono::
   }
   if (--callersWaiting_ == 0) lastCallerLeft_ = std::chrono::steady_clock::now();
   return done;
-}
-
-void SocketTransport::wake() {
-  const std::uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
 }
 
 void SocketTransport::readLoop() {
@@ -211,7 +204,7 @@ void SocketTransport::readLoop() {
     }
     reading_ = true;
     lock.unlock();
-    const bool open = readOnce(nullptr);
+    const bool open = readOnce(false);
     if (!open) finish();
     lock.lock();
     reading_ = false;
@@ -219,24 +212,18 @@ void SocketTransport::readLoop() {
   }
 }
 
-bool SocketTransport::readOnce(const std::chrono::steady_clock::time_point* deadline) {
+bool SocketTransport::readOnce(bool caller) {
   // What came with the handshake answer is delivered before any wait.
   if (std::exchange(earlyBytes_, false)) return deliverBuffered();
-  pollfd waits[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-  timespec timeout{};
-  if (deadline) {
-    const auto left = std::max(*deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration{0});
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
-    timeout.tv_sec = static_cast<time_t>(seconds.count());
-    timeout.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds).count());
+  int flags = 0;
+  if (!caller) {
+    // The reader thread waits in poll, without a time limit: close() ends
+    // the wait, and a caller that comes meanwhile has its answer delivered.
+    pollfd wait{fd_, POLLIN, 0};
+    if (::poll(&wait, 1, -1) < 0) return errno == EINTR;
+    flags = MSG_DONTWAIT;
   }
-  if (::ppoll(waits, 2, deadline ? &timeout : nullptr, nullptr) < 0) return errno == EINTR;
-  if (waits[1].revents) {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t drained = ::read(wakeFd_, &count, sizeof count);
-  }
-  if (!waits[0].revents) return true;
-  const ssize_t got = ::recv(fd_, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
+  const ssize_t got = ::recv(fd_, chunk_.data(), chunk_.size(), flags);
   if (got < 0) return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
   if (got == 0) return false;
   frames_.feed(std::string_view(chunk_.data(), static_cast<std::size_t>(got)));

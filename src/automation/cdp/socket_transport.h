@@ -38,21 +38,18 @@ class SocketTransport final : public CdpTransport {
              std::stop_token stop) override;
 
  private:
-  SocketTransport(int fd, int wakeFd, std::string early);
+  SocketTransport(int fd, std::string early);
   bool writeFrame(const std::string& frame);
   void readLoop();
-  // Waits for bytes until `deadline` (or a wake-up) and delivers every whole
+  // Waits for bytes (a caller: a slice at most) and delivers every whole
   // message they complete; false once the pipe has ended. Only the thread
   // that holds the reading turn calls it.
-  bool readOnce(const std::chrono::steady_clock::time_point* deadline);
+  bool readOnce(bool caller);
   bool deliverBuffered();
-  // Pulls the thread reading out of its wait for bytes.
-  void wake();
   // The pipe has ended: closes it, reports it, and releases every waiter.
   void finish();
 
   const int fd_;
-  const int wakeFd_;  // an eventfd that wake() signals
   Handlers handlers_;
   std::thread reader_;
   std::mutex writeMutex_;

@@ -22,23 +22,26 @@ std::string webSocketAccept(std::string_view key) {
   return QCryptographicHash::hash(source, QCryptographicHash::Sha1).toBase64().toStdString();
 }
 
-std::string encodeClientFrame(WsOpcode opcode, std::string_view payload, std::array<std::uint8_t, 4> mask) {
-  std::string frame;
-  frame.reserve(payload.size() + 14);
-  frame.push_back(static_cast<char>(0x80 | static_cast<std::uint8_t>(opcode)));  // FIN: never fragmented
+std::string encodeClientFrame(WsOpcode opcode, std::string payload, std::array<std::uint8_t, 4> mask) {
+  char header[14];
+  std::size_t headerSize = 0;
+  header[headerSize++] = static_cast<char>(0x80 | static_cast<std::uint8_t>(opcode));  // FIN: never fragmented
   const std::uint64_t size = payload.size();
   if (size < 126) {
-    frame.push_back(static_cast<char>(0x80 | size));
+    header[headerSize++] = static_cast<char>(0x80 | size);
   } else if (size <= 0xFFFF) {
-    frame.push_back(static_cast<char>(0x80 | 126));
-    for (int shift = 8; shift >= 0; shift -= 8) frame.push_back(static_cast<char>((size >> shift) & 0xFF));
+    header[headerSize++] = static_cast<char>(0x80 | 126);
+    for (int shift = 8; shift >= 0; shift -= 8) header[headerSize++] = static_cast<char>((size >> shift) & 0xFF);
   } else {
-    frame.push_back(static_cast<char>(0x80 | 127));
-    for (int shift = 56; shift >= 0; shift -= 8) frame.push_back(static_cast<char>((size >> shift) & 0xFF));
+    header[headerSize++] = static_cast<char>(0x80 | 127);
+    for (int shift = 56; shift >= 0; shift -= 8) header[headerSize++] = static_cast<char>((size >> shift) & 0xFF);
   }
-  for (std::uint8_t byte : mask) frame.push_back(static_cast<char>(byte));
-  const std::size_t start = frame.size();
-  frame.append(payload);
+  for (std::uint8_t byte : mask) header[headerSize++] = static_cast<char>(byte);
+  // The payload becomes the frame where it lies: a command written with room
+  // to spare for the header is neither allocated nor copied again.
+  std::string frame = std::move(payload);
+  frame.insert(0, header, headerSize);
+  const std::size_t start = headerSize;
   // Eight bytes at a time: the mask repeats every four, so twice over.
   std::uint64_t wide = 0;
   for (int i = 0; i < 8; ++i) reinterpret_cast<std::uint8_t*>(&wide)[i] = mask[i % 4];

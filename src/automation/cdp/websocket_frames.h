@@ -16,8 +16,10 @@ enum class WsOpcode : std::uint8_t { Continuation = 0x0, Text = 0x1, Binary = 0x
 std::string webSocketAccept(std::string_view key);
 
 // One complete frame from client to server, masked with `mask` as the
-// protocol requires of clients.
-std::string encodeClientFrame(WsOpcode opcode, std::string_view payload, std::array<std::uint8_t, 4> mask);
+// protocol requires of clients. Made in the payload's own memory when it
+// has room for the header (at most kMaxClientHeader bytes more).
+constexpr std::size_t kMaxClientHeader = 14;
+std::string encodeClientFrame(WsOpcode opcode, std::string payload, std::array<std::uint8_t, 4> mask);
 
 // Cuts the byte stream from the server into frames and joins fragmented
 // messages. Feed whatever arrived; take what is complete.
