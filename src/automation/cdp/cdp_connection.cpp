@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "automation/cdp/cdp_json.h"
-#include "automation/cdp/websocket_frames.h"
 #include "common/stop.h"
 
 namespace vidralo::cdp {
@@ -22,13 +21,14 @@ CdpReply failure(std::string_view method, std::string_view what) {
   return reply;
 }
 
-std::string commandText(std::int64_t id, std::string_view method, std::string_view params,
-                        std::string_view sessionId) {
-  // Room for the id, the names and quotes, and the frame's header.
-  JsonObject message(params.size() + method.size() + sessionId.size() + 64 + kMaxClientHeader);
-  message.integer("id", id).text("method", method).raw("params", params.empty() ? "{}" : params);
-  if (!sessionId.empty()) message.text("sessionId", sessionId);
-  return message.str();
+// {"params":{..},"method":..,"sessionId":..,"id":..}, written on in the
+// parameters' own memory.
+std::string commandText(std::int64_t id, std::string_view method, std::string params, std::string_view sessionId) {
+  if (params.empty()) params = "{}";
+  JsonObject command("params", std::move(params));
+  command.text("method", method);
+  if (!sessionId.empty()) command.text("sessionId", sessionId);
+  return command.integer("id", id).str();
 }
 
 // An answer is parsed where it lies (its strings stay in the message, which
@@ -74,12 +74,12 @@ CdpConnection::~CdpConnection() {
   transport_.reset();  // its thread ends here, so no handler runs after this
 }
 
-CdpReply CdpConnection::call(std::string_view method, std::string_view params, std::string_view sessionId,
+CdpReply CdpConnection::call(std::string_view method, std::string params, std::string_view sessionId,
                              std::chrono::milliseconds timeLimit) {
   const std::stop_token stop = currentStopToken();
   if (stop.stop_requested()) return failure(method, "abandoned, the caller was stopped");
   Pending pending{method};
-  const std::int64_t id = send(method, params, sessionId, &pending);
+  const std::int64_t id = send(method, std::move(params), sessionId, &pending);
   if (id == 0) return failure(method, "the connection is closed");
 
   transport_->await(
@@ -99,11 +99,11 @@ CdpReply CdpConnection::call(std::string_view method, std::string_view params, s
   return std::move(pending.reply);
 }
 
-void CdpConnection::post(std::string_view method, std::string_view params, std::string_view sessionId) {
-  send(method, params, sessionId, nullptr);
+void CdpConnection::post(std::string_view method, std::string params, std::string_view sessionId) {
+  send(method, std::move(params), sessionId, nullptr);
 }
 
-std::int64_t CdpConnection::send(std::string_view method, std::string_view params, std::string_view sessionId,
+std::int64_t CdpConnection::send(std::string_view method, std::string params, std::string_view sessionId,
                                  Pending* pending) {
   std::int64_t id = 0;
   {
@@ -112,7 +112,7 @@ std::int64_t CdpConnection::send(std::string_view method, std::string_view param
     id = nextId_++;
     if (pending) pending_.emplace_back(id, pending);
   }
-  if (!transport_->send(commandText(id, method, params, sessionId))) {
+  if (!transport_->send(commandText(id, method, std::move(params), sessionId))) {
     std::lock_guard lock(mutex_);
     std::erase_if(pending_, [id](const auto& entry) { return entry.first == id; });
     return 0;

@@ -46,6 +46,10 @@ class CdpConnection {
   using EventHandler = std::function<void(const CdpEvent&)>;
 
   static constexpr std::chrono::milliseconds kDefaultTimeLimit{30000};
+  // Parameters written with this much room to spare become their command
+  // where they lie (the id, method and session around them, the frame's
+  // header in front), without another copy.
+  static constexpr std::size_t kCommandRoom = 160;
 
   // Starts reading at once. `onClosed` runs once, on the thread that read
   // the end of the pipe, after every pending command has been failed.
@@ -56,12 +60,12 @@ class CdpConnection {
 
   // Sends one command and waits for its answer. `params` is a JSON object
   // text; `sessionId` addresses an attached target (empty: the browser).
-  CdpReply call(std::string_view method, std::string_view params = "{}", std::string_view sessionId = {},
+  CdpReply call(std::string_view method, std::string params = "{}", std::string_view sessionId = {},
                 std::chrono::milliseconds timeLimit = kDefaultTimeLimit);
 
   // Sends one command without waiting; its answer is dropped. Meant for event
   // handlers, which must never wait for the browser themselves.
-  void post(std::string_view method, std::string_view params = "{}", std::string_view sessionId = {});
+  void post(std::string_view method, std::string params = "{}", std::string_view sessionId = {});
 
   // Handlers run on the thread reading the pipe (the transport's, or a
   // caller waiting for its answer) and must return quickly, take no lock a
@@ -84,7 +88,7 @@ class CdpConnection {
     std::shared_ptr<EventHandler> handler;
   };
 
-  std::int64_t send(std::string_view method, std::string_view params, std::string_view sessionId, Pending* pending);
+  std::int64_t send(std::string_view method, std::string params, std::string_view sessionId, Pending* pending);
   void receive(std::string message);
   void closed();
   void dispatch(const CdpEvent& event);

@@ -2,6 +2,7 @@
 
 #include <rapidjson/writer.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace vidralo::cdp {
@@ -63,9 +64,21 @@ struct StringOutput {
   void Flush() {}
 };
 
+// Whether `text` is plain ASCII that JSON takes as it stands (no control
+// characters, quotes or backslashes): names, ids, most selectors.
+bool isPlainAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c != '"' && c != '\\'; });
+}
+
 // Escapes sound UTF-8 as it stands; a text with malformed bytes is repaired
 // first (rare: page texts and paths are UTF-8 already).
 void writeString(std::string& out, std::string_view text) {
+  if (isPlainAscii(text)) {
+    out.push_back('"');
+    out.append(text);
+    out.push_back('"');
+    return;
+  }
   StringOutput output{out};
   rapidjson::Writer<StringOutput> writer(output);
   if (isSoundUtf8(text)) {
@@ -88,6 +101,14 @@ std::string jsonString(std::string_view text) {
 JsonObject::JsonObject(std::size_t capacity) {
   text_.reserve(capacity);
   text_.push_back('{');
+}
+
+JsonObject::JsonObject(std::string_view key, std::string json) {
+  std::string front = "{";
+  writeString(front, key);
+  front.push_back(':');
+  text_ = std::move(json);
+  text_.insert(0, front);
 }
 
 void JsonObject::key(std::string_view name) {

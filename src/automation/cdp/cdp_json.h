@@ -20,6 +20,9 @@ class JsonObject {
   // `capacity`: the bytes the object is expected to take, so that a long
   // member (a script, a command's parameters) is copied once.
   explicit JsonObject(std::size_t capacity = 256);
+  // An object whose first member is `json` under `key`, written on in the
+  // memory `json` came in (room reserved there is room to grow).
+  JsonObject(std::string_view key, std::string json);
 
   JsonObject& text(std::string_view key, std::string_view value);
   JsonObject& boolean(std::string_view key, bool value);

@@ -114,8 +114,8 @@ CdpPage::~CdpPage() {
   for (const auto& [session, token] : tokens) connection_.unsubscribe(token);
 }
 
-CdpReply CdpPage::command(std::string_view method, std::string_view params, std::string_view sessionId) {
-  CdpReply reply = connection_.call(method, params, sessionId.empty() ? sessionId_ : sessionId, timeLimit_);
+CdpReply CdpPage::command(std::string_view method, std::string params, std::string_view sessionId) {
+  CdpReply reply = connection_.call(method, std::move(params), sessionId.empty() ? sessionId_ : sessionId, timeLimit_);
   // Any answer, even an error, shows the page alive; silence in a row does
   // not. A stopped caller proves neither.
   if (reply.timedOut) ++timeouts_;
@@ -134,7 +134,7 @@ bool CdpPage::Evaluated::isTrue() const {
 CdpPage::Evaluated CdpPage::evaluate(const Document& document, const ScriptLiteral& script, bool byValue,
                                      bool userGesture) {
   Evaluated outcome;
-  JsonObject params(script->size() + 64);
+  JsonObject params(script->size() + 64 + CdpConnection::kCommandRoom);
   params.raw("expression", *script).boolean("returnByValue", byValue);
   if (document.contextId) params.integer("contextId", document.contextId);
   if (userGesture) params.boolean("userGesture", true);

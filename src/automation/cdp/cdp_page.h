@@ -109,7 +109,7 @@ class CdpPage {
   // without it the session's own frame tree tells.
   void collectSession(const std::string& sessionId, const std::optional<std::string>& origin,
                       std::vector<Document>& documents, std::vector<std::string>& visitedSessions);
-  CdpReply command(std::string_view method, std::string_view params = "{}", std::string_view sessionId = {});
+  CdpReply command(std::string_view method, std::string params = "{}", std::string_view sessionId = {});
   bool clickWithMouse(std::string_view selector);
   bool handToChooser(const std::string& file, std::string_view dropZoneText);
 
