@@ -23,7 +23,7 @@ std::string webSocketAccept(std::string_view key) {
 }
 
 std::string encodeClientFrame(WsOpcode opcode, std::string payload, std::array<std::uint8_t, 4> mask) {
-  char header[14];
+  char header[kMaxClientHeader];
   std::size_t headerSize = 0;
   header[headerSize++] = static_cast<char>(0x80 | static_cast<std::uint8_t>(opcode));  // FIN: never fragmented
   const std::uint64_t size = payload.size();
