@@ -12,11 +12,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <functional>
-#include <random>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>

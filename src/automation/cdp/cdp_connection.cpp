@@ -15,6 +15,11 @@ const rapidjson::Value& nullValue() {
   return value;
 }
 
+// Picks the waiting command with this id out of the table.
+auto withId(std::int64_t id) {
+  return [id](const auto& entry) { return entry.first == id; };
+}
+
 CdpReply failure(std::string_view method, std::string_view what) {
   CdpReply reply;
   reply.error = "Protocol error (" + std::string(method) + "): " + std::string(what);
@@ -90,7 +95,7 @@ CdpReply CdpConnection::call(std::string_view method, std::string params, std::s
       std::chrono::steady_clock::now() + timeLimit, stop);
   std::lock_guard lock(mutex_);
   if (!pending.done) {
-    std::erase_if(pending_, [id](const auto& entry) { return entry.first == id; });
+    std::erase_if(pending_, withId(id));
     if (stop.stop_requested()) return failure(method, "abandoned, the caller was stopped");
     CdpReply reply = failure(method, "no answer within " + std::to_string(timeLimit.count()) + " ms");
     reply.timedOut = true;
@@ -114,7 +119,7 @@ std::int64_t CdpConnection::send(std::string_view method, std::string params, st
   }
   if (!transport_->send(commandText(id, method, std::move(params), sessionId))) {
     std::lock_guard lock(mutex_);
-    std::erase_if(pending_, [id](const auto& entry) { return entry.first == id; });
+    std::erase_if(pending_, withId(id));
     return 0;
   }
   return id;
@@ -126,8 +131,7 @@ void CdpConnection::receive(std::string text) {
 
   if (const rapidjson::Value* id = member(*message, "id"); id && id->IsInt64()) {
     std::lock_guard lock(mutex_);
-    const auto it = std::find_if(pending_.begin(), pending_.end(),
-                                 [wanted = id->GetInt64()](const auto& entry) { return entry.first == wanted; });
+    const auto it = std::find_if(pending_.begin(), pending_.end(), withId(id->GetInt64()));
     if (it == pending_.end()) return;  // posted, timed out or abandoned
     Pending& pending = *it->second;
     if (const rapidjson::Value* error = member(*message, "error")) {
