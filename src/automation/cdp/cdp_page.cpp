@@ -157,7 +157,7 @@ CdpPage::Evaluated CdpPage::evaluate(const Document& document, const ScriptLiter
 
 std::pair<CdpPage::Document, CdpPage::Evaluated> CdpPage::locate(const ScriptLiteral& script, const Found& found,
                                                                  bool byValue) {
-  const Document own{sessionId_, 0};
+  const Document own{};
   Evaluated first = evaluate(own, script, byValue);
   // A page that does not answer is not searched any further.
   if (found(first) || !first.reply.ok) return {own, std::move(first)};
@@ -243,7 +243,7 @@ int CdpPage::contextFor(const std::string& sessionId, const std::string& frameId
   return context;
 }
 
-bool CdpPage::answers() { return evaluate({sessionId_, 0}, scriptLiteral("true")).isTrue(); }
+bool CdpPage::answers() { return evaluate({}, scriptLiteral("true")).isTrue(); }
 
 bool CdpPage::bringToFront() { return command("Page.bringToFront").ok; }
 
@@ -262,7 +262,7 @@ bool CdpPage::navigate(const std::string& url, std::chrono::milliseconds timeLim
 }
 
 std::string CdpPage::documentOrigin() {
-  const Evaluated origin = evaluate({sessionId_, 0}, scriptLiteral("String(performance.timeOrigin)"));
+  const Evaluated origin = evaluate({}, scriptLiteral("String(performance.timeOrigin)"));
   const rapidjson::Value* value = origin.value();
   return value && value->IsString() ? std::string(value->GetString(), value->GetStringLength()) : std::string();
 }
@@ -287,12 +287,12 @@ void CdpPage::overrideDialogs() {
   std::call_once(dialogsOverridden_, [this] {
     command("Page.addScriptToEvaluateOnNewDocument", JsonObject().text("source", scripts::dialogOverride()).str());
   });
-  evaluate({sessionId_, 0}, scriptLiteral(scripts::dialogOverride()));
+  evaluate({}, scriptLiteral(scripts::dialogOverride()));
 }
 
 bool CdpPage::markerPresent(std::string_view marker) {
   // An empty marker asks about the page's own document only.
-  if (marker.empty()) return evaluate({sessionId_, 0}, scriptLiteral(scripts::markerPresent, marker)).isTrue();
+  if (marker.empty()) return evaluate({}, scriptLiteral(scripts::markerPresent, marker)).isTrue();
   return locate(scriptLiteral(scripts::markerPresent, marker), &Evaluated::isTrue).second.isTrue();
 }
 
@@ -324,18 +324,18 @@ bool CdpPage::click(std::string_view selector, bool mouseEvents) {
   if (mouseEvents && clickWithMouse(selector)) return true;
   // Most elements are in the page's own document: one round trip. A page
   // that does not answer is not searched any further.
-  const Evaluated own = evaluate({sessionId_, 0}, scriptLiteral(scripts::clickElement, selector), true);
+  const Evaluated own = evaluate({}, scriptLiteral(scripts::clickElement, selector), true);
   if (own.isTrue() || !own.reply.ok) return own.isTrue();
   const auto [document, found] = locate(scriptLiteral(scripts::elementExists, selector), &Evaluated::isTrue);
   if (!found.isTrue()) return false;
   // In a frame of another origin the element's own click() stands in for
   // the mouse, run as a user's gesture.
-  const bool gesture = document.sessionId != sessionId_ || document.contextId;
+  const bool gesture = document.contextId || !document.sessionId.empty();
   return evaluate(document, scriptLiteral(scripts::clickElement, selector), true, gesture).isTrue();
 }
 
 bool CdpPage::clickWithMouse(std::string_view selector) {
-  const Evaluated outcome = evaluate({sessionId_, 0}, scriptLiteral(scripts::elementCentre, selector));
+  const Evaluated outcome = evaluate({}, scriptLiteral(scripts::elementCentre, selector));
   const rapidjson::Value* centre = outcome.value();
   if (!centre || !centre->IsObject()) return false;
   const rapidjson::Value* x = member(*centre, "x");
@@ -357,7 +357,7 @@ bool CdpPage::clickWithMouse(std::string_view selector) {
 }
 
 bool CdpPage::input(std::string_view selector, const std::string& text) {
-  const Document own{sessionId_, 0};
+  const Document own{};
   const Evaluated outcome = evaluate(own, scriptLiteral(scripts::prepareInput, selector));
   const rapidjson::Value* state = outcome.value();
   if (!state || !state->IsString()) {
@@ -392,7 +392,8 @@ bool CdpPage::uploadFile(const std::string& path, std::string_view dropZoneText)
         command("DOM.setFileInputFiles", JsonObject().raw("files", files).text("objectId", objectId).str(),
                 document.sessionId)
             .ok;
-    connection_.post("Runtime.releaseObject", JsonObject().text("objectId", objectId).str(), document.sessionId);
+    connection_.post("Runtime.releaseObject", JsonObject().text("objectId", objectId).str(),
+                     document.sessionId.empty() ? sessionId_ : document.sessionId);
     return handed;
   }
   if (!outcome.reply.ok) return false;
@@ -412,7 +413,7 @@ bool CdpPage::handToChooser(const std::string& files, std::string_view dropZoneT
   if (!command("Page.setInterceptFileChooserDialog", JsonObject().boolean("enabled", true).str()).ok) return false;
   int node = 0;
   // Opening a chooser needs a user's gesture, as a click by hand would be.
-  if (evaluate({sessionId_, 0}, scriptLiteral(scripts::clickShowing, dropZoneText), true, true).isTrue()) {
+  if (evaluate({}, scriptLiteral(scripts::clickShowing, dropZoneText), true, true).isTrue()) {
     std::unique_lock lock(frames_->mutex);
     frames_->chooserOpened.wait_for(lock, currentStopToken(), timeLimit_, [this] { return frames_->chooserNode != 0; });
     node = frames_->chooserNode;

@@ -71,7 +71,7 @@ class CdpPage {
   // Where a script runs: the main world of a protocol session, or another
   // execution context of it (a frame of another origin in this process).
   struct Document {
-    std::string sessionId;
+    std::string sessionId;  // empty: the page's own session
     int contextId = 0;    // 0: the session's main world
     std::string frameId;  // the frame of `contextId`
   };
