@@ -20,12 +20,13 @@ namespace {
 constexpr int kSendTimeoutSeconds = 10;
 constexpr std::size_t kMaxHandshakeAnswer = 16 * 1024;
 constexpr std::size_t kChunkBytes = 64 * 1024;
-// A caller often sends its next command right after an answer (a search
-// through frames, a step of several commands): the reader thread leaves the
-// socket free for this long after the last caller left, so that the next
-// caller reads its answer itself, which spares a hand-over between threads.
-// Events meanwhile wait as long at most.
-constexpr std::chrono::milliseconds kCallerGrace{2};
+// A caller often sends its next command soon after an answer (a search
+// through frames, a step of several commands, the 20 ms polls of a page
+// that loads): the reader thread leaves the socket free for this long after
+// the last caller left, so that the next caller reads its answer itself,
+// which spares a hand-over between threads. Events meanwhile wait as long
+// at most.
+constexpr std::chrono::milliseconds kCallerGrace{25};
 // A caller that reads waits in recv itself, as briefly as the socket allows,
 // and looks at its stop and time limit whenever this much has passed
 // without bytes.
