@@ -2,13 +2,15 @@
 // measured in the same run (interleaved, so both see the same load):
 // - element-text reads on a loaded page against a raw CDP client of this
 //   benchmark's own (one WebSocket, Runtime.evaluate of the same expression
-//   on the same page);
+//   on the same page), and the processor time each of them takes on the
+//   reading thread;
 // - browser starts on an existing profile up to the page's marker against a
 //   bare launch of the same browser with the same flags on a profile of the
 //   same kind, polling the marker over one socket.
 // Each start is followed by a close that is not timed.
 #include <httplib.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -116,8 +118,17 @@ double bareStartToMarker(const std::string& profile, const std::string& url) {
   return elapsed;
 }
 
+// The calling thread's processor time (user and kernel) in microseconds:
+// the client's own cost, which the browser's share of a read does not blur.
+double threadMicroseconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
+
 struct ReadSamples {
-  std::vector<double> engine, raw, twin;
+  std::vector<double> engine, raw, twin;  // wall time, ms
+  std::vector<double> engineCpu, rawCpu, twinCpu;
 };
 
 // One browser's reads. The engine, the raw client and a second raw client
@@ -143,13 +154,18 @@ bool readOnBrowser(vidralo::cdp::CdpEngine& engine, vidralo::SessionId session, 
                                                   [&] { return rawRead(raw, rawSession); },
                                                   [&] { return rawRead(twin, twinSession); }};
   std::vector<double>* kept[] = {&samples.engine, &samples.raw, &samples.twin};
+  std::vector<double>* keptCpu[] = {&samples.engineCpu, &samples.rawCpu, &samples.twinCpu};
   int order[] = {0, 1, 2};
   for (int read = -kWarmUpReads; read < kReadsPerBrowser; ++read) {
     std::shuffle(std::begin(order), std::end(order), shuffler);
     for (const int reader : order) {
+      const double cpuBefore = threadMicroseconds();
       const auto before = Clock::now();
       if (readers[reader]() != "上传完成") return false;
-      if (read >= 0) kept[reader]->push_back(milliseconds(Clock::now() - before));
+      const auto after = Clock::now();
+      if (read < 0) continue;
+      kept[reader]->push_back(milliseconds(after - before));
+      keptCpu[reader]->push_back(threadMicroseconds() - cpuBefore);
     }
   }
   return true;
@@ -208,6 +224,9 @@ int main() {
       std::printf("two identical raw CDP clients: medians %.3f and %.3f ms, ratio %.3fx (how far apart equal clients "
                   "come out in this run)\n",
                   median(reads.raw), median(reads.twin), median(reads.raw) / median(reads.twin));
+      std::printf("processor time of the reading thread per read (no target): engine median %.1f us, raw CDP "
+                  "clients %.1f and %.1f us\n",
+                  median(reads.engineCpu), median(reads.rawCpu), median(reads.twinCpu));
     }
     if (!starts.empty())
       report("start to marker (headless)", starts, "bare launch", bareStarts, kStartTargetRatio);
