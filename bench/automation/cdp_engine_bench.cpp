@@ -126,17 +126,54 @@ double threadMicroseconds() {
   return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
 }
 
-struct ReadSamples {
-  std::vector<double> engine, raw, twin;  // wall time, ms
-  std::vector<double> engineCpu, rawCpu, twinCpu;
+// One client's reads: wall time in milliseconds and the reading thread's
+// processor time in microseconds.
+struct Samples {
+  std::vector<double> wall, processor;
 };
 
-// One browser's reads. The engine, the raw client and a second raw client
-// just like it take turns in a shuffled order, so that none always follows
-// the same one; the two raw clients' ratio shows the resolution of the
-// engine's. Each read ends with the text in hand. False when one failed.
+// Two clients reading in turns.
+struct PairSamples {
+  Samples first, second;
+};
+
+struct ReadSamples {
+  PairSamples engineAndRaw;  // the engine against its floor
+  PairSamples rawAndTwin;    // two identical raw clients: the resolution
+};
+
+using Reader = std::function<std::string()>;
+
+// Two clients take turns, in a shuffled order so that neither always
+// follows the other, each read ending with the text in hand. False when a
+// read failed.
+bool readInTurns(const Reader& first, const Reader& second, std::mt19937& shuffler, PairSamples& samples) {
+  const Reader* readers[] = {&first, &second};
+  Samples* kept[] = {&samples.first, &samples.second};
+  int order[] = {0, 1};
+  for (int read = -kWarmUpReads; read < kReadsPerBrowser; ++read) {
+    std::shuffle(std::begin(order), std::end(order), shuffler);
+    for (const int reader : order) {
+      const double cpuBefore = threadMicroseconds();
+      const auto before = Clock::now();
+      if ((*readers[reader])() != "上传完成") return false;
+      const auto after = Clock::now();
+      if (read < 0) continue;
+      kept[reader]->wall.push_back(milliseconds(after - before));
+      kept[reader]->processor.push_back(threadMicroseconds() - cpuBefore);
+    }
+  }
+  return true;
+}
+
+// One browser's reads: the engine in turns with the raw client, and the raw
+// client in turns with a second one just like it, whose ratio shows the
+// resolution of the engine's. Pairs, not all three in turns: the floor's
+// code would then run twice as often as the engine's and stay warmer in the
+// processor's caches. `engineFirst` alternates from browser to browser, so
+// that neither pair always reads on the more settled browser.
 bool readOnBrowser(vidralo::cdp::CdpEngine& engine, vidralo::SessionId session, const std::string& profile,
-                   std::mt19937& shuffler, ReadSamples& samples) {
+                   bool engineFirst, std::mt19937& shuffler, ReadSamples& samples) {
   const auto endpoint = vidralo::cdp::readActivePort(profile);
   vidralo::bench::RawCdpClient raw, twin;
   if (!endpoint || !raw.open(endpoint->port, endpoint->browserPath) || !twin.open(endpoint->port, endpoint->browserPath))
@@ -150,25 +187,12 @@ bool readOnBrowser(vidralo::cdp::CdpEngine& engine, vidralo::SessionId session, 
   const auto rawRead = [&](vidralo::bench::RawCdpClient& client, const std::string& clientSession) {
     return vidralo::bench::jsonText(client.call("Runtime.evaluate", expression, clientSession), "/result/result/value");
   };
-  const std::function<std::string()> readers[] = {[&] { return engine.elementText(session, kStatus); },
-                                                  [&] { return rawRead(raw, rawSession); },
-                                                  [&] { return rawRead(twin, twinSession); }};
-  std::vector<double>* kept[] = {&samples.engine, &samples.raw, &samples.twin};
-  std::vector<double>* keptCpu[] = {&samples.engineCpu, &samples.rawCpu, &samples.twinCpu};
-  int order[] = {0, 1, 2};
-  for (int read = -kWarmUpReads; read < kReadsPerBrowser; ++read) {
-    std::shuffle(std::begin(order), std::end(order), shuffler);
-    for (const int reader : order) {
-      const double cpuBefore = threadMicroseconds();
-      const auto before = Clock::now();
-      if (readers[reader]() != "上传完成") return false;
-      const auto after = Clock::now();
-      if (read < 0) continue;
-      kept[reader]->push_back(milliseconds(after - before));
-      keptCpu[reader]->push_back(threadMicroseconds() - cpuBefore);
-    }
-  }
-  return true;
+  const Reader engineReader = [&] { return engine.elementText(session, kStatus); };
+  const Reader rawReader = [&] { return rawRead(raw, rawSession); };
+  const Reader twinReader = [&] { return rawRead(twin, twinSession); };
+  const auto engineAndRaw = [&] { return readInTurns(engineReader, rawReader, shuffler, samples.engineAndRaw); };
+  const auto rawAndTwin = [&] { return readInTurns(rawReader, twinReader, shuffler, samples.rawAndTwin); };
+  return engineFirst ? engineAndRaw() && rawAndTwin() : rawAndTwin() && engineAndRaw();
 }
 
 }  // namespace
@@ -215,18 +239,22 @@ int main() {
         starts.push_back(milliseconds(end - begin));
         bareStarts.push_back(bare);
         vidralo::PumpedWait(kSettleSeconds, 1);
-        if (!readOnBrowser(engine, started.sessionId, profile, shuffler, reads)) status = 1;
+        if (!readOnBrowser(engine, started.sessionId, profile, run % 2 == 0, shuffler, reads)) status = 1;
       }
       engine.closeBrowser(started.sessionId);
     }
-    if (!reads.engine.empty()) {
-      report("element-text read", reads.engine, "raw CDP client", reads.raw, kTextTargetRatio);
-      std::printf("two identical raw CDP clients: medians %.3f and %.3f ms, ratio %.3fx (how far apart equal clients "
-                  "come out in this run)\n",
-                  median(reads.raw), median(reads.twin), median(reads.raw) / median(reads.twin));
-      std::printf("processor time of the reading thread per read (no target): engine median %.1f us, raw CDP "
-                  "clients %.1f and %.1f us\n",
-                  median(reads.engineCpu), median(reads.rawCpu), median(reads.twinCpu));
+    const PairSamples& ours = reads.engineAndRaw;
+    const PairSamples& equal = reads.rawAndTwin;
+    if (!ours.first.wall.empty() && !equal.first.wall.empty()) {
+      report("element-text read", ours.first.wall, "raw CDP client", ours.second.wall, kTextTargetRatio);
+      std::printf("two identical raw CDP clients in turns: medians %.3f and %.3f ms, ratio %.3fx (how far apart equal "
+                  "clients come out in this run)\n",
+                  median(equal.first.wall), median(equal.second.wall),
+                  median(equal.first.wall) / median(equal.second.wall));
+      std::printf("processor time of the reading thread per read (no target): engine median %.1f us against the raw "
+                  "client's %.1f us; the two raw clients %.1f and %.1f us\n",
+                  median(ours.first.processor), median(ours.second.processor), median(equal.first.processor),
+                  median(equal.second.processor));
     }
     if (!starts.empty())
       report("start to marker (headless)", starts, "bare launch", bareStarts, kStartTargetRatio);
