@@ -10,23 +10,59 @@
 #include <stdexcept>
 
 namespace vidralo::test {
+namespace {
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vidralo-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-  recordTemporaryFolder(path_);
-}
-
-TempDir::~TempDir() {
+// Read-only folders made by a test must not keep their contents alive.
+void removeTree(const std::string& path) {
   std::error_code error;
-  // Read-only folders made by a test must not keep their contents alive.
-  for (auto it = std::filesystem::recursive_directory_iterator(path_, error);
+  for (auto it = std::filesystem::recursive_directory_iterator(path, error);
        !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
     std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
                                  error);
-  std::filesystem::remove_all(path_, error);
+  std::filesystem::remove_all(path, error);
 }
+
+std::string makeFolder(const std::filesystem::path& parent) {
+  std::string pattern = (parent / "vidralo-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+}
+
+// The folders of one test process lie in a root folder of its own, removed
+// when the process ends. A death test's child runs its test again from the
+// start and ends inside it, so its own folders would outlive it: it finds
+// its parent's root in the environment and makes them there instead.
+class TemporaryRoot {
+ public:
+  TemporaryRoot() {
+    if (const char* inherited = std::getenv(kVariable); inherited && *inherited) {
+      path_ = inherited;
+      return;
+    }
+    path_ = makeFolder(std::filesystem::temp_directory_path());
+    owned_ = true;
+    ::setenv(kVariable, path_.c_str(), 1);
+  }
+  ~TemporaryRoot() {
+    if (owned_) removeTree(path_);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  static constexpr const char* kVariable = "VIDRALO_TEST_TEMPORARY_ROOT";
+  std::string path_;
+  bool owned_ = false;
+};
+
+}  // namespace
+
+TempDir::TempDir() {
+  static const TemporaryRoot root;
+  path_ = makeFolder(root.path());
+  recordTemporaryFolder(path_);
+}
+
+TempDir::~TempDir() { removeTree(path_); }
 
 std::string TempDir::file(std::string_view relative) const { return path_ + "/" + std::string(relative); }
 
