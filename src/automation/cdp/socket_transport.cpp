@@ -139,21 +139,17 @@ void SocketTransport::start(Handlers handlers) {
 }
 
 bool SocketTransport::send(std::string message) {
-  {
-    std::lock_guard lock(writeMutex_);
-    const std::uint32_t bits = maskSource_();
-    const std::string frame = encodeClientFrame(
-        WsOpcode::Text, std::move(message),
-        {std::uint8_t(bits), std::uint8_t(bits >> 8), std::uint8_t(bits >> 16), std::uint8_t(bits >> 24)});
-    if (sendAll(fd_, frame)) return true;
-  }
+  if (writeFrame(WsOpcode::Text, std::move(message))) return true;
   close();  // a browser that takes no more commands is as good as gone
   return false;
 }
 
-bool SocketTransport::writeFrame(const std::string& frame) {
+bool SocketTransport::writeFrame(WsOpcode opcode, std::string payload) {
   std::lock_guard lock(writeMutex_);
-  return sendAll(fd_, frame);
+  const std::uint32_t bits = maskSource_();
+  return sendAll(fd_, encodeClientFrame(opcode, std::move(payload),
+                                        {std::uint8_t(bits), std::uint8_t(bits >> 8), std::uint8_t(bits >> 16),
+                                         std::uint8_t(bits >> 24)}));
 }
 
 void SocketTransport::close() {
@@ -236,9 +232,9 @@ bool SocketTransport::deliverBuffered() {
     if (item->opcode == WsOpcode::Text || item->opcode == WsOpcode::Binary) {
       handlers_.onMessage(std::move(item->payload));
     } else if (item->opcode == WsOpcode::Ping) {
-      writeFrame(encodeClientFrame(WsOpcode::Pong, item->payload, {1, 2, 3, 4}));
+      writeFrame(WsOpcode::Pong, std::move(item->payload));
     } else if (item->opcode == WsOpcode::Close) {
-      writeFrame(encodeClientFrame(WsOpcode::Close, item->payload.substr(0, 2), {1, 2, 3, 4}));
+      writeFrame(WsOpcode::Close, item->payload.substr(0, 2));
       return false;
     }
   }

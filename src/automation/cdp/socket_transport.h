@@ -39,7 +39,8 @@ class SocketTransport final : public CdpTransport {
 
  private:
   SocketTransport(int fd, std::string early);
-  bool writeFrame(const std::string& frame);
+  // One frame, masked as clients must; false when it could not be written.
+  bool writeFrame(WsOpcode opcode, std::string payload);
   void readLoop();
   // Waits for bytes (a caller: a slice at most) and delivers every whole
   // message they complete; false once the pipe has ended. Only the thread
