@@ -93,11 +93,39 @@ CdpReply CdpConnection::call(std::string_view method, std::string params, std::s
         return pending.done;
       },
       std::chrono::steady_clock::now() + timeLimit, stop);
+  return collect(pending, id, stop, timeLimit);
+}
+
+std::pair<CdpReply, CdpReply> CdpConnection::callTwo(Command first, Command second,
+                                                     std::chrono::milliseconds timeLimit) {
+  const std::stop_token stop = currentStopToken();
+  if (stop.stop_requested())
+    return {failure(first.method, "abandoned, the caller was stopped"),
+            failure(second.method, "abandoned, the caller was stopped")};
+  Pending one{first.method}, two{second.method};
+  const std::int64_t firstId = send(first.method, std::move(first.params), first.sessionId, &one);
+  const std::int64_t secondId = firstId ? send(second.method, std::move(second.params), second.sessionId, &two) : 0;
+  if (secondId == 0) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(pending_, withId(firstId));
+    return {failure(first.method, "the connection is closed"), failure(second.method, "the connection is closed")};
+  }
+  transport_->await(
+      [&] {
+        std::lock_guard lock(mutex_);
+        return one.done && two.done;
+      },
+      std::chrono::steady_clock::now() + timeLimit, stop);
+  return {collect(one, firstId, stop, timeLimit), collect(two, secondId, stop, timeLimit)};
+}
+
+CdpReply CdpConnection::collect(Pending& pending, std::int64_t id, const std::stop_token& stop,
+                                std::chrono::milliseconds timeLimit) {
   std::lock_guard lock(mutex_);
   if (!pending.done) {
     std::erase_if(pending_, withId(id));
-    if (stop.stop_requested()) return failure(method, "abandoned, the caller was stopped");
-    CdpReply reply = failure(method, "no answer within " + std::to_string(timeLimit.count()) + " ms");
+    if (stop.stop_requested()) return failure(pending.method, "abandoned, the caller was stopped");
+    CdpReply reply = failure(pending.method, "no answer within " + std::to_string(timeLimit.count()) + " ms");
     reply.timedOut = true;
     return reply;
   }

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -63,6 +64,17 @@ class CdpConnection {
   CdpReply call(std::string_view method, std::string params = "{}", std::string_view sessionId = {},
                 std::chrono::milliseconds timeLimit = kDefaultTimeLimit);
 
+  struct Command {
+    std::string_view method;
+    std::string params = "{}";
+    std::string_view sessionId;
+  };
+  // Sends two commands back to back and waits for both answers: the second
+  // does not wait a round trip for the first. The browser runs a session's
+  // commands in the order they came.
+  std::pair<CdpReply, CdpReply> callTwo(Command first, Command second,
+                                        std::chrono::milliseconds timeLimit = kDefaultTimeLimit);
+
   // Sends one command without waiting; its answer is dropped. Meant for event
   // handlers, which must never wait for the browser themselves.
   void post(std::string_view method, std::string params = "{}", std::string_view sessionId = {});
@@ -89,6 +101,10 @@ class CdpConnection {
   };
 
   std::int64_t send(std::string_view method, std::string params, std::string_view sessionId, Pending* pending);
+  // The answer of the command `id` that `pending` waited for, or why there is
+  // none: its time limit passed, or the caller was stopped.
+  CdpReply collect(Pending& pending, std::int64_t id, const std::stop_token& stop,
+                   std::chrono::milliseconds timeLimit);
   void receive(std::string message);
   void closed();
   void dispatch(const CdpEvent& event);

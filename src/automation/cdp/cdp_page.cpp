@@ -6,6 +6,7 @@
 #include <map>
 
 #include "automation/cdp/cdp_json.h"
+#include "automation/cdp/page_functions.h"
 #include "automation/cdp/page_scripts.h"
 #include "common/clock.h"
 #include "common/pumped_wait.h"
@@ -24,6 +25,8 @@ struct CdpPage::Frames {
   };
 
   CdpConnection* connection = nullptr;
+  std::string pageSession;  // the page's own, which documents name as empty
+  PageFunctions functions;
   std::mutex mutex;
   std::vector<Child> children;          // in the order they were attached
   std::map<std::string, int> tokens;    // event subscription per session
@@ -51,7 +54,9 @@ struct CdpPage::Frames {
 
   // Runs on the connection's thread: it never waits for the browser.
   void onEvent(const std::string& sessionId, const CdpEvent& event) {
-    if (event.method == "Page.javascriptDialogOpening") {
+    if (event.method == "Page.frameNavigated") {
+      functions.forgetSession(sessionId == pageSession ? std::string() : sessionId);
+    } else if (event.method == "Page.javascriptDialogOpening") {
       connection->post("Page.handleJavaScriptDialog",
                        JsonObject().boolean("accept", true)
                            .text("promptText", stringMember(event.params, "defaultPrompt")).str(),
@@ -101,6 +106,7 @@ CdpPage::CdpPage(CdpConnection& connection, std::string sessionId, std::chrono::
       log_(std::move(log)),
       frames_(std::make_shared<Frames>()) {
   frames_->connection = &connection_;
+  frames_->pageSession = sessionId_;
   frames_->weakSelf = frames_;
   frames_->watch(sessionId_);
 }
@@ -115,13 +121,22 @@ CdpPage::~CdpPage() {
 }
 
 CdpReply CdpPage::command(std::string_view method, std::string params, std::string_view sessionId) {
+  CdpReply reply = quietCommand(method, std::move(params), sessionId);
+  if (!reply.ok && log_) log_(reply.error);
+  return reply;
+}
+
+CdpReply CdpPage::quietCommand(std::string_view method, std::string params, std::string_view sessionId) {
   CdpReply reply = connection_.call(method, std::move(params), sessionId.empty() ? sessionId_ : sessionId, timeLimit_);
+  noteAnswer(reply);
+  return reply;
+}
+
+void CdpPage::noteAnswer(const CdpReply& reply) {
   // Any answer, even an error, shows the page alive; silence in a row does
   // not. A stopped caller proves neither.
   if (reply.timedOut) ++timeouts_;
   else if (reply.message) timeouts_ = 0;
-  if (!reply.ok && log_) log_(reply.error);
-  return reply;
 }
 
 const rapidjson::Value* CdpPage::Evaluated::value() const { return remote ? member(*remote, "value") : nullptr; }
@@ -134,11 +149,7 @@ bool CdpPage::Evaluated::isTrue() const {
 CdpPage::Evaluated CdpPage::evaluate(const Document& document, const ScriptLiteral& script, bool byValue,
                                      bool userGesture) {
   Evaluated outcome;
-  JsonObject params(script->size() + 64 + CdpConnection::kCommandRoom);
-  params.raw("expression", *script).boolean("returnByValue", byValue);
-  if (document.contextId) params.integer("contextId", document.contextId);
-  if (userGesture) params.boolean("userGesture", true);
-  outcome.reply = command("Runtime.evaluate", params.str(), document.sessionId);
+  outcome.reply = run(document, script, byValue, userGesture);
   if (!outcome.reply.ok && outcome.reply.message && !document.frameId.empty()) {
     // The frame navigated since and took our context with it: one more try
     // in a fresh one (without a frame, so there is no third).
@@ -153,6 +164,51 @@ CdpPage::Evaluated CdpPage::evaluate(const Document& document, const ScriptLiter
   }
   outcome.remote = member(outcome.reply.result(), "result");
   return outcome;
+}
+
+CdpReply CdpPage::run(const Document& document, const ScriptLiteral& script, bool byValue, bool userGesture) {
+  const bool kept = !script->asFunction.empty();
+  if (kept) {
+    if (std::optional<CdpReply> called = callFunction(document, script, byValue, userGesture)) return std::move(*called);
+  }
+  const auto evaluateParams = [&](const std::string& expression, bool value, bool gesture) {
+    JsonObject params(expression.size() + 64 + CdpConnection::kCommandRoom);
+    params.raw("expression", expression).boolean("returnByValue", value);
+    if (document.contextId) params.integer("contextId", document.contextId);
+    if (gesture) params.boolean("userGesture", true);
+    return params.str();
+  };
+  const std::string& expression = script->literal;
+  if (!kept) return command("Runtime.evaluate", evaluateParams(expression, byValue, userGesture), document.sessionId);
+  // The function is made in the same round trip as the script's own run.
+  const std::string_view session = document.sessionId.empty() ? std::string_view(sessionId_) : document.sessionId;
+  auto [made, reply] = connection_.callTwo({"Runtime.evaluate", evaluateParams(script->asFunction, false, false), session},
+                                           {"Runtime.evaluate", evaluateParams(expression, byValue, userGesture), session},
+                                           timeLimit_);
+  noteAnswer(reply);
+  if (!reply.ok && log_) log_(reply.error);
+  const rapidjson::Value* function = member(made.result(), "result");
+  if (std::string objectId = function ? stringMember(*function, "objectId") : ""; !objectId.empty())
+    frames_->functions.keep(document.sessionId, document.contextId, script, std::move(objectId));
+  return std::move(reply);
+}
+
+std::optional<CdpReply> CdpPage::callFunction(const Document& document, const ScriptLiteral& script, bool byValue,
+                                              bool userGesture) {
+  const std::string function = frames_->functions.find(document.sessionId, document.contextId, script);
+  if (function.empty()) return std::nullopt;
+  JsonObject call(function.size() + 112 + CdpConnection::kCommandRoom);
+  call.text("functionDeclaration", "function() { return this(); }").text("objectId", function);
+  call.boolean("returnByValue", byValue);
+  if (userGesture) call.boolean("userGesture", true);
+  CdpReply reply = quietCommand("Runtime.callFunctionOn", call.str(), document.sessionId);
+  // The browser's error means that the function went with its document.
+  if (!reply.ok && reply.message) {
+    frames_->functions.forget(document.sessionId, document.contextId, script);
+    return std::nullopt;
+  }
+  if (!reply.ok && log_) log_(reply.error);
+  return reply;
 }
 
 std::pair<CdpPage::Document, CdpPage::Evaluated> CdpPage::locate(const ScriptLiteral& script, const Found& found,

@@ -109,7 +109,19 @@ class CdpPage {
   // without it the session's own frame tree tells.
   void collectSession(const std::string& sessionId, const std::optional<std::string>& origin,
                       std::vector<Document>& documents, std::vector<std::string>& visitedSessions);
+  // Runs `script` in `document`: a kept script as a call of the function
+  // made from it there, made (in the same round trip) when there is none.
+  CdpReply run(const Document& document, const ScriptLiteral& script, bool byValue, bool userGesture);
+  // The answer of a call of the function made from `script` in `document`;
+  // none when there is no such function (any more).
+  std::optional<CdpReply> callFunction(const Document& document, const ScriptLiteral& script, bool byValue,
+                                       bool userGesture);
+  // A command of this page (`sessionId` empty: of its own session); errors
+  // are logged, except by quietCommand.
   CdpReply command(std::string_view method, std::string params = "{}", std::string_view sessionId = {});
+  CdpReply quietCommand(std::string_view method, std::string params, std::string_view sessionId);
+  // Counts the commands in a row that went unanswered.
+  void noteAnswer(const CdpReply& reply);
   bool clickWithMouse(std::string_view selector);
   bool handToChooser(const std::string& file, std::string_view dropZoneText);
 

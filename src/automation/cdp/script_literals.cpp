@@ -26,7 +26,7 @@ Kept& kept() {
 }  // namespace
 
 ScriptLiteral scriptLiteral(std::string_view expression) {
-  return std::make_shared<const std::string>(jsonString(expression));
+  return std::make_shared<const PageScript>(PageScript{jsonString(expression), {}});
 }
 
 ScriptLiteral scriptLiteral(ScriptBuilder build, std::string_view argument) {
@@ -36,7 +36,9 @@ ScriptLiteral scriptLiteral(ScriptBuilder build, std::string_view argument) {
     auto& literals = store.byBuilder[build];
     if (auto it = literals.find(argument); it != literals.end()) return it->second;
   }
-  ScriptLiteral literal = scriptLiteral(build(argument));
+  std::string expression = jsonString(build(argument));
+  std::string asFunction = "\"() => " + expression.substr(1);  // inside the opening quote
+  ScriptLiteral literal = std::make_shared<const PageScript>(PageScript{std::move(expression), std::move(asFunction)});
   std::lock_guard lock(store.mutex);
   auto& literals = store.byBuilder[build];
   if (literals.size() >= kMaxKeptPerScript) literals.clear();  // literals in use live on in their holders

@@ -11,13 +11,20 @@
 
 namespace vidralo::cdp {
 
-// A script as a JSON string literal, quotes included.
-using ScriptLiteral = std::shared_ptr<const std::string>;
+struct PageScript {
+  // The script as a JSON string literal, quotes included.
+  std::string literal;
+  // For a kept script: `() => script` as a literal, which makes the script a
+  // function in the page that later runs are a call of. Empty otherwise.
+  std::string asFunction;
+};
+using ScriptLiteral = std::shared_ptr<const PageScript>;
 using ScriptBuilder = std::string (*)(std::string_view argument);
 
-// `expression`, escaped now.
+// `expression`, escaped now, for one run.
 ScriptLiteral scriptLiteral(std::string_view expression);
-// `build(argument)`, escaped once and then kept (a bounded number of them).
+// `build(argument)`, escaped once and then kept (a bounded number of them),
+// with its function form.
 ScriptLiteral scriptLiteral(ScriptBuilder build, std::string_view argument);
 
 }  // namespace vidralo::cdp

@@ -74,6 +74,23 @@ TEST_F(ConnectionTest, AnswersReachTheirOwnCallersInAnyOrder) {
   EXPECT_EQ(connection_->pendingCount(), 0u);
 }
 
+TEST_F(ConnectionTest, TwoCommandsCalledTogetherAreBothSentBeforeEitherAnswer) {
+  auto both = std::async(std::launch::async, [&] {
+    return connection_->callTwo({"Runtime.evaluate", JsonObject().text("expression", "f").str(), "S"},
+                                {"Runtime.evaluate", JsonObject().text("expression", "g").str(), "S"});
+  });
+  const std::vector<std::string> sent = fake_->waitForSent(2);
+  ASSERT_EQ(sent.size(), 2u);
+  const Sent first = parse(sent[0]), second = parse(sent[1]);
+  EXPECT_EQ(first.params + second.params, "fg");
+  fake_->deliver(answer(second.id, "{\"who\":\"g\"}"));
+  fake_->deliver(answer(first.id, "{\"who\":\"f\"}"));
+  const auto [f, g] = both.get();
+  EXPECT_EQ(stringMember(f.result(), "who"), "f");
+  EXPECT_EQ(stringMember(g.result(), "who"), "g");
+  EXPECT_EQ(connection_->pendingCount(), 0u);
+}
+
 TEST_F(ConnectionTest, ProtocolErrorsCarryTheMethodAndTheBrowsersMessage) {
   auto call = std::async(std::launch::async, [&] { return connection_->call("DOM.setFileInputFiles"); });
   const Sent sent = parse(fake_->waitForSent(1).at(0));

@@ -62,11 +62,13 @@ TEST(ScriptLiterals, AKeptLiteralIsTheFreshEscapeOfItsOwnScript) {
   for (int round = 0; round < 2; ++round) {
     for (int i = 0; i < 300; ++i) {
       const std::string selector = "[data-n=\"" + std::to_string(i) + "\"]";
-      ASSERT_EQ(*scriptLiteral(scripts::elementText, selector), jsonString(scripts::elementText(selector))) << i;
+      ASSERT_EQ(scriptLiteral(scripts::elementText, selector)->literal, jsonString(scripts::elementText(selector))) << i;
     }
   }
-  EXPECT_EQ(*scriptLiteral(scripts::elementExists, "p"), jsonString(scripts::elementExists("p")));
-  EXPECT_EQ(*scriptLiteral("1 + 1"), "\"1 + 1\"");
+  EXPECT_EQ(scriptLiteral(scripts::elementExists, "p")->literal, jsonString(scripts::elementExists("p")));
+  EXPECT_EQ(scriptLiteral(scripts::elementExists, "p")->asFunction, jsonString("() => " + scripts::elementExists("p")));
+  EXPECT_EQ(scriptLiteral("1 + 1")->literal, "\"1 + 1\"");
+  EXPECT_EQ(scriptLiteral("1 + 1")->asFunction, "");
 }
 
 TEST(BrowserCommandLine, WindowNumbersAreRoundedToWholePixels) {

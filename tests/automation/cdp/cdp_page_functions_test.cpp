@@ -1,0 +1,101 @@
+// How a page runs its kept scripts, seen on the wire of a fake browser.
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "automation/cdp/cdp_json.h"
+#include "automation/cdp/cdp_page.h"
+#include "fake_transport.h"
+
+namespace vidralo::cdp {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Sent {
+  std::int64_t id = 0;
+  std::string method, expression, objectId;
+};
+
+class PageFunctionsTest : public ::testing::Test {
+ protected:
+  PageFunctionsTest() {
+    auto transport = std::make_unique<test::FakeTransport>();
+    fake_ = transport.get();
+    connection_ = std::make_unique<CdpConnection>(std::move(transport));
+    page_ = std::make_unique<CdpPage>(*connection_, "S", 10s, [this](const std::string& line) { log_.push_back(line); });
+    sentBefore_ = fake_->waitForSent(2).size();  // the page's own set-up
+  }
+
+  std::future<std::string> read() {
+    return std::async(std::launch::async, [this] { return page_->elementText("p"); });
+  }
+
+  // The next `count` commands sent.
+  std::vector<Sent> next(std::size_t count) {
+    const std::vector<std::string> all = fake_->waitForSent(sentBefore_ + count);
+    std::vector<Sent> sent;
+    for (std::size_t i = sentBefore_; i < all.size(); ++i) {
+      rapidjson::Document message;
+      message.Parse(all[i].c_str());
+      const rapidjson::Value& params = *member(message, "params");
+      sent.push_back({integerMember(message, "id"), stringMember(message, "method"),
+                      stringMember(params, "expression"), stringMember(params, "objectId")});
+    }
+    sentBefore_ = all.size();
+    return sent;
+  }
+
+  void answer(std::int64_t id, const std::string& result) {
+    fake_->deliver("{\"id\":" + std::to_string(id) + ",\"result\":{\"result\":" + result + "}}");
+  }
+
+  test::FakeTransport* fake_;
+  std::unique_ptr<CdpConnection> connection_;
+  std::vector<std::string> log_;
+  std::unique_ptr<CdpPage> page_;
+  std::size_t sentBefore_ = 0;
+};
+
+TEST_F(PageFunctionsTest, AKeptScriptRunsAsACallOfItsFunctionUntilItsDocumentGoes) {
+  // First run: the function is made beside the script's own run.
+  auto reading = read();
+  const std::vector<Sent> first = next(2);
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_EQ(first[0].expression, "() => " + first[1].expression);
+  answer(first[0].id, R"({"type":"function","objectId":"fn-1"})");
+  answer(first[1].id, R"({"type":"string","value":"one"})");
+  EXPECT_EQ(reading.get(), "one");
+
+  // Then a call of it.
+  reading = read();
+  const Sent call = next(1).at(0);
+  EXPECT_EQ(call.method, "Runtime.callFunctionOn");
+  EXPECT_EQ(call.objectId, "fn-1");
+  answer(call.id, R"({"type":"string","value":"two"})");
+  EXPECT_EQ(reading.get(), "two");
+
+  // A function whose document went is made again, without a word in the log.
+  reading = read();
+  fake_->deliver("{\"id\":" + std::to_string(next(1).at(0).id) +
+                 ",\"error\":{\"code\":-32000,\"message\":\"Could not find object with given id\"}}");
+  const std::vector<Sent> remade = next(2);
+  ASSERT_EQ(remade.size(), 2u);
+  answer(remade[0].id, R"({"type":"function","objectId":"fn-2"})");
+  answer(remade[1].id, R"({"type":"string","value":"three"})");
+  EXPECT_EQ(reading.get(), "three");
+  EXPECT_TRUE(log_.empty()) << log_.front();
+
+  // A navigation forgets the session's functions before any call fails.
+  fake_->deliver(R"({"method":"Page.frameNavigated","sessionId":"S","params":{"frame":{"id":"F"}}})");
+  reading = read();
+  const std::vector<Sent> afterNavigation = next(2);
+  ASSERT_EQ(afterNavigation.size(), 2u);
+  EXPECT_EQ(afterNavigation[0].expression, "() => " + afterNavigation[1].expression);
+  answer(afterNavigation[0].id, R"({"type":"function","objectId":"fn-3"})");
+  answer(afterNavigation[1].id, R"({"type":"string","value":"four"})");
+  EXPECT_EQ(reading.get(), "four");
+}
+
+}  // namespace
+}  // namespace vidralo::cdp
