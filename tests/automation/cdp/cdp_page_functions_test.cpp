@@ -50,6 +50,17 @@ class PageFunctionsTest : public ::testing::Test {
     fake_->deliver("{\"id\":" + std::to_string(id) + ",\"result\":{\"result\":" + result + "}}");
   }
 
+  // Expects the script to be run and made a function (`objectId`) in one go;
+  // answers it with `text`, which the read then gives.
+  std::string runAndMake(std::future<std::string>& reading, const std::string& objectId, const std::string& text) {
+    const std::vector<Sent> sent = next(2);
+    if (sent.size() != 2) return "(not sent)";
+    EXPECT_EQ(sent[0].expression, "() => " + sent[1].expression);
+    answer(sent[0].id, R"({"type":"function","objectId":")" + objectId + "\"}");
+    answer(sent[1].id, R"({"type":"string","value":")" + text + "\"}");
+    return reading.get();
+  }
+
   test::FakeTransport* fake_;
   std::unique_ptr<CdpConnection> connection_;
   std::vector<std::string> log_;
@@ -60,12 +71,7 @@ class PageFunctionsTest : public ::testing::Test {
 TEST_F(PageFunctionsTest, AKeptScriptRunsAsACallOfItsFunctionUntilItsDocumentGoes) {
   // First run: the function is made beside the script's own run.
   auto reading = read();
-  const std::vector<Sent> first = next(2);
-  ASSERT_EQ(first.size(), 2u);
-  EXPECT_EQ(first[0].expression, "() => " + first[1].expression);
-  answer(first[0].id, R"({"type":"function","objectId":"fn-1"})");
-  answer(first[1].id, R"({"type":"string","value":"one"})");
-  EXPECT_EQ(reading.get(), "one");
+  EXPECT_EQ(runAndMake(reading, "fn-1", "one"), "one");
 
   // Then a call of it.
   reading = read();
@@ -79,22 +85,13 @@ TEST_F(PageFunctionsTest, AKeptScriptRunsAsACallOfItsFunctionUntilItsDocumentGoe
   reading = read();
   fake_->deliver("{\"id\":" + std::to_string(next(1).at(0).id) +
                  ",\"error\":{\"code\":-32000,\"message\":\"Could not find object with given id\"}}");
-  const std::vector<Sent> remade = next(2);
-  ASSERT_EQ(remade.size(), 2u);
-  answer(remade[0].id, R"({"type":"function","objectId":"fn-2"})");
-  answer(remade[1].id, R"({"type":"string","value":"three"})");
-  EXPECT_EQ(reading.get(), "three");
+  EXPECT_EQ(runAndMake(reading, "fn-2", "three"), "three");
   EXPECT_TRUE(log_.empty()) << log_.front();
 
   // A navigation forgets the session's functions before any call fails.
   fake_->deliver(R"({"method":"Page.frameNavigated","sessionId":"S","params":{"frame":{"id":"F"}}})");
   reading = read();
-  const std::vector<Sent> afterNavigation = next(2);
-  ASSERT_EQ(afterNavigation.size(), 2u);
-  EXPECT_EQ(afterNavigation[0].expression, "() => " + afterNavigation[1].expression);
-  answer(afterNavigation[0].id, R"({"type":"function","objectId":"fn-3"})");
-  answer(afterNavigation[1].id, R"({"type":"string","value":"four"})");
-  EXPECT_EQ(reading.get(), "four");
+  EXPECT_EQ(runAndMake(reading, "fn-3", "four"), "four");
 }
 
 }  // namespace
