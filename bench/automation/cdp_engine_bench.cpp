@@ -3,8 +3,8 @@
 // - element-text reads on a loaded page against a raw CDP client of this
 //   benchmark's own (one WebSocket, Runtime.evaluate of the same expression
 //   on the same page), and the processor time each of them takes on the
-//   reading thread. The engine sends that expression once per document and
-//   then calls the function it made from it there;
+//   reading thread. From its second read in a document on, the engine
+//   calls a function it made from that expression there;
 // - browser starts on an existing profile up to the page's marker against a
 //   bare launch of the same browser with the same flags on a profile of the
 //   same kind, polling the marker over one socket.

@@ -167,10 +167,6 @@ CdpPage::Evaluated CdpPage::evaluate(const Document& document, const ScriptLiter
 }
 
 CdpReply CdpPage::run(const Document& document, const ScriptLiteral& script, bool byValue, bool userGesture) {
-  const bool kept = !script->asFunction.empty();
-  if (kept) {
-    if (std::optional<CdpReply> called = callFunction(document, script, byValue, userGesture)) return std::move(*called);
-  }
   const auto evaluateParams = [&](const std::string& expression, bool value, bool gesture) {
     JsonObject params(expression.size() + 64 + CdpConnection::kCommandRoom);
     params.raw("expression", expression).boolean("returnByValue", value);
@@ -179,7 +175,20 @@ CdpReply CdpPage::run(const Document& document, const ScriptLiteral& script, boo
     return params.str();
   };
   const std::string& expression = script->literal;
-  if (!kept) return command("Runtime.evaluate", evaluateParams(expression, byValue, userGesture), document.sessionId);
+  const bool kept = !script->asFunction.empty();
+  PageFunctions& functions = frames_->functions;
+  std::optional<std::string> known;
+  if (kept) known = functions.find(document.sessionId, document.contextId, script);
+  if (known && !known->empty()) {
+    if (std::optional<CdpReply> called = callFunction(document, *known, byValue, userGesture)) return std::move(*called);
+    known.reset();  // the function went with its document: this one is new
+  }
+  if (!known) {
+    // Most scripts run once in a document: a script becomes a function only
+    // when it runs there again.
+    if (kept) functions.keep(document.sessionId, document.contextId, script, "");
+    return command("Runtime.evaluate", evaluateParams(expression, byValue, userGesture), document.sessionId);
+  }
   // The function is made in the same round trip as the script's own run.
   const std::string_view session = document.sessionId.empty() ? std::string_view(sessionId_) : document.sessionId;
   auto [made, reply] = connection_.callTwo({"Runtime.evaluate", evaluateParams(script->asFunction, false, false), session},
@@ -189,24 +198,19 @@ CdpReply CdpPage::run(const Document& document, const ScriptLiteral& script, boo
   if (!reply.ok && log_) log_(reply.error);
   const rapidjson::Value* function = member(made.result(), "result");
   if (std::string objectId = function ? stringMember(*function, "objectId") : ""; !objectId.empty())
-    frames_->functions.keep(document.sessionId, document.contextId, script, std::move(objectId));
+    functions.keep(document.sessionId, document.contextId, script, std::move(objectId));
   return std::move(reply);
 }
 
-std::optional<CdpReply> CdpPage::callFunction(const Document& document, const ScriptLiteral& script, bool byValue,
+std::optional<CdpReply> CdpPage::callFunction(const Document& document, const std::string& function, bool byValue,
                                               bool userGesture) {
-  const std::string function = frames_->functions.find(document.sessionId, document.contextId, script);
-  if (function.empty()) return std::nullopt;
   JsonObject call(function.size() + 112 + CdpConnection::kCommandRoom);
   call.text("functionDeclaration", "function() { return this(); }").text("objectId", function);
   call.boolean("returnByValue", byValue);
   if (userGesture) call.boolean("userGesture", true);
   CdpReply reply = quietCommand("Runtime.callFunctionOn", call.str(), document.sessionId);
   // The browser's error means that the function went with its document.
-  if (!reply.ok && reply.message) {
-    frames_->functions.forget(document.sessionId, document.contextId, script);
-    return std::nullopt;
-  }
+  if (!reply.ok && reply.message) return std::nullopt;
   if (!reply.ok && log_) log_(reply.error);
   return reply;
 }

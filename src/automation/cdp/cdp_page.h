@@ -109,12 +109,12 @@ class CdpPage {
   // without it the session's own frame tree tells.
   void collectSession(const std::string& sessionId, const std::optional<std::string>& origin,
                       std::vector<Document>& documents, std::vector<std::string>& visitedSessions);
-  // Runs `script` in `document`: a kept script as a call of the function
-  // made from it there, made (in the same round trip) when there is none.
+  // Runs `script` in `document`. A kept script that runs there again is made
+  // a function (in the same round trip), and later runs call it.
   CdpReply run(const Document& document, const ScriptLiteral& script, bool byValue, bool userGesture);
-  // The answer of a call of the function made from `script` in `document`;
-  // none when there is no such function (any more).
-  std::optional<CdpReply> callFunction(const Document& document, const ScriptLiteral& script, bool byValue,
+  // The answer of a call of `function` in `document`; none when the function
+  // went with its document.
+  std::optional<CdpReply> callFunction(const Document& document, const std::string& function, bool byValue,
                                        bool userGesture);
   // A command of this page (`sessionId` empty: of its own session); errors
   // are logged, except by quietCommand.

@@ -4,11 +4,12 @@
 
 namespace vidralo::cdp {
 
-std::string PageFunctions::find(std::string_view sessionId, int contextId, const ScriptLiteral& script) const {
+std::optional<std::string> PageFunctions::find(std::string_view sessionId, int contextId,
+                                               const ScriptLiteral& script) const {
   std::lock_guard lock(mutex_);
   for (const Function& function : functions_)
     if (matches(function, sessionId, contextId, script)) return function.objectId;
-  return {};
+  return std::nullopt;
 }
 
 void PageFunctions::keep(std::string_view sessionId, int contextId, const ScriptLiteral& script,
@@ -17,11 +18,6 @@ void PageFunctions::keep(std::string_view sessionId, int contextId, const Script
   std::erase_if(functions_, [&](const Function& f) { return matches(f, sessionId, contextId, script); });
   if (functions_.size() >= kMaxKept) functions_.erase(functions_.begin());
   functions_.push_back({std::string(sessionId), contextId, script, std::move(objectId)});
-}
-
-void PageFunctions::forget(std::string_view sessionId, int contextId, const ScriptLiteral& script) {
-  std::lock_guard lock(mutex_);
-  std::erase_if(functions_, [&](const Function& f) { return matches(f, sessionId, contextId, script); });
 }
 
 void PageFunctions::forgetSession(std::string_view sessionId) {

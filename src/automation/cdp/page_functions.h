@@ -1,10 +1,11 @@
 #pragma once
-// The kept scripts made into functions in the documents of a page. Running
-// such a script again is a call of a few bytes on its function, where the
-// script itself would be a kilobyte for the browser to pass on and compile
-// each time. A function lives as long as its document: a navigation in a
-// session forgets the functions made there.
+// The kept scripts that ran in the documents of a page, and those made into
+// functions there. Running such a script again is a call of a few bytes on
+// its function, where the script itself would be a kilobyte for the browser
+// to pass on and compile each time. A function lives as long as its
+// document: a navigation in a session forgets what was known of it.
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,11 +20,11 @@ class PageFunctions {
   // came and went from adding up.
   static constexpr std::size_t kMaxKept = 64;
 
-  // The function's object id made from `script` in `contextId` of
-  // `sessionId` (0: the session's main world); empty when there is none.
-  std::string find(std::string_view sessionId, int contextId, const ScriptLiteral& script) const;
+  // What is known of `script` in `contextId` of `sessionId` (0: the
+  // session's main world): nothing when it has not run there, an empty id
+  // when it ran without being made a function, else its function's id.
+  std::optional<std::string> find(std::string_view sessionId, int contextId, const ScriptLiteral& script) const;
   void keep(std::string_view sessionId, int contextId, const ScriptLiteral& script, std::string objectId);
-  void forget(std::string_view sessionId, int contextId, const ScriptLiteral& script);
   void forgetSession(std::string_view sessionId);
 
  private:
@@ -31,7 +32,7 @@ class PageFunctions {
     std::string sessionId;
     int contextId = 0;
     ScriptLiteral script;  // held, so that its address names it alone
-    std::string objectId;
+    std::string objectId;  // empty: ran, not made a function
   };
   static bool matches(const Function& function, std::string_view sessionId, int contextId, const ScriptLiteral& script) {
     return function.script == script && function.contextId == contextId && function.sessionId == sessionId;
