@@ -127,7 +127,7 @@ CdpReply CdpPage::command(std::string_view method, std::string params, std::stri
 }
 
 CdpReply CdpPage::quietCommand(std::string_view method, std::string params, std::string_view sessionId) {
-  CdpReply reply = connection_.call(method, std::move(params), sessionId.empty() ? sessionId_ : sessionId, timeLimit_);
+  CdpReply reply = connection_.call(method, std::move(params), targetSession(sessionId), timeLimit_);
   noteAnswer(reply);
   return reply;
 }
@@ -190,7 +190,7 @@ CdpReply CdpPage::run(const Document& document, const ScriptLiteral& script, boo
     return command("Runtime.evaluate", evaluateParams(expression, byValue, userGesture), document.sessionId);
   }
   // The function is made in the same round trip as the script's own run.
-  const std::string_view session = document.sessionId.empty() ? std::string_view(sessionId_) : document.sessionId;
+  const std::string_view session = targetSession(document.sessionId);
   auto [made, reply] = connection_.callTwo({"Runtime.evaluate", evaluateParams(script->asFunction, false, false), session},
                                            {"Runtime.evaluate", evaluateParams(expression, byValue, userGesture), session},
                                            timeLimit_);
@@ -453,7 +453,7 @@ bool CdpPage::uploadFile(const std::string& path, std::string_view dropZoneText)
                 document.sessionId)
             .ok;
     connection_.post("Runtime.releaseObject", JsonObject().text("objectId", objectId).str(),
-                     document.sessionId.empty() ? sessionId_ : document.sessionId);
+                     targetSession(document.sessionId));
     return handed;
   }
   if (!outcome.reply.ok) return false;

@@ -120,6 +120,10 @@ class CdpPage {
   // are logged, except by quietCommand.
   CdpReply command(std::string_view method, std::string params = "{}", std::string_view sessionId = {});
   CdpReply quietCommand(std::string_view method, std::string params, std::string_view sessionId);
+  // The protocol session that `sessionId` names: empty is the page's own.
+  std::string_view targetSession(std::string_view sessionId) const {
+    return sessionId.empty() ? std::string_view(sessionId_) : sessionId;
+  }
   // Counts the commands in a row that went unanswered.
   void noteAnswer(const CdpReply& reply);
   bool clickWithMouse(std::string_view selector);
