@@ -8,7 +8,8 @@
 // - browser starts on an existing profile up to the page's marker against a
 //   bare launch of the same browser with the same flags on a profile of the
 //   same kind, polling the marker over one socket.
-// Each start is followed by a close that is not timed.
+// Each start is followed by a close that is not timed; which client starts
+// first alternates from pair to pair.
 #include <httplib.h>
 #include <signal.h>
 #include <time.h>
@@ -35,10 +36,16 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kRuns = 50;  // browser starts
+// A start takes about 300 ms, give or take 30 in either client from one
+// start to the next: over fifty pairs the ratio of the medians swung by
+// several percent from one run to the next (1.015x to 1.063x); three times
+// as many pairs narrow that by the square root of three. Every third
+// browser also hosts reads.
+constexpr int kStarts = 150;
+constexpr int kReadingBrowsers = 50;
 // Reads take a third of a millisecond: many of them make the ratio steady,
-// where fifty left it swinging by ten percent. They are spread over every
-// browser started: on one connection alone, one of two identical clients
+// where fifty left it swinging by ten percent. They are spread over the
+// reading browsers: on one connection alone, one of two identical clients
 // came out a few percent faster for the whole run, either one; over fifty
 // browsers they still come out up to a percent apart, which is printed
 // beside the ratio.
@@ -224,25 +231,33 @@ int main() {
     std::vector<double> starts, bareStarts;
     ReadSamples reads;
     std::mt19937 shuffler(kShuffleSeed);
-    for (int run = 0; run <= kRuns; ++run) {
-      const double bare = bareStartToMarker(bareProfile, url);
+    int readingBrowsers = 0;
+    for (int run = 0; run <= kStarts; ++run) {
+      // Each start follows the other client's close: which one goes first
+      // alternates, so that neither always starts beside the other's
+      // browser still winding down.
+      const bool bareFirst = run % 2 == 0;
+      double bare = bareFirst ? bareStartToMarker(bareProfile, url) : 0;
       const auto begin = Clock::now();
       const vidralo::StartedBrowser started = engine.startBrowser(url, options);
       const bool loaded = engine.waitPageLoaded(started.sessionId, kMarker);
-      const auto end = Clock::now();
+      const double ours = milliseconds(Clock::now() - begin);
+      if (loaded && run > 0 && run % (kStarts / kReadingBrowsers) == 0) {
+        vidralo::PumpedWait(kSettleSeconds, 1);
+        const bool engineFirst = ++readingBrowsers % 2 == 0;
+        if (!readOnBrowser(engine, started.sessionId, profile, engineFirst, shuffler, reads)) status = 1;
+      }
+      engine.closeBrowser(started.sessionId);
+      if (!bareFirst) bare = bareStartToMarker(bareProfile, url);
       if (!loaded || bare < 0) {
         std::printf("start %d did not reach the marker (%s)\n", run, loaded ? "bare launch" : "engine");
-        engine.closeBrowser(started.sessionId);
         status = 1;
         break;
       }
       if (run > 0) {  // run 0 creates the profiles; every later start is alike
-        starts.push_back(milliseconds(end - begin));
+        starts.push_back(ours);
         bareStarts.push_back(bare);
-        vidralo::PumpedWait(kSettleSeconds, 1);
-        if (!readOnBrowser(engine, started.sessionId, profile, run % 2 == 0, shuffler, reads)) status = 1;
       }
-      engine.closeBrowser(started.sessionId);
     }
     const PairSamples& ours = reads.engineAndRaw;
     const PairSamples& equal = reads.rawAndTwin;
