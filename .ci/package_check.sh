@@ -11,15 +11,16 @@ USER_NAME=vidralo-ci
 bash scripts/package.sh
 deb=$(ls build/vidralo_*_amd64.deb)
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "./$deb"
-trap '$SUDO env DEBIAN_FRONTEND=noninteractive apt-get remove -y vidralo >/dev/null' EXIT
+demo_output=$(mktemp)
+trap 'rm -f "$demo_output"; $SUDO env DEBIAN_FRONTEND=noninteractive apt-get remove -y vidralo >/dev/null' EXIT
 id "$USER_NAME" >/dev/null 2>&1 || $SUDO useradd --create-home --shell /bin/bash "$USER_NAME"
 home=$(getent passwd "$USER_NAME" | cut -d: -f6)
 
 # No pauses between videos: the demo's own settings are overridden like any other.
 $SUDO runuser -u "$USER_NAME" -- env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 \
   timeout 600 /usr/bin/vidralo --demo --headless --set 编辑框_视频间隔=0 --set 编辑框_视频间隔1=0 \
-  | tee /tmp/vidralo-package-demo.txt
-grep -q "模拟平台记录了 6 个发表" /tmp/vidralo-package-demo.txt
+  | tee "$demo_output"
+grep -q "模拟平台记录了 6 个发表" "$demo_output"
 [ -d "$home/.local/share/vidralo-demo/data" ] || { echo "the demo's folder is not in the user's data folder"; exit 1; }
 # The demo's platform ends with it, so its browsers must go with it too.
 for _ in $(seq 50); do pgrep -u "$USER_NAME" -f chromium >/dev/null || break; sleep 0.1; done
@@ -28,7 +29,7 @@ for _ in $(seq 50); do pgrep -u "$USER_NAME" -f chromium >/dev/null || break; sl
 /usr/bin/vidralo --version
 systemd-analyze verify /usr/lib/systemd/user/vidralo-headless@.service
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get remove -y vidralo
-trap - EXIT
+trap 'rm -f "$demo_output"' EXIT
 for f in /usr/bin/vidralo /usr/bin/vidralo-platform-sim /usr/lib/vidralo /usr/share/applications/vidralo.desktop \
   /usr/share/icons/hicolor/scalable/apps/vidralo.svg /usr/lib/systemd/user/vidralo-headless@.service; do
   [ ! -e "$f" ] || { echo "left behind after removal: $f"; exit 1; }
