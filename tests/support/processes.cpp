@@ -4,8 +4,6 @@
 #include <signal.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <mutex>
 
 #include "automation/cdp/browser_process.h"
@@ -35,24 +33,7 @@ std::vector<ProcessLine> browsersOnOwnProfiles() {
 
 class NoBrowserLeftBehind final : public ::testing::Environment {
  public:
-  // A browser killed on purpose leaves its socket folder in the temporary
-  // directory: every process this program starts gets one of its own,
-  // which goes at the end.
-  void SetUp() override {
-    std::string folder = (std::filesystem::temp_directory_path() / "vidralo-tests-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
-    temporaryDirectory_ = folder;
-    ::setenv("TMPDIR", folder.c_str(), 1);
-  }
-
   void TearDown() override {
-    endBrowsersLeft();
-    std::error_code error;
-    std::filesystem::remove_all(temporaryDirectory_, error);
-  }
-
- private:
-  void endBrowsersLeft() {
     // Helpers end a moment after their browser.
     std::vector<ProcessLine> left;
     pollUntil([&] { return (left = browsersOnOwnProfiles()).empty(); }, std::chrono::seconds(10),
@@ -62,8 +43,6 @@ class NoBrowserLeftBehind final : public ::testing::Environment {
       ::kill(process.pid, SIGKILL);
     }
   }
-
-  std::string temporaryDirectory_;
 };
 
 }  // namespace

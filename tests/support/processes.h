@@ -18,8 +18,7 @@ std::vector<ProcessLine> processesMentioning(const std::string& text);
 
 // Makes the test program fail when, after its tests, a browser process is
 // still running on a profile inside one of the temporary folders it made
-// (such processes are then ended). Also points TMPDIR at a folder of the
-// program's own, removed after its tests. Test mains call it before running.
+// (such processes are then ended). Test mains call it before running.
 void failWhenBrowsersAreLeftBehind();
 
 // The temporary folders this test program made (TempDir records them).

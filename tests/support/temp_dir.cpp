@@ -31,7 +31,10 @@ std::string makeFolder(const std::filesystem::path& parent) {
 // The folders of one test process lie in a root folder of its own, removed
 // when the process ends. A death test's child runs its test again from the
 // start and ends inside it, so its own folders would outlive it: it finds
-// its parent's root in the environment and makes them there instead.
+// its parent's root in the environment and makes them there instead. The
+// root is also the temporary directory (TMPDIR) of everything the process
+// starts from then on: a browser killed on purpose leaves its socket folder
+// there.
 class TemporaryRoot {
  public:
   TemporaryRoot() {
@@ -42,6 +45,7 @@ class TemporaryRoot {
     path_ = makeFolder(std::filesystem::temp_directory_path());
     owned_ = true;
     ::setenv(kVariable, path_.c_str(), 1);
+    ::setenv("TMPDIR", path_.c_str(), 1);
   }
   ~TemporaryRoot() {
     if (owned_) removeTree(path_);
